@@ -1,0 +1,42 @@
+# The commands of the README. Each one installs what is missing first.
+BUILD ?= build
+BUILD_TYPE ?= Debug
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps configure build test run demo sandbox bench clean format
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+configure: deps
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS) > /dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+# Every test runs on a private session bus with a real, unlocked keyring.
+test: build
+	@cd $(BUILD) && ../scripts/with-session.sh ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The main job: for now the headless engine against the local sandbox.
+run: demo
+
+demo: build
+	@scripts/demo.sh $(BUILD)
+
+sandbox: build
+	@scripts/sandbox.sh $(BUILD)
+
+bench: deps
+	@cmake -S . -B $(BUILD)-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTALVO_BUILD_TESTS=OFF > /dev/null
+	@cmake --build $(BUILD)-release -j $(JOBS)
+	@for b in $(BUILD)-release/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-release

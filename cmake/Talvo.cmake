@@ -1,0 +1,56 @@
+# Shared helpers: every layer is a static library with the same flags and a
+# precompiled header of the Qt Core classes most files include.
+
+set(TALVO_PCH_HEADERS
+    <QByteArray> <QDateTime> <QHash> <QList> <QMap> <QObject> <QString>
+    <QStringList> <QVariant> <functional> <memory> <vector>)
+
+function(talvo_set_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
+        -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual
+        -Wno-missing-field-initializers)
+    if(TALVO_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
+    if(TALVO_SANITIZE)
+        target_compile_options(${target} PRIVATE -fsanitize=${TALVO_SANITIZE} -fno-omit-frame-pointer)
+        target_link_options(${target} PUBLIC -fsanitize=${TALVO_SANITIZE})
+    endif()
+endfunction()
+
+# talvo_add_layer(NAME foundation SOURCES a.cpp ... DEPS talvo_x Qt6::Core ...)
+function(talvo_add_layer)
+    cmake_parse_arguments(L "" "NAME" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+    set(target talvo_${L_NAME})
+    add_library(${target} STATIC ${L_SOURCES})
+    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src ${PROJECT_BINARY_DIR}/src)
+    target_link_libraries(${target} PUBLIC ${L_DEPS} PRIVATE ${L_PRIVATE_DEPS})
+    target_precompile_headers(${target} PRIVATE ${TALVO_PCH_HEADERS})
+    talvo_set_warnings(${target})
+endfunction()
+
+# talvo_add_executable(NAME talvoctl SOURCES ... DEPS ...)
+function(talvo_add_executable)
+    cmake_parse_arguments(E "" "NAME" "SOURCES;DEPS" ${ARGN})
+    add_executable(${E_NAME} ${E_SOURCES})
+    target_include_directories(${E_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${E_NAME} PRIVATE ${E_DEPS})
+    talvo_set_warnings(${E_NAME})
+endfunction()
+
+# talvo_add_test(NAME tst_foundation SOURCES ... DEPS ... [SERIAL])
+# One GoogleTest executable per layer; every TEST becomes a ctest test.
+function(talvo_add_test)
+    cmake_parse_arguments(T "SERIAL" "NAME" "SOURCES;DEPS;LABELS" ${ARGN})
+    add_executable(${T_NAME} ${T_SOURCES})
+    target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+    target_link_libraries(${T_NAME} PRIVATE ${T_DEPS} talvo_testmain)
+    target_precompile_headers(${T_NAME} PRIVATE ${TALVO_PCH_HEADERS} <gtest/gtest.h>)
+    talvo_set_warnings(${T_NAME})
+    set(props ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TALVO_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    if(T_SERIAL)
+        list(APPEND props RUN_SERIAL TRUE)
+    endif()
+    gtest_discover_tests(${T_NAME} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+        PROPERTIES ${props} LABELS "${T_LABELS}")
+endfunction()

@@ -1,0 +1,400 @@
+#include "foundation/KeyedArchive.h"
+
+#include <QCborArray>
+#include <QCborStreamReader>
+#include <QDateTime>
+#include <QHash>
+#include <QMutex>
+
+namespace {
+struct Registry
+{
+    QMutex mutex;
+    QHash<QString, ArchiveClassRegistry::Factory> factories;
+};
+
+Registry &registry()
+{
+    static Registry r;
+    return r;
+}
+
+} // namespace
+
+void ArchiveClassRegistry::registerClass(const QString &name, Factory factory)
+{
+    QMutexLocker locker(&registry().mutex);
+    registry().factories.insert(name, std::move(factory));
+}
+
+bool ArchiveClassRegistry::isRegistered(const QString &name)
+{
+    QMutexLocker locker(&registry().mutex);
+    return registry().factories.contains(name);
+}
+
+std::unique_ptr<RTArchivable> ArchiveClassRegistry::create(const QString &name)
+{
+    Factory factory;
+    {
+        QMutexLocker locker(&registry().mutex);
+        factory = registry().factories.value(name);
+    }
+    return factory ? factory() : nullptr;
+}
+
+// ---------------------------------------------------------------------------
+
+QCborValue cborFromVariant(const QVariant &value)
+{
+    switch (value.typeId()) {
+    case QMetaType::UnknownType:
+        return QCborValue(QCborValue::Null);
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList: {
+        QCborArray array;
+        for (const QVariant &v : value.toList())
+            array.append(cborFromVariant(v));
+        return array;
+    }
+    case QMetaType::QVariantMap: {
+        QCborMap map;
+        const QVariantMap vm = value.toMap();
+        for (auto it = vm.cbegin(); it != vm.cend(); ++it)
+            map.insert(it.key(), cborFromVariant(it.value()));
+        return map;
+    }
+    case QMetaType::QVariantHash: {
+        QCborMap map;
+        const QVariantHash vh = value.toHash();
+        for (auto it = vh.cbegin(); it != vh.cend(); ++it)
+            map.insert(it.key(), cborFromVariant(it.value()));
+        return map;
+    }
+    case QMetaType::ULongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULong: {
+        const quint64 u = value.toULongLong();
+        if (u > quint64(std::numeric_limits<qint64>::max()))
+            return QCborValue(double(u));
+        return QCborValue(qint64(u));
+    }
+    default:
+        return QCborValue::fromVariant(value);
+    }
+}
+
+QVariant variantFromCbor(const QCborValue &value)
+{
+    if (value.isArray()) {
+        QVariantList list;
+        for (const QCborValue &v : value.toArray())
+            list.append(variantFromCbor(v));
+        return list;
+    }
+    if (value.isMap()) {
+        QVariantMap map;
+        const QCborMap m = value.toMap();
+        for (auto it = m.cbegin(); it != m.cend(); ++it)
+            map.insert(it.key().toString(), variantFromCbor(it.value()));
+        return map;
+    }
+    if (value.isNull() || value.isUndefined())
+        return QVariant();
+    return value.toVariant();
+}
+
+// ---------------------------------------------------------------------------
+
+void KeyedArchiver::encodeBool(const QString &key, bool value)
+{
+    m_map.insert(key, value);
+}
+
+void KeyedArchiver::encodeInt(const QString &key, qint64 value)
+{
+    m_map.insert(key, value);
+}
+
+void KeyedArchiver::encodeUInt(const QString &key, quint64 value)
+{
+    m_map.insert(key, cborFromVariant(QVariant::fromValue(value)));
+}
+
+void KeyedArchiver::encodeDouble(const QString &key, double value)
+{
+    m_map.insert(key, value);
+}
+
+void KeyedArchiver::encodeString(const QString &key, const QString &value)
+{
+    m_map.insert(key, value.isNull() ? QCborValue(QCborValue::Null) : QCborValue(value));
+}
+
+void KeyedArchiver::encodeVariant(const QString &key, const QVariant &value)
+{
+    m_map.insert(key, cborFromVariant(value));
+}
+
+void KeyedArchiver::encodeValue(const QString &key, const QCborValue &value)
+{
+    m_map.insert(key, value);
+}
+
+void KeyedArchiver::encodeObject(const QString &key, const RTArchivable *object)
+{
+    m_map.insert(key, archiveObject(object));
+}
+
+void KeyedArchiver::encodeObjectList(const QString &key,
+                                     const std::vector<const RTArchivable *> &objects)
+{
+    QCborArray array;
+    for (const RTArchivable *object : objects)
+        array.append(archiveObject(object));
+    m_map.insert(key, array);
+}
+
+void KeyedArchiver::encodeObjectMap(
+    const QString &key, const std::vector<std::pair<QString, const RTArchivable *>> &objects)
+{
+    QCborMap map;
+    for (const auto &[name, object] : objects)
+        map.insert(name, archiveObject(object));
+    m_map.insert(key, map);
+}
+
+QCborValue KeyedArchiver::archiveObject(const RTArchivable *object)
+{
+    if (!object)
+        return QCborValue(QCborValue::Null);
+    KeyedArchiver coder;
+    coder.m_map.insert(QLatin1String(classKey), object->archiveClassName());
+    object->encodeWithCoder(coder);
+    return coder.m_map;
+}
+
+QByteArray KeyedArchiver::archivedData(const QCborValue &root)
+{
+    return root.toCbor();
+}
+
+// ---------------------------------------------------------------------------
+
+KeyedUnarchiver::KeyedUnarchiver(QCborMap map, std::shared_ptr<QString> error)
+    : m_map(std::move(map))
+    , m_error(error ? std::move(error) : std::make_shared<QString>())
+{
+}
+
+void KeyedUnarchiver::fail(const QString &message) const
+{
+    if (m_error->isEmpty())
+        *m_error = message;
+}
+
+bool KeyedUnarchiver::containsValueForKey(const QString &key) const
+{
+    return m_map.contains(key);
+}
+
+bool KeyedUnarchiver::isNull(const QString &key) const
+{
+    const QCborValue v = m_map.value(key);
+    return v.isNull() || v.isUndefined();
+}
+
+QCborValue KeyedUnarchiver::value(const QString &key) const
+{
+    return m_map.value(key);
+}
+
+void KeyedUnarchiver::typeMismatch(const QString &key, const char *expected) const
+{
+    fail(QStringLiteral("key '%1' is not %2").arg(key, QLatin1String(expected)));
+}
+
+bool KeyedUnarchiver::decodeBool(const QString &key, bool fallback) const
+{
+    const QCborValue v = m_map.value(key);
+    if (v.isUndefined() || v.isNull())
+        return fallback;
+    if (v.isBool())
+        return v.toBool();
+    if (v.isInteger())
+        return v.toInteger() != 0;
+    typeMismatch(key, "a boolean");
+    return fallback;
+}
+
+qint64 KeyedUnarchiver::decodeInt(const QString &key, qint64 fallback) const
+{
+    const QCborValue v = m_map.value(key);
+    if (v.isUndefined() || v.isNull())
+        return fallback;
+    if (v.isInteger())
+        return v.toInteger();
+    if (v.isDouble())
+        return qint64(v.toDouble());
+    if (v.isBool())
+        return v.toBool() ? 1 : 0;
+    typeMismatch(key, "an integer");
+    return fallback;
+}
+
+quint64 KeyedUnarchiver::decodeUInt(const QString &key, quint64 fallback) const
+{
+    const QCborValue v = m_map.value(key);
+    if (v.isUndefined() || v.isNull())
+        return fallback;
+    if (v.isInteger())
+        return quint64(v.toInteger());
+    if (v.isDouble() && v.toDouble() >= 0)
+        return quint64(v.toDouble());
+    typeMismatch(key, "an unsigned integer");
+    return fallback;
+}
+
+double KeyedUnarchiver::decodeDouble(const QString &key, double fallback) const
+{
+    const QCborValue v = m_map.value(key);
+    if (v.isUndefined() || v.isNull())
+        return fallback;
+    if (v.isDouble() || v.isInteger())
+        return v.toDouble();
+    typeMismatch(key, "a number");
+    return fallback;
+}
+
+QString KeyedUnarchiver::decodeString(const QString &key, const QString &fallback) const
+{
+    const QCborValue v = m_map.value(key);
+    if (v.isUndefined())
+        return fallback;
+    if (v.isNull())
+        return QString();
+    if (v.isString())
+        return v.toString();
+    typeMismatch(key, "a string");
+    return fallback;
+}
+
+QVariant KeyedUnarchiver::decodeVariant(const QString &key) const
+{
+    return variantFromCbor(m_map.value(key));
+}
+
+QStringList KeyedUnarchiver::decodeStringList(const QString &key) const
+{
+    const QCborValue v = m_map.value(key);
+    if (v.isUndefined() || v.isNull())
+        return {};
+    if (!v.isArray()) {
+        typeMismatch(key, "an array");
+        return {};
+    }
+    QStringList out;
+    for (const QCborValue &item : v.toArray()) {
+        if (item.isString())
+            out.append(item.toString());
+        else if (item.isInteger())
+            out.append(QString::number(item.toInteger()));
+        else
+            typeMismatch(key, "an array of strings");
+    }
+    return out;
+}
+
+std::unique_ptr<RTArchivable> KeyedUnarchiver::decodeObject(const QString &key) const
+{
+    const QCborValue v = m_map.value(key);
+    if (v.isUndefined() || v.isNull())
+        return nullptr;
+    return unarchiveObject(v, m_error);
+}
+
+std::vector<std::unique_ptr<RTArchivable>>
+KeyedUnarchiver::decodeObjectList(const QString &key) const
+{
+    std::vector<std::unique_ptr<RTArchivable>> out;
+    const QCborValue v = m_map.value(key);
+    if (v.isUndefined() || v.isNull())
+        return out;
+    if (!v.isArray()) {
+        typeMismatch(key, "an array");
+        return out;
+    }
+    for (const QCborValue &item : v.toArray()) {
+        if (auto object = unarchiveObject(item, m_error))
+            out.push_back(std::move(object));
+    }
+    return out;
+}
+
+std::vector<std::pair<QString, std::unique_ptr<RTArchivable>>>
+KeyedUnarchiver::decodeObjectMap(const QString &key) const
+{
+    std::vector<std::pair<QString, std::unique_ptr<RTArchivable>>> out;
+    const QCborValue v = m_map.value(key);
+    if (v.isUndefined() || v.isNull())
+        return out;
+    if (!v.isMap()) {
+        typeMismatch(key, "a map");
+        return out;
+    }
+    const QCborMap map = v.toMap();
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        if (auto object = unarchiveObject(it.value(), m_error))
+            out.emplace_back(it.key().toString(), std::move(object));
+    }
+    return out;
+}
+
+std::unique_ptr<RTArchivable> KeyedUnarchiver::unarchiveObject(const QCborValue &value,
+                                                               const std::shared_ptr<QString> &error)
+{
+    auto setError = [&](const QString &message) {
+        if (error && error->isEmpty())
+            *error = message;
+    };
+    if (!value.isMap()) {
+        setError(QStringLiteral("an archived object is not a map"));
+        return nullptr;
+    }
+    const QCborMap map = value.toMap();
+    const QCborValue cls = map.value(QLatin1String(KeyedArchiver::classKey));
+    if (!cls.isString()) {
+        setError(QStringLiteral("an archived object has no class"));
+        return nullptr;
+    }
+    auto object = ArchiveClassRegistry::create(cls.toString());
+    if (!object) {
+        setError(QStringLiteral("unknown archived class '%1'").arg(cls.toString()));
+        return nullptr;
+    }
+    KeyedUnarchiver coder(map, error ? error : std::make_shared<QString>());
+    object->decodeWithCoder(coder);
+    return object;
+}
+
+QCborValue KeyedUnarchiver::parseData(const QByteArray &data, QString *error)
+{
+    if (data.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("the archive is empty");
+        return QCborValue(QCborValue::Invalid);
+    }
+    QCborStreamReader reader(data);
+    const QCborValue value = QCborValue::fromCbor(reader);
+    if (reader.lastError() != QCborError::NoError) {
+        if (error)
+            *error = QStringLiteral("the archive is damaged: %1").arg(reader.lastError().toString());
+        return QCborValue(QCborValue::Invalid);
+    }
+    if (reader.currentOffset() != data.size()) {
+        if (error)
+            *error = QStringLiteral("the archive has trailing bytes");
+        return QCborValue(QCborValue::Invalid);
+    }
+    return value;
+}

@@ -1,0 +1,136 @@
+#pragma once
+
+// Every settings key, notification name and dictionary key of the program, named once.
+// Values are plain string literals so they can be used from any thread and in static
+// initialisers; they convert to QString where needed.
+//
+// Layers add their own keys in their section below; keep each section sorted by use.
+
+// ---------------------------------------------------------------------------
+// Settings keys (application shell)
+// ---------------------------------------------------------------------------
+inline constexpr char RTCurrentViewTypeKey[] = "TACurrentViewType";
+inline constexpr char RTShowMainWindowOutlineKey[] = "RTShowMainWindowOutline";
+inline constexpr char RTShowMainWindowVerticalSectionsKey[] = "RTShowMainWindowVerticalSections";
+inline constexpr char RTMainWindowOutlineSplitViewWidthKey[] = "RTMainWindowOutlineSplitViewWidth";
+inline constexpr char RTExpandedNodesKey[] = "RTExpandedNodes";
+inline constexpr char TAShowDirectInputLineKey[] = "TAShowDirectInputLine";
+inline constexpr char RTCloseDirectInputAfterPostingKey[] = "RTCloseDirectInputAfterPosting";
+inline constexpr char RTPostOnEnterKey[] = "RTPostOnEnter";
+inline constexpr char RTLimitInputLengthKey[] = "RTLimitInputLength";
+inline constexpr char RTAlwaysShortenLinksInMessagesKey[] = "RTAlwaysShortenLinksInMessages";
+inline constexpr char RTMessageQuoteSyntaxKey[] = "RTMessageQuoteSyntax";
+inline constexpr char RTDoNotConfirmRetweetsKey[] = "RTDoNotConfirmRetweets";
+inline constexpr char RTBlockSpammersOnAllAccountsKey[] = "RTBlockSpammersOnAllAccounts";
+inline constexpr char RTTwitterUserDisplayNameKey[] = "RTTwitterUserDisplayName";
+inline constexpr char RTShowVerifiedUsersKey[] = "RTShowVerifiedUsers";
+inline constexpr char RTShowTwitterSourcesKey[] = "RTShowTwitterSources";
+inline constexpr char RTShowUngroupedGroupKey[] = "RTShowUngroupedGroup";
+inline constexpr char RTShowTrendsNodeKey[] = "RTShowTrendsNode";
+inline constexpr char RTShowCombinedAllKey[] = "RTShowCombinedAll";
+inline constexpr char RTShowCombinedRetweetsKey[] = "RTShowCombinedRetweets";
+inline constexpr char RTShowCombinedFavoritesKey[] = "RTShowCombinedFavorites";
+inline constexpr char RTShowCombinedListsKey[] = "RTShowCombinedLists";
+inline constexpr char RTShowCombinedGroupsKey[] = "RTShowCombinedGroups";
+inline constexpr char RTShowCombinedSearchesKey[] = "RTShowCombinedSearches";
+inline constexpr char TATrackIsNewKey[] = "TATrackIsNew";
+inline constexpr char TADimReadMessagesKey[] = "TADimReadMessages";
+inline constexpr char TAShouldMarkAsReadOnScrollKey[] = "TAShouldMarkAsReadOnScroll";
+inline constexpr char TAMessageFontSizeKey[] = "TAMessageFontSize";
+inline constexpr char RTShouldResolveShortURLsKey[] = "RTShouldResolveShortURLs";
+inline constexpr char RTShowErrorMessagesForURLResolvingKey[] = "RTShowErrorMessagesForURLResolving";
+inline constexpr char RTTranslateSearchesOnDisplayKey[] = "RTTranslateSearchesOnDisplay";
+inline constexpr char RTOpenLinksInBackgroundKey[] = "RTOpenLinksInBackground";
+inline constexpr char RTEnableGrowlKey[] = "RTEnableGrowl";
+inline constexpr char RTOnlyShowGrowlWhenOnBackgroundKey[] = "RTOnlyShowGrowlWhenOnBackground";
+inline constexpr char TAShowNewCountInDockKey[] = "TAShowNewCountInDock";
+inline constexpr char RTIncludeHomeInDockCountKey[] = "RTIncludeHomeInDockCount";
+inline constexpr char RTIncludeMentionsAndDMsInDockCountKey[] = "RTIncludeMentionsAndDMsInDockCount";
+inline constexpr char RTIncludeSearchesInDockCountKey[] = "RTIncludeSearchesInDockCount";
+inline constexpr char RTIncludeListsInDockCountKey[] = "RTIncludeListsInDockCount";
+inline constexpr char RTColorizeMenuBarIconWithNewMessagesKey[] =
+    "RTColorizeMenuBarIconWithNewMessages";
+inline constexpr char RTIncludeHomeInStatusIconCountKey[] = "RTIncludeHomeInStatusIconCount";
+inline constexpr char RTIncludeMentionsAndDMsInStatusIconCountKey[] =
+    "RTIncludeMentionsAndDMsInStatusIconCount";
+inline constexpr char RTIncludeListsInStatusIconCountKey[] = "RTIncludeListsInStatusIconCount";
+inline constexpr char RTIncludeSearchesInStatusIconCountKey[] =
+    "RTIncludeSearchesInStatusIconCount";
+inline constexpr char TAHideMenuBarIconKey[] = "TAHideMenuBarIcon";
+inline constexpr char TAUseMessageBackgroundGradientsKey[] = "TAUseMessageBackgroundGradients";
+inline constexpr char kRTTwitterSoundPrefsNewTweet[] = "kRTTwitterSoundPrefsNewTweet";
+inline constexpr char kRTTwitterSoundPrefsNewMention[] = "kRTTwitterSoundPrefsNewMention";
+inline constexpr char kRTTwitterSoundPrefsNewDM[] = "kRTTwitterSoundPrefsNewDM";
+inline constexpr char kRTTwitterSoundPrefsNewPost[] = "kRTTwitterSoundPrefsNewPost";
+inline constexpr char RTAutoHideInBackgroundKey[] = "RTAutoHideInBackground";
+inline constexpr char RTStartInBackgroundKey[] = "RTStartInBackground";
+inline constexpr char RTFirstLaunchKey[] = "RTFirstLaunch";
+inline constexpr char RTShowHideTalvoGlobalShortcutKeyCodeKey[] =
+    "RTShowHideTalvoGlobalShortcutKeyCode";
+inline constexpr char RTShowHideTalvoGlobalShortcutFlagsKey[] = "RTShowHideTalvoGlobalShortcutFlags";
+inline constexpr char RTNewTweetGlobalShortcutKeyCodeKey[] = "RTNewTweetGlobalShortcutKeyCode";
+inline constexpr char RTNewTweetGlobalShortcutFlagsKey[] = "RTNewTweetGlobalShortcutFlags";
+inline constexpr char RTOnStartOpenTimelinesOptionKey[] = "RTOnStartOpenTimelinesOption";
+inline constexpr char RTOnNewMsgsScrollOptionKey[] = "RTOnNewMsgsScrollOption";
+inline constexpr char RTGuidKey[] = "guid";
+// Declared keys that no logic reads; the settings window may bind them.
+inline constexpr char RTUseAnimationsKey[] = "RTUseAnimations";
+inline constexpr char RTUseSoundsKey[] = "RTUseSounds";
+inline constexpr char RTListViewShouldShowHiddenKey[] = "RTListViewShouldShowHidden";
+inline constexpr char RTBypassFramedURLsKey[] = "RTBypassFramedURLs";
+inline constexpr char RTIncludeTrendsInDockCountKey[] = "RTIncludeTrendsInDockCount";
+inline constexpr char RTTwitterSoundPrefsKey[] = "RTTwitterSoundPrefs";
+inline constexpr char TAMultiPaneSavedDetailsKey[] = "TAMultiPaneSavedDetails";
+inline constexpr char TAShowDirectNewCountOnlyInDockKey[] = "TAShowDirectNewCountOnlyInDock";
+
+// Keys of the desktop platform that the application touches.
+inline constexpr char NSShowNonLocalizedStringsKey[] = "NSShowNonLocalizedStrings";
+inline constexpr char NSSplitViewOutlineFramesKey[] =
+    "NSSplitView Subview Frames RTOutlineViewMainSplitView";
+inline constexpr char AppleLanguagesKey[] = "AppleLanguages";
+inline constexpr char MoveToApplicationsFolderAlertSuppressKey[] =
+    "moveToApplicationsFolderAlertSuppress";
+
+// ---------------------------------------------------------------------------
+// Notification names (in-process and between the two programs)
+// ---------------------------------------------------------------------------
+inline constexpr char RTDeletedServiceNotification[] = "RTDeletedServiceNotification";
+inline constexpr char RTChangedShowHideTalvoHotkeyNotification[] =
+    "RTChangedShowHideTalvoHotkeyNotification";
+inline constexpr char RTTalvoHelperCaughtNewTweetHotKey[] = "RTTalvoHelperCaughtNewTweetHotKey";
+inline constexpr char RTTalvoMainAppNotificationChangedNewTweetHotKey[] =
+    "RTTalvoMainAppNotificationChangedNewTweetHotKey";
+inline constexpr char RTTalvoHelperNewInstanceLaunched[] = "RTTalvoHelperNewInstanceLaunched";
+
+// User-information keys of those notifications.
+inline constexpr char RTKeyCodeKey[] = "RTKeyCode";
+inline constexpr char RTFlagsKey[] = "RTFlags";
+inline constexpr char RTURLKey[] = "RTURL";
+
+// ---------------------------------------------------------------------------
+// Model (messages, users)
+// ---------------------------------------------------------------------------
+
+// ---------------------------------------------------------------------------
+// Accounts and services
+// ---------------------------------------------------------------------------
+
+// ---------------------------------------------------------------------------
+// Store
+// ---------------------------------------------------------------------------
+
+// ---------------------------------------------------------------------------
+// Network: request operations and their result dictionaries (kRT...Key)
+// ---------------------------------------------------------------------------
+
+// ---------------------------------------------------------------------------
+// Twitter
+// ---------------------------------------------------------------------------
+
+// ---------------------------------------------------------------------------
+// Timelines
+// ---------------------------------------------------------------------------
+
+// ---------------------------------------------------------------------------
+// Message text
+// ---------------------------------------------------------------------------

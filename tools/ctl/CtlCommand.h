@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+// One talvoctl subcommand: takes the arguments after its name, writes to out and err,
+// returns the exit code.
+struct CtlCommand
+{
+    const char *name;
+    const char *usage;
+    int (*run)(const QStringList &args, QTextStream &out, QTextStream &err);
+};
+
+// Subcommands, each defined in its own Cmd*.cpp file. Add a line here and one in the
+// table of main.cpp.
+int cmdVersion(const QStringList &args, QTextStream &out, QTextStream &err);

@@ -1,0 +1,40 @@
+// talvoctl: scripting and diagnosis over the same code the program runs.
+#include "CtlCommand.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <iterator>
+
+namespace {
+const CtlCommand kCommands[] = {
+    {"--version", "talvoctl --version", cmdVersion},
+};
+
+void printUsage(QTextStream &err)
+{
+    err << "usage:\n";
+    for (const CtlCommand &c : kCommands)
+        err << "  " << c.usage << "\n";
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Talvo"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QStringList args = app.arguments().mid(1);
+    if (args.isEmpty()) {
+        printUsage(err);
+        return 2;
+    }
+    const QString name = args.takeFirst();
+    for (const CtlCommand &c : kCommands) {
+        if (name == QLatin1String(c.name))
+            return c.run(args, out, err);
+    }
+    err << "talvoctl: unknown command '" << name << "'\n";
+    printUsage(err);
+    return 2;
+}
