@@ -1,0 +1,1 @@
+// Linux implementations of the platform interfaces live in this library.
