@@ -1,0 +1,221 @@
+#include "foundation/OperationQueue.h"
+
+#include "foundation/Log.h"
+
+#include <QMutex>
+#include <QRunnable>
+#include <QThreadPool>
+#include <QWaitCondition>
+#include <array>
+#include <cstdlib>
+
+namespace {
+
+// Stands in for "no limit": the pool still needs a number, and threads are only started
+// when there is work for them.
+constexpr int kUnlimitedWidth = 64;
+
+int nearestPriorityLevel(int priority)
+{
+    static constexpr std::array levels{
+        Operation::QueuePriorityVeryLow,  Operation::QueuePriorityLow,
+        Operation::QueuePriorityNormal,   Operation::QueuePriorityHigh,
+        Operation::QueuePriorityVeryHigh,
+    };
+    int best = levels.front();
+    for (int level : levels) {
+        if (std::abs(priority - level) < std::abs(priority - best))
+            best = level;
+    }
+    return best;
+}
+
+} // namespace
+
+struct Operation::State
+{
+    std::atomic<bool> cancelled{false};
+    std::atomic<bool> executing{false};
+    std::atomic<bool> queued{false};
+    std::atomic<int> priority{QueuePriorityNormal};
+    std::function<void()> completion;
+
+    QMutex mutex;
+    QWaitCondition finishedCondition;
+    bool finished = false;
+};
+
+Operation::Operation()
+    : m_state(std::make_unique<State>())
+{
+}
+
+Operation::~Operation() = default;
+
+void Operation::cancel()
+{
+    m_state->cancelled.store(true);
+}
+
+bool Operation::isCancelled() const
+{
+    return m_state->cancelled.load();
+}
+
+bool Operation::isExecuting() const
+{
+    return m_state->executing.load();
+}
+
+bool Operation::isFinished() const
+{
+    QMutexLocker lock(&m_state->mutex);
+    return m_state->finished;
+}
+
+int Operation::queuePriority() const
+{
+    return m_state->priority.load();
+}
+
+void Operation::setQueuePriority(int priority)
+{
+    m_state->priority.store(nearestPriorityLevel(priority));
+}
+
+void Operation::setCompletionBlock(std::function<void()> block)
+{
+    m_state->completion = std::move(block);
+}
+
+void Operation::waitUntilFinished()
+{
+    QMutexLocker lock(&m_state->mutex);
+    while (!m_state->finished)
+        m_state->finishedCondition.wait(&m_state->mutex);
+}
+
+void Operation::runFromQueue()
+{
+    if (!isCancelled()) {
+        m_state->executing.store(true);
+        main();
+        m_state->executing.store(false);
+    }
+    if (m_state->completion)
+        m_state->completion();
+    QMutexLocker lock(&m_state->mutex);
+    m_state->finished = true;
+    m_state->finishedCondition.wakeAll();
+}
+
+struct OperationQueue::Shared
+{
+    QMutex mutex;
+    QWaitCondition allFinished;
+    std::vector<std::shared_ptr<Operation>> operations;
+
+    void finish(const Operation *operation)
+    {
+        QMutexLocker lock(&mutex);
+        std::erase_if(operations, [operation](const auto &op) { return op.get() == operation; });
+        if (operations.empty())
+            allFinished.wakeAll();
+    }
+};
+
+class OperationRunnable : public QRunnable
+{
+public:
+    OperationRunnable(std::shared_ptr<Operation> operation,
+                      std::shared_ptr<OperationQueue::Shared> shared)
+        : m_operation(std::move(operation))
+        , m_shared(std::move(shared))
+    {
+        setAutoDelete(true);
+    }
+
+    void run() override
+    {
+        m_operation->runFromQueue();
+        m_shared->finish(m_operation.get());
+    }
+
+private:
+    std::shared_ptr<Operation> m_operation;
+    std::shared_ptr<OperationQueue::Shared> m_shared;
+};
+
+OperationQueue::OperationQueue(int maxConcurrent, QObject *parent)
+    : QObject(parent)
+    , m_shared(std::make_shared<Shared>())
+    , m_pool(new QThreadPool(this))
+    , m_maxConcurrent(maxConcurrent)
+{
+    m_pool->setMaxThreadCount(maxConcurrent > 0 ? maxConcurrent : kUnlimitedWidth);
+}
+
+OperationQueue::~OperationQueue()
+{
+    cancelAllOperations();
+    waitUntilAllOperationsAreFinished();
+}
+
+void OperationQueue::addOperation(std::shared_ptr<Operation> operation)
+{
+    if (!operation)
+        return;
+    if (operation->m_state->queued.exchange(true)) {
+        qCWarning(lcFoundation) << "operation added to a queue twice; ignored";
+        return;
+    }
+    {
+        QMutexLocker lock(&m_shared->mutex);
+        m_shared->operations.push_back(operation);
+    }
+    const int priority = operation->queuePriority();
+    m_pool->start(new OperationRunnable(std::move(operation), m_shared), priority);
+}
+
+void OperationQueue::cancelAllOperations()
+{
+    QMutexLocker lock(&m_shared->mutex);
+    for (const auto &operation : m_shared->operations)
+        operation->cancel();
+}
+
+int OperationQueue::operationCount() const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return static_cast<int>(m_shared->operations.size());
+}
+
+int OperationQueue::maxConcurrentOperationCount() const
+{
+    return m_maxConcurrent;
+}
+
+void OperationQueue::waitUntilAllOperationsAreFinished()
+{
+    QMutexLocker lock(&m_shared->mutex);
+    while (!m_shared->operations.empty())
+        m_shared->allFinished.wait(&m_shared->mutex);
+}
+
+OperationQueue &OperationQueue::forType(int type)
+{
+    static OperationQueue serviceRequests(3);
+    static OperationQueue imageDownloadingRequests(2);
+    static OperationQueue urlFollowing(2);
+    static OperationQueue immediateRequests(-1);
+    switch (type) {
+    case ImageDownloadingRequests:
+        return imageDownloadingRequests;
+    case UrlFollowing:
+        return urlFollowing;
+    case ImmediateRequests:
+        return immediateRequests;
+    default:
+        return serviceRequests;
+    }
+}
