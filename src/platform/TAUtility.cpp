@@ -46,7 +46,8 @@ QString TAUtility::languageTagFromLocaleName(const QString &locale)
         // Simplified Chinese: the Hans script, or the mainland and Singapore regions.
         for (const QString &p : parts.mid(1)) {
             const QString up = p.toUpper();
-            if (up == QLatin1String("HANS") || up == QLatin1String("CN") || up == QLatin1String("SG"))
+            if (up == QLatin1String("HANS") || up == QLatin1String("CN") ||
+                up == QLatin1String("SG"))
                 return QStringLiteral("zh-CN");
         }
     }
@@ -87,7 +88,8 @@ QUrl TAUtility::punycodedUrlWithString(const QString &url)
     if (!parsed.isValid() || host.isEmpty() || ace.isEmpty()) {
         if (DesktopApplication::hasShared())
             DesktopApplication::shared().beep();
-        qCWarning(lcPlatform).noquote() << QStringLiteral("Can't create URL from string '%1'.").arg(url);
+        qCWarning(lcPlatform).noquote()
+            << QStringLiteral("Can't create URL from string '%1'.").arg(url);
         return QUrl();
     }
     parsed.setHost(QString::fromLatin1(ace));
@@ -108,7 +110,8 @@ void TAUtility::openURL(const QString &url, bool inBackground)
             return;
     }
     if (!target.isValid()) {
-        qCWarning(lcPlatform).noquote() << QStringLiteral("Can't create URL from string '%1'.").arg(url);
+        qCWarning(lcPlatform).noquote()
+            << QStringLiteral("Can't create URL from string '%1'.").arg(url);
         return;
     }
     if (DesktopApplication::hasShared())
@@ -122,8 +125,8 @@ void TAUtility::installHotKeyWithKeyCode(int keyCode, quint32 flags, quint32 sig
     removeInstalledHotkeyWithEventRef(handle);
     if (keyCode == -1 || flags == 0 || !HotKeyService::hasShared())
         return;
-    *handle = HotKeyService::shared().registerHotKey(keyCode, flags, signature, 1,
-                                                     std::move(callback));
+    *handle =
+        HotKeyService::shared().registerHotKey(keyCode, flags, signature, 1, std::move(callback));
 }
 
 void TAUtility::removeInstalledHotkeyWithEventRef(HotKeyService::Handle *handle)

@@ -16,6 +16,8 @@ public:
     virtual void showServiceAddition() = 0;
     virtual void showDirectInputWindowForUrl(const QString &url) = 0;
     virtual void closeAllDirectInputWindows() = 0;
+    // The compose line of the current window, for a post or a direct message.
+    virtual void showDirectInputLine(bool directMessage) = 0;
     // The outline's reload actions: every account, or the selected source only.
     virtual void reloadAllServices() = 0;
     virtual void reloadCurrentSource() = 0;

@@ -115,6 +115,12 @@ void FakePlatform::closeAllDirectInputWindows()
     calls << QStringLiteral("closeAllDirectInputWindows");
 }
 
+void FakePlatform::showDirectInputLine(bool directMessage)
+{
+    calls << (directMessage ? QStringLiteral("showDirectInputLine direct")
+                            : QStringLiteral("showDirectInputLine"));
+}
+
 void FakePlatform::reloadAllServices()
 {
     calls << QStringLiteral("reloadAllServices");

@@ -60,6 +60,7 @@ public:
     void showServiceAddition() override;
     void showDirectInputWindowForUrl(const QString &url) override;
     void closeAllDirectInputWindows() override;
+    void showDirectInputLine(bool directMessage) override;
     void reloadAllServices() override;
     void reloadCurrentSource() override;
     void showAlert(const QString &message, const QStringList &buttons,

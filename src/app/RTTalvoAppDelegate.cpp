@@ -1,0 +1,175 @@
+#include "app/RTTalvoAppDelegate.h"
+
+#include "app/RTAppComponents.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/RTGlobalVariables.h"
+#include "foundation/SettingsStore.h"
+#include "platform/CrashReporter.h"
+#include "platform/DesktopApplication.h"
+#include "platform/SystemNotifications.h"
+#include "platform/TAUtility.h"
+#include "platform/UpdateFramework.h"
+#include "platform/WindowLayer.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace {
+// One show/hide hot key for the whole process.
+HotKeyService::Handle g_showHideHotKey = 0;
+
+// The maker's companion API host, where crash reports go.
+constexpr const char *kCrashReportHost = "api.talvo.org";
+} // namespace
+
+RTTalvoAppDelegate::RTTalvoAppDelegate(RTAppComponents &components, QObject *parent)
+    : QObject(parent)
+    , m_components(components)
+{
+}
+
+RTTalvoAppDelegate::~RTTalvoAppDelegate()
+{
+    if (m_helperSubscription && SystemNotifications::hasShared())
+        SystemNotifications::shared().unsubscribe(m_helperSubscription);
+    if (m_hotKeyObserver)
+        NotificationCenter::defaultCenter().removeObserver(m_hotKeyObserver);
+}
+
+HotKeyService::Handle RTTalvoAppDelegate::showHideHotKeyHandle()
+{
+    return g_showHideHotKey;
+}
+
+QString RTTalvoAppDelegate::helperPath() const
+{
+    if (!m_helperPath.isEmpty())
+        return m_helperPath;
+    return QDir(QCoreApplication::applicationDirPath())
+        .filePath(QLatin1String(helperExecutableName));
+}
+
+void RTTalvoAppDelegate::applicationWillFinishLaunching()
+{
+    m_isLaunching = true;
+    DesktopApplication &desktop = DesktopApplication::shared();
+    desktop.addStatusItem();
+    // No Applications folder to move into on Linux: that step is left out.
+    if (SettingsStore::shared().boolForKey(RTStartInBackgroundKey))
+        desktop.hide();
+    // A helper that cannot start only costs the hot key; the application goes on.
+    if (!desktop.launchApplication(helperPath()))
+        qCInfo(lcApp) << "the quick-post helper could not be started";
+}
+
+void RTTalvoAppDelegate::applicationDidFinishLaunching()
+{
+    // The window shows the store, so the store is restored with it.
+    m_components.restoreStore();
+    WindowLayer::shared().loadDefaultMainWindow();
+    m_components.startTreeNodeManager();
+    if (!m_components.hasServiceInServiceList())
+        WindowLayer::shared().showServiceAddition();
+
+    if (UpdateFramework::hasShared())
+        UpdateFramework::shared().resetUpdateCycle();
+
+    m_components.createGrowlDelegate();
+
+    if (CrashReporter::hasShared()) {
+        CrashReporter::Launch launch;
+        launch.company = QStringLiteral("Talvo");
+        launch.httpProtocol = QStringLiteral("HTTP");
+        launch.hostName = QLatin1String(kCrashReportHost);
+        launch.port = 80;
+        launch.action = QStringLiteral("v1/report/crash");
+        launch.format = QStringLiteral("json");
+        launch.apiKey = TAUtility::talvoApiKey();
+        launch.guid = TAUtility::talvoGuid();
+        launch.platform = QStringLiteral("osx");
+        launch.userInfoTitle = QStringLiteral("USER INFORMATION");
+        launch.userPrefsPath = TAUtility::applicationSupportFolder();
+        CrashReporter::shared().launchReporter(launch);
+    }
+
+    SettingsStore &settings = SettingsStore::shared();
+    settings.setBool(RTFirstLaunchKey, false);
+
+    if (SystemNotifications::hasShared() && !m_helperSubscription) {
+        m_helperSubscription = SystemNotifications::shared().subscribe(
+            QLatin1String(RTTalvoHelperCaughtNewTweetHotKey),
+            [this](const QString &, const QVariantMap &userInfo) {
+                caughtNewTweetHotKey(userInfo);
+            });
+    }
+    if (!m_hotKeyObserver) {
+        m_hotKeyObserver = NotificationCenter::defaultCenter().addObserver(
+            QLatin1String(RTChangedShowHideTalvoHotkeyNotification),
+            [this](const void *, const QVariantMap &userInfo) {
+                changedShowHideTalvoHotkey(userInfo);
+            });
+    }
+
+    installShowHideHotKey(
+        int(settings.integerForKey(RTShowHideTalvoGlobalShortcutKeyCodeKey)),
+        quint32(settings.unsignedIntegerForKey(RTShowHideTalvoGlobalShortcutFlagsKey)));
+    m_isLaunching = false;
+}
+
+void RTTalvoAppDelegate::applicationWillTerminate()
+{
+    if (m_saveDataOnTermination)
+        m_components.saveStore();
+}
+
+void RTTalvoAppDelegate::applicationDidResignActive()
+{
+    if (SettingsStore::shared().boolForKey(RTAutoHideInBackgroundKey))
+        DesktopApplication::shared().hide();
+}
+
+void RTTalvoAppDelegate::applicationDidBecomeActive()
+{
+    WindowLayer::shared().refreshCursorAreas();
+}
+
+bool RTTalvoAppDelegate::applicationShouldHandleReopen(bool)
+{
+    WindowLayer::shared().showCurrentMainWindow();
+    return false;
+}
+
+void RTTalvoAppDelegate::updaterWillInstallUpdate()
+{
+    TAUtility::quitApplicationWithBundleID(QLatin1String(helperBundleId));
+}
+
+void RTTalvoAppDelegate::caughtNewTweetHotKey(const QVariantMap &userInfo)
+{
+    WindowLayer::shared().showDirectInputWindowForUrl(
+        userInfo.value(QLatin1String(RTURLKey)).toString());
+}
+
+void RTTalvoAppDelegate::changedShowHideTalvoHotkey(const QVariantMap &userInfo)
+{
+    installShowHideHotKey(userInfo.value(QLatin1String(RTKeyCodeKey)).toInt(),
+                          userInfo.value(QLatin1String(RTFlagsKey)).toUInt());
+}
+
+void RTTalvoAppDelegate::hotKeyPressed()
+{
+    DesktopApplication &desktop = DesktopApplication::shared();
+    if (!desktop.isActive()) {
+        desktop.activateIgnoringOtherApps();
+        WindowLayer::shared().showCurrentMainWindow();
+    } else {
+        desktop.hide();
+    }
+}
+
+void RTTalvoAppDelegate::installShowHideHotKey(int keyCode, quint32 flags)
+{
+    TAUtility::installHotKeyWithKeyCode(keyCode, flags, showHideHotKeySignature, &g_showHideHotKey,
+                                        [this] { hotKeyPressed(); });
+}

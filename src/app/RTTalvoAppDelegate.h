@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/HotKeyService.h"
+
+#include <QObject>
+#include <QVariantMap>
+
+class RTAppComponents;
+class RTMainMenuController;
+
+// Drives the application's life: the two halves of the launch, activation, the hot keys
+// and termination.
+class RTTalvoAppDelegate : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The helper's program, started from the same folder as the application.
+    static constexpr const char *helperExecutableName = "talvo-helper";
+    static constexpr const char *helperBundleId = "org.talvo.Helper";
+    // "RTh1": the show/hide hot key's signature.
+    static constexpr quint32 showHideHotKeySignature = 0x52546831;
+
+    explicit RTTalvoAppDelegate(RTAppComponents &components, QObject *parent = nullptr);
+    ~RTTalvoAppDelegate() override;
+
+    [[nodiscard]] bool saveDataOnTermination() const { return m_saveDataOnTermination; }
+    void setSaveDataOnTermination(bool save) { m_saveDataOnTermination = save; }
+    [[nodiscard]] bool isLaunching() const { return m_isLaunching; }
+    [[nodiscard]] RTMainMenuController *mainMenuController() const { return m_mainMenuController; }
+    void setMainMenuController(RTMainMenuController *controller)
+    {
+        m_mainMenuController = controller;
+    }
+    // Where the helper program is looked for (the application's own folder by default).
+    void setHelperPath(const QString &path) { m_helperPath = path; }
+    [[nodiscard]] QString helperPath() const;
+
+    void applicationWillFinishLaunching();
+    void applicationDidFinishLaunching();
+    void applicationWillTerminate();
+    void applicationDidResignActive();
+    void applicationDidBecomeActive();
+    bool applicationShouldHandleReopen(bool hasVisibleWindows);
+    void updaterWillInstallUpdate();
+
+    void caughtNewTweetHotKey(const QVariantMap &userInfo);
+    void changedShowHideTalvoHotkey(const QVariantMap &userInfo);
+    // The show/hide hot key was pressed.
+    void hotKeyPressed();
+
+    // The process-wide show/hide hot key registration (0 when none).
+    [[nodiscard]] static HotKeyService::Handle showHideHotKeyHandle();
+
+private:
+    void installShowHideHotKey(int keyCode, quint32 flags);
+
+    bool m_saveDataOnTermination = true;
+    bool m_isLaunching = false;
+    RTMainMenuController *m_mainMenuController = nullptr;
+    RTAppComponents &m_components;
+    QString m_helperPath;
+    int m_helperSubscription = 0;
+    int m_hotKeyObserver = 0;
+};
