@@ -118,10 +118,13 @@ inline constexpr char RTURLKey[] = "RTURL";
 // ---------------------------------------------------------------------------
 // Store
 // ---------------------------------------------------------------------------
+inline constexpr char RTNewImageDownloadedNotification[] = "RTNewImageDownloadedNotification";
 
 // ---------------------------------------------------------------------------
 // Network: request operations and their result dictionaries (kRT...Key)
 // ---------------------------------------------------------------------------
+inline constexpr char kRTImageURLKey[] = "kRTImageURLKey";
+inline constexpr char kRTImageDataKey[] = "kRTImageDataKey";
 
 // ---------------------------------------------------------------------------
 // Twitter
