@@ -137,3 +137,18 @@ inline constexpr char kRTImageDataKey[] = "kRTImageDataKey";
 // ---------------------------------------------------------------------------
 // Message text
 // ---------------------------------------------------------------------------
+// Keys of the parser's result records.
+inline constexpr char kRTParseRange[] = "kRTParseRange";
+inline constexpr char kRTParseLink[] = "kRTParseLink";
+inline constexpr char kRTParseLinkUnescaped[] = "kRTParseLinkUnescaped";
+inline constexpr char kRTParseMention[] = "kRTParseMention";
+inline constexpr char kRTParseEmail[] = "kRTParseEmail";
+inline constexpr char kRTParseHash[] = "kRTParseHash";
+inline constexpr char kRTParseFeed[] = "kRTParseFeed";
+inline constexpr char kRTParseURLScheme[] = "kRTParseURLScheme";
+inline constexpr char kRTParseURLAuthority[] = "kRTParseURLAuthority";
+inline constexpr char kRTParseURLPort[] = "kRTParseURLPort";
+inline constexpr char kRTParseURLPath[] = "kRTParseURLPath";
+inline constexpr char kRTParseURLQuery[] = "kRTParseURLQuery";
+inline constexpr char kRTParseURLQueryElements[] = "kRTParseURLQueryElements";
+inline constexpr char kRTParseURLFragment[] = "kRTParseURLFragment";
