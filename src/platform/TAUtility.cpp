@@ -3,6 +3,7 @@
 #include "foundation/Log.h"
 #include "foundation/RTGlobalVariables.h"
 #include "foundation/SettingsStore.h"
+#include "foundation/StringAdditions.h"
 #include "platform/DesktopApplication.h"
 
 #include <QDir>
@@ -100,12 +101,11 @@ void TAUtility::openURL(const QString &url, bool inBackground)
 {
     QUrl target(url, QUrl::StrictMode);
     if (!target.isValid())
-        target = QUrl(QString::fromLatin1(QUrl::toPercentEncoding(url, "!#$&'()*+,/:;=?@[]~%")),
-                      QUrl::StrictMode);
+        target = QUrl(standardScapedOutString(url), QUrl::StrictMode);
     // A host that needs escaping is not ASCII: open its IDNA form.
     const QByteArray escapedHost = QUrl::toPercentEncoding(target.host(QUrl::FullyDecoded));
     if (escapedHost.contains('%')) {
-        target = punycodedUrlWithString(QUrl::fromPercentEncoding(url.toUtf8()));
+        target = punycodedUrlWithString(standardUnscapedString(url));
         if (!target.isValid())
             return;
     }

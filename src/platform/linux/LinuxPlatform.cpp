@@ -1,1 +1,0 @@
-// Linux implementations of the platform interfaces live in this library.
