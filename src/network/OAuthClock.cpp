@@ -1,0 +1,108 @@
+#include "network/OAuthClock.h"
+
+#include "foundation/Clock.h"
+#include "foundation/Log.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QMutex>
+#include <QTimeZone>
+#include <climits>
+
+namespace {
+
+QMutex &offsetLock()
+{
+    static QMutex lock;
+    return lock;
+}
+
+int g_timestampOffset = 0;
+
+QString headerValue(const QMap<QString, QString> &headers, const QString &name)
+{
+    for (auto it = headers.cbegin(); it != headers.cend(); ++it) {
+        if (it.key().compare(name, Qt::CaseInsensitive) == 0)
+            return it.value();
+    }
+    return {};
+}
+
+bool withinTolerance(qint64 difference)
+{
+    return difference > -OAuthClock::kToleratedSkewSeconds &&
+           difference < OAuthClock::kToleratedSkewSeconds;
+}
+
+} // namespace
+
+int OAuthClock::timestampOffset()
+{
+    QMutexLocker locker(&offsetLock());
+    return g_timestampOffset;
+}
+
+void OAuthClock::setTimestampOffset(int offset)
+{
+    QMutexLocker locker(&offsetLock());
+    g_timestampOffset = offset;
+}
+
+qint64 OAuthClock::parseHttpDate(const QString &date)
+{
+    // "EEE, dd MMM yyyy HH:mm:ss" is 25 characters; the zone after it is always GMT.
+    if (date.size() > 64)
+        return -1;
+    const QString stamp = date.trimmed().left(25);
+    const QDateTime parsed = QLocale(QLocale::English, QLocale::UnitedStates)
+                                 .toDateTime(stamp, QStringLiteral("ddd, dd MMM yyyy HH:mm:ss"));
+    if (!parsed.isValid())
+        return -1;
+    QDateTime utc = parsed;
+    utc.setTimeSpec(Qt::UTC);
+    return utc.toSecsSinceEpoch();
+}
+
+bool OAuthClock::updateTimestamp(const QMap<QString, QString> &responseHeaders,
+                                 qint64 systemTimestamp, qint64 oAuthTimestamp)
+{
+    if (responseHeaders.isEmpty())
+        return false;
+    const qint64 now = systemTimestamp != 0 ? systemTimestamp : Clock::secondsSinceEpoch();
+    const qint64 signedAt = oAuthTimestamp != 0 ? oAuthTimestamp : now;
+    const qint64 server = parseHttpDate(headerValue(responseHeaders, QStringLiteral("Date")));
+    if (server < 0)
+        return false;
+    if (withinTolerance(server - signedAt))
+        return false;
+
+    QMutexLocker locker(&offsetLock());
+    // A request signed before another response corrected the clock must not undo it.
+    if (withinTolerance(server - (now + g_timestampOffset)))
+        return false;
+    const qint64 offset = server - now;
+    if (offset < INT_MIN || offset > INT_MAX)
+        return false;
+    g_timestampOffset = static_cast<int>(offset);
+    qCInfo(lcNetwork) << "OAuth clock offset set to" << g_timestampOffset << "seconds";
+    return true;
+}
+
+int OAuthTimestampTracker::timestampOffset() const
+{
+    return OAuthClock::timestampOffset();
+}
+
+void OAuthTimestampTracker::setOAuthTimeStamp(qint64 signedTimestamp, qint64 originalTimestamp)
+{
+    m_oAuthTimestamp = signedTimestamp;
+    m_systemTimestamp = originalTimestamp;
+}
+
+bool OAuthTimestampTracker::updateTimestampWithHeaders(
+    const QMap<QString, QString> &responseHeaders)
+{
+    return OAuthClock::updateTimestamp(responseHeaders.isEmpty() ? m_responseHeader
+                                                                 : responseHeaders,
+                                       m_systemTimestamp, m_oAuthTimestamp);
+}
