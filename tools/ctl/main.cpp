@@ -8,6 +8,10 @@
 namespace {
 const CtlCommand kCommands[] = {
     {"--version", "talvoctl --version", cmdVersion},
+    {"oauth-sign",
+     "talvoctl oauth-sign --method M --url URL [--form name=value]... --consumer-key K "
+     "--consumer-secret S [--token T --token-secret TS] [--nonce N --timestamp T] [--no-version]",
+     cmdOauthSign},
 };
 
 void printUsage(QTextStream &err)
