@@ -1,0 +1,406 @@
+#include "accounts/RTService.h"
+
+#include "accounts/AccountKeychain.h"
+#include "foundation/Log.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/RTGlobalVariables.h"
+
+#include <QCborArray>
+#include <QPointer>
+#include <QSet>
+#include <QTimer>
+#include <QUrl>
+#include <QUrlQuery>
+#include <algorithm>
+
+namespace {
+// Longest password the keychain read hands back, in bytes of UTF-8.
+constexpr int kMaxPasswordBytes = 1023;
+
+const QString kServiceIdKey = QStringLiteral("serviceId");
+const QString kServiceNameKey = QStringLiteral("serviceName");
+const QString kHostnameKey = QStringLiteral("hostname");
+const QString kHttpProtocolKey = QStringLiteral("httpProtocol");
+const QString kShowGrowlKey = QStringLiteral("showGrowlNotifications");
+const QString kOAuthTokenKey = QStringLiteral("oauthToken");
+const QString kOAuthTokenSecretKey = QStringLiteral("oauthTokenSecret");
+const QString kPreviousReadKey = QStringLiteral("previousReadMessageKeys");
+
+// Cuts a password to at most kMaxPasswordBytes without splitting a character.
+QString boundedPassword(const QString &password)
+{
+    QByteArray utf8 = password.toUtf8();
+    if (utf8.size() <= kMaxPasswordBytes)
+        return password;
+    int end = kMaxPasswordBytes;
+    while (end > 0 && (uchar(utf8.at(end)) & 0xC0) == 0x80)
+        --end; // utf8[end] is a continuation byte: the character starts earlier
+    utf8.truncate(end);
+    return QString::fromUtf8(utf8);
+}
+
+QString encodeTokenPair(const QString &token, const QString &secret)
+{
+    QUrlQuery q;
+    q.addQueryItem(QStringLiteral("oauth_token"),
+                   QString::fromLatin1(QUrl::toPercentEncoding(token)));
+    q.addQueryItem(QStringLiteral("oauth_token_secret"),
+                   QString::fromLatin1(QUrl::toPercentEncoding(secret)));
+    return q.toString(QUrl::FullyEncoded);
+}
+} // namespace
+
+RTService::RTService(QObject *parent)
+    : QObject(parent)
+{
+}
+
+RTService::~RTService() = default;
+
+// --- identity ---------------------------------------------------------------------
+
+QString RTService::hostname() const
+{
+    QMutexLocker lock(&m_fieldsLock);
+    return m_hostname;
+}
+
+void RTService::setHostname(const QString &hostname)
+{
+    {
+        QMutexLocker lock(&m_fieldsLock);
+        if (m_hostname == hostname && m_hostname.isNull() == hostname.isNull())
+            return;
+        m_hostname = hostname;
+    }
+    emit hostnameChanged();
+}
+
+QString RTService::httpProtocol() const
+{
+    QMutexLocker lock(&m_fieldsLock);
+    return m_httpProtocol;
+}
+
+void RTService::setHttpProtocol(const QString &protocol)
+{
+    {
+        QMutexLocker lock(&m_fieldsLock);
+        if (m_httpProtocol == protocol)
+            return;
+        m_httpProtocol = protocol;
+    }
+    emit httpProtocolChanged();
+}
+
+QString RTService::serviceId() const
+{
+    QMutexLocker lock(&m_fieldsLock);
+    return m_serviceId;
+}
+
+void RTService::setServiceId(const QString &serviceId)
+{
+    {
+        QMutexLocker lock(&m_fieldsLock);
+        if (m_serviceId == serviceId && m_serviceId.isNull() == serviceId.isNull())
+            return;
+        m_serviceId = serviceId;
+    }
+    // The cached password belonged to the previous id as much as the "is set" answer.
+    clearPasswordCaches();
+    emit serviceIdChanged();
+}
+
+QString RTService::serviceName() const
+{
+    QMutexLocker lock(&m_fieldsLock);
+    return m_serviceName;
+}
+
+void RTService::setServiceName(const QString &name)
+{
+    {
+        QMutexLocker lock(&m_fieldsLock);
+        if (m_serviceName == name)
+            return;
+        m_serviceName = name;
+    }
+    emit serviceNameChanged();
+}
+
+QString RTService::serviceImage() const
+{
+    return m_serviceImage;
+}
+
+void RTService::setServiceImage(const QString &imageName)
+{
+    m_serviceImage = imageName;
+}
+
+// --- state ------------------------------------------------------------------------
+
+void RTService::setRunning(bool running)
+{
+    if (m_running.exchange(running) != running)
+        emit runningChanged(running);
+}
+
+void RTService::setShowGrowlNotifications(bool show)
+{
+    if (m_showGrowlNotifications == show)
+        return;
+    m_showGrowlNotifications = show;
+    emit showGrowlNotificationsChanged(show);
+}
+
+void RTService::setIsDeleted(bool deleted)
+{
+    if (m_isDeleted.exchange(deleted) != deleted)
+        emit isDeletedChanged(deleted);
+}
+
+void RTService::setVerifiedCredentials(bool verified)
+{
+    if (m_verifiedCredentials.exchange(verified) != verified)
+        emit verifiedCredentialsChanged(verified);
+}
+
+void RTService::setAuthFailureCount(qint32 count)
+{
+    if (m_authFailureCount.exchange(count) != count)
+        emit authFailureCountChanged(count);
+}
+
+// --- OAuth tokens -------------------------------------------------------------------
+
+QString RTService::oauthToken() const
+{
+    QMutexLocker lock(&m_fieldsLock);
+    return m_oauthToken;
+}
+
+QString RTService::oauthTokenSecret() const
+{
+    QMutexLocker lock(&m_fieldsLock);
+    return m_oauthTokenSecret;
+}
+
+void RTService::setOAuthTokenPair(const QString &token, const QString &secret)
+{
+    QString id;
+    {
+        QMutexLocker lock(&m_fieldsLock);
+        m_oauthToken = token.isNull() ? QStringLiteral("") : token;
+        m_oauthTokenSecret = secret.isNull() ? QStringLiteral("") : secret;
+        m_oauthTokensFromArchive = false;
+        id = m_serviceId;
+    }
+    storeOAuthTokens(id, token, secret);
+    emit oauthTokenChanged();
+}
+
+void RTService::storeOAuthTokens(const QString &serviceId, const QString &token,
+                                 const QString &secret)
+{
+    if (serviceId.isEmpty())
+        return;
+    const QString label = serviceName() + QStringLiteral("OAuthToken");
+    const QString kind = QStringLiteral("Talvo OAuth token");
+    const QString service = talvoService();
+    if (token.isEmpty() && secret.isEmpty()) {
+        AccountKeychain::deleteKeychainItem(label, kind, serviceId, service);
+        return;
+    }
+    const QString stored = encodeTokenPair(token, secret);
+    if (AccountKeychain::checkForExistanceOfKeychainItem(label, kind, serviceId, service))
+        AccountKeychain::modifyKeychainItem(label, kind, serviceId, stored, service);
+    else
+        AccountKeychain::addKeychainItem(label, kind, serviceId, stored, service);
+}
+
+void RTService::loadOAuthTokens()
+{
+    QString id, token, secret;
+    bool fromArchive = false;
+    {
+        QMutexLocker lock(&m_fieldsLock);
+        id = m_serviceId;
+        token = m_oauthToken;
+        secret = m_oauthTokenSecret;
+        fromArchive = m_oauthTokensFromArchive;
+        m_oauthTokensFromArchive = false;
+    }
+    if (fromArchive) {
+        storeOAuthTokens(id, token, secret);
+        return;
+    }
+    if ((!token.isEmpty() && !secret.isEmpty()) || id.isEmpty())
+        return;
+    const QString stored = AccountKeychain::getPasswordFromKeychainItem(
+        serviceName() + QStringLiteral("OAuthToken"), QStringLiteral("Talvo OAuth token"), id,
+        talvoService());
+    if (stored.isEmpty())
+        return;
+    const QUrlQuery q(stored);
+    const QString newToken = q.queryItemValue(QStringLiteral("oauth_token"), QUrl::FullyDecoded);
+    const QString newSecret =
+        q.queryItemValue(QStringLiteral("oauth_token_secret"), QUrl::FullyDecoded);
+    {
+        QMutexLocker lock(&m_fieldsLock);
+        m_oauthToken = newToken;
+        m_oauthTokenSecret = newSecret;
+    }
+    emit oauthTokenChanged();
+}
+
+// --- lifecycle ----------------------------------------------------------------------
+
+void RTService::start()
+{
+    setRunning(true);
+}
+
+void RTService::stop()
+{
+    setRunning(false);
+}
+
+void RTService::serviceRequestSuccess(const QVariantMap &) {}
+
+void RTService::serviceRequestFailure(const QVariantMap &) {}
+
+void RTService::deleteSelf()
+{
+    setIsDeleted(true);
+    NotificationCenter::defaultCenter().post(QString::fromLatin1(RTDeletedServiceNotification),
+                                             this);
+}
+
+void RTService::delayedNotification()
+{
+    QTimer::singleShot(0, this, [this] {
+        NotificationCenter::defaultCenter().post(QString::fromLatin1(RTDeletedServiceNotification),
+                                                 this);
+    });
+}
+
+QString RTService::description() const
+{
+    return QStringLiteral("<%1:0x%2> %3")
+        .arg(QString::fromLatin1(metaObject()->className()))
+        .arg(quintptr(this), 0, 16)
+        .arg(serviceId());
+}
+
+// --- credentials --------------------------------------------------------------------
+
+QString RTService::talvoService() const
+{
+    return QStringLiteral("Talvo ") + serviceName();
+}
+
+QString RTService::keychainItemName() const
+{
+    return serviceName() + QStringLiteral("Password");
+}
+
+QString RTService::keychainItemKind() const
+{
+    return QStringLiteral("Talvo password");
+}
+
+void RTService::clearPasswordCaches()
+{
+    m_cachedIsPasswordSet.reset();
+    m_cachedServicePassword.reset();
+}
+
+bool RTService::isKeychainPasswordSet()
+{
+    if (!m_cachedIsPasswordSet)
+        m_cachedIsPasswordSet = AccountKeychain::checkForExistanceOfKeychainItem(
+            keychainItemName(), keychainItemKind(), serviceId(), talvoService());
+    return *m_cachedIsPasswordSet;
+}
+
+QString RTService::keychainServicePassword()
+{
+    return boundedPassword(AccountKeychain::getPasswordFromKeychainItem(
+        keychainItemName(), keychainItemKind(), serviceId(), talvoService()));
+}
+
+QString RTService::servicePassword()
+{
+    if (!m_cachedServicePassword && isKeychainPasswordSet())
+        m_cachedServicePassword = keychainServicePassword();
+    return m_cachedServicePassword.value_or(QString());
+}
+
+void RTService::setServicePassword(const QString &password)
+{
+    clearPasswordCaches();
+    if (isKeychainPasswordSet())
+        AccountKeychain::modifyKeychainItem(keychainItemName(), keychainItemKind(), serviceId(),
+                                            password, talvoService());
+    else
+        AccountKeychain::addKeychainItem(keychainItemName(), keychainItemKind(), serviceId(),
+                                         password, talvoService());
+    clearPasswordCaches();
+    emit servicePasswordChanged();
+}
+
+// --- archive ------------------------------------------------------------------------
+
+void RTService::encodeWithCoder(KeyedArchiver &coder) const
+{
+    // The OAuth tokens are secrets and stay in the keychain.
+    coder.encodeString(kServiceIdKey, serviceId());
+    coder.encodeString(kServiceNameKey, serviceName());
+    coder.encodeString(kHostnameKey, hostname());
+    coder.encodeString(kHttpProtocolKey, httpProtocol());
+    coder.encodeBool(kShowGrowlKey, m_showGrowlNotifications);
+}
+
+void RTService::decodeWithCoder(const KeyedUnarchiver &coder)
+{
+    {
+        QMutexLocker lock(&m_fieldsLock);
+        m_serviceId = coder.decodeString(kServiceIdKey, m_serviceId);
+        m_serviceName = coder.decodeString(kServiceNameKey, m_serviceName);
+        m_hostname = coder.decodeString(kHostnameKey, m_hostname);
+        m_httpProtocol = coder.decodeString(kHttpProtocolKey, m_httpProtocol);
+        // Stores from before the keychain held the tokens.
+        if (coder.containsValueForKey(kOAuthTokenKey))
+            m_oauthToken = coder.decodeString(kOAuthTokenKey, QStringLiteral(""));
+        if (coder.containsValueForKey(kOAuthTokenSecretKey))
+            m_oauthTokenSecret = coder.decodeString(kOAuthTokenSecretKey, QStringLiteral(""));
+        if (m_oauthToken.isNull())
+            m_oauthToken = QStringLiteral("");
+        if (m_oauthTokenSecret.isNull())
+            m_oauthTokenSecret = QStringLiteral("");
+        m_oauthTokensFromArchive = !m_oauthToken.isEmpty() || !m_oauthTokenSecret.isEmpty();
+    }
+    const QVariant previous = coder.decodeVariant(kPreviousReadKey);
+    m_previousReadMessageKeys = previous.toList();
+    m_showGrowlNotifications = coder.decodeBool(kShowGrowlKey, m_showGrowlNotifications);
+    m_verifiedCredentials = true;
+    m_isNewlyAdded = false;
+}
+
+void RTService::persistMessagesIDsWithSet(const QSet<QString> &ids, const QString &storeKey,
+                                          KeyedArchiver &coder, int maxCount)
+{
+    QStringList sorted(ids.cbegin(), ids.cend());
+    // Numeric ids compare by length first, then digit by digit.
+    std::sort(sorted.begin(), sorted.end(), [](const QString &a, const QString &b) {
+        return a.size() != b.size() ? a.size() > b.size() : a > b;
+    });
+    if (maxCount >= 0 && sorted.size() > maxCount)
+        sorted.resize(maxCount);
+    QCborArray array;
+    for (const QString &id : std::as_const(sorted))
+        array.append(id);
+    coder.encodeValue(storeKey, array);
+}

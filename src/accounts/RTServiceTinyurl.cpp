@@ -1,0 +1,10 @@
+#include "accounts/RTServiceTinyurl.h"
+
+RTServiceTinyurl::RTServiceTinyurl(QObject *parent)
+    : RTShortenerService(parent)
+{
+    setHttpProtocol(QStringLiteral("http"));
+    setHostname(QStringLiteral("tinyurl.com"));
+    setServiceName(QStringLiteral("tinyurl.com"));
+    setIsAnonymous(true);
+}

@@ -1,0 +1,9 @@
+#include "accounts/RTServiceTwitgoo.h"
+
+RTServiceTwitgoo::RTServiceTwitgoo(QObject *parent)
+    : RTServiceImager(parent)
+{
+    setHttpProtocol(QStringLiteral("http"));
+    setHostname(QStringLiteral("twitgoo.com"));
+    setServiceName(QStringLiteral("Twitgoo"));
+}
