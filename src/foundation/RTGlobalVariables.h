@@ -110,6 +110,12 @@ inline constexpr char RTURLKey[] = "RTURL";
 // ---------------------------------------------------------------------------
 // Model (messages, users)
 // ---------------------------------------------------------------------------
+// Keys of a message's display bodies (attributedBodyDictionary).
+inline constexpr char kRTAttributedBodyUnHighlighted[] = "kRTAttributedBodyUnHighlighted";
+inline constexpr char kRTAttributedBodyHighlighted[] = "kRTAttributedBodyHighlighted";
+inline constexpr char kRTAttributedBodyUnHighlightedTransalated[] =
+    "kRTAttributedBodyUnHighlightedTransalated";
+inline constexpr char kRTAttributedBodyTranslated[] = "kRTAttributedBodyTranslated";
 
 // ---------------------------------------------------------------------------
 // Accounts and services
@@ -125,6 +131,64 @@ inline constexpr char RTNewImageDownloadedNotification[] = "RTNewImageDownloaded
 // ---------------------------------------------------------------------------
 inline constexpr char kRTImageURLKey[] = "kRTImageURLKey";
 inline constexpr char kRTImageDataKey[] = "kRTImageDataKey";
+// Result dictionary of a request operation.
+inline constexpr char kRTServiceKey[] = "kRTServiceKey";
+inline constexpr char kRTRequestOperationKey[] = "kRTRequestOperationKey";
+inline constexpr char kRTUserInfoKey[] = "kRTUserInfoKey";
+inline constexpr char kRTRequestType[] = "kRTRequestType";
+inline constexpr char kRTOperationFailureMessageKey[] = "kRTOperationFailureMessageKey";
+inline constexpr char kRTOperationInternalErrorCodeKey[] = "kRTOperationInternalErrorCodeKey";
+inline constexpr char kRTUrlStringKey[] = "urlString";
+inline constexpr char kRTHTTPMethodKey[] = "HTTPMethod";
+inline constexpr char kRTResponseStatusCodeKey[] = "responseStatusCode";
+// userInfo of a request.
+inline constexpr char kRTQueuePriorityKey[] = "kRTQueuePriorityKey";
+inline constexpr char kRTBypassCredentialsCheckKey[] = "kRTBypassCredentialsCheckKey";
+inline constexpr char kRTSinceKey[] = "kRTSinceKey";
+inline constexpr char kRTPollingObjectKey[] = "kRTPollingObjectKey";
+inline constexpr char kRTHTTPProtocolKey[] = "kRTHTTPProtocolKey";
+inline constexpr char kRTHTTPMethod[] = "kRTHTTPMethod";
+// postParameters: a value sent as the whole body.
+inline constexpr char kRTKeylessPostData[] = "kRTKeylessPostData";
+// One uploaded file.
+inline constexpr char kRTKeyKey[] = "kRTKeyKey";
+inline constexpr char kRTFileNameKey[] = "kRTFileNameKey";
+inline constexpr char kRTDataKey[] = "kRTDataKey";
+inline constexpr char kRTContentTypeKey[] = "kRTContentTypeKey";
+// Timeline results.
+inline constexpr char kRTNewMessagesKey[] = "kRTNewMessagesKey";
+inline constexpr char kRTAllRequestMessagesKey[] = "kRTAllRequestMessagesKey";
+inline constexpr char kRTNewUsersKey[] = "kRTNewUsersKey";
+inline constexpr char kRTAllRequestUsersKey[] = "kRTAllRequestUsersKey";
+// Shortener results.
+inline constexpr char kRTLongStringURLKey[] = "longStringURL";
+inline constexpr char kRTShortStringURLKey[] = "shortStringURL";
+// Result of the xAuth token exchange.
+inline constexpr char kRTOAuthTokenResultKey[] = "oauthToken";
+inline constexpr char kRTOAuthTokenSecretResultKey[] = "oauthTokenSecret";
+inline constexpr char kRTResponseStringKey[] = "responseString";
+inline constexpr char kRTScreenNameKey[] = "screenName";
+// Status-line entries and their contexts.
+inline constexpr char kRTStatusIdentifier[] = "kRTStatusIdentifier";
+inline constexpr char kRTContextString[] = "kRTContextString";
+inline constexpr char kRTStatusString[] = "kRTStatusString";
+inline constexpr char kRTShowProgressBOOL[] = "kRTShowProgressBOOL";
+inline constexpr char kRTIsTransient[] = "kRTIsTransient";
+inline constexpr char kRTStartDate[] = "kRTStartDate";
+inline constexpr char kRTTransientDuration[] = "kRTTransientDuration";
+inline constexpr char RTDownloadMessagesContext[] = "RTDownloadMessagesContext";
+inline constexpr char RTTransientStatusContext[] = "RTTransientStatusContext";
+inline constexpr char RTConnectionErrorStatusContext[] = "RTConnectionErrorStatusContext";
+inline constexpr char RTUpdatingTrendsStatusContext[] = "RTUpdatingTrendsStatusContext";
+inline constexpr char RTTranslatingMessageStatusContext[] = "RTTranslatingMessageStatusContext";
+inline constexpr char RTShrinkingMessageStatusContext[] = "RTShrinkingMessageStatusContext";
+// Error-list entries.
+inline constexpr char kRTErrorMessage[] = "kRTErrorMessage";
+inline constexpr char kRTErrorMessagePostDate[] = "kRTErrorMessagePostDate";
+inline constexpr char kRTErrorMessageFlashStatus[] = "kRTErrorMessageFlashStatus";
+inline constexpr char kRTErrorMessageResendTries[] = "kRTErrorMessageResendTries";
+inline constexpr char kRTErrorMessageContextString[] = "kRTErrorMessageContextString";
+inline constexpr char kRTErrorMessageIdentifier[] = "kRTErrorMessageIdentifier";
 
 // ---------------------------------------------------------------------------
 // Twitter

@@ -1,0 +1,4 @@
+#pragma once
+
+// Registers the model's archivable classes (the user records) with the archive.
+void registerModelArchiveClasses();
