@@ -1,0 +1,791 @@
+#include "http/HttpRequest.h"
+
+#include "foundation/Log.h"
+#include "foundation/MainThread.h"
+#include "http/HttpRequestDelegate.h"
+#include "http/HttpRequestOperation.h"
+#include "http/HttpSession.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QHostAddress>
+#include <QLocale>
+#include <QMimeDatabase>
+#include <QMutexLocker>
+#include <QStringDecoder>
+#include <chrono>
+#include <curl/curl.h>
+#include <exception>
+#include <sys/utsname.h>
+#include <zlib.h>
+
+#ifndef TALVO_VERSION
+#define TALVO_VERSION "0"
+#endif
+
+namespace {
+
+constexpr int kMaxRedirects = 5;
+// curl caps single header lines; this caps their sum.
+constexpr qint64 kMaxResponseHeaderBytes = 256 * 1024;
+
+std::atomic<double> g_defaultTimeOut{10.0};
+QMutex g_caBundleLock;
+QString g_defaultCaBundle;
+
+bool isLoopbackHost(const QString &host)
+{
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}
+
+bool isSafeHeaderText(const QByteArray &text)
+{
+    return !text.contains('\r') && !text.contains('\n') && !text.contains('\0');
+}
+
+bool sameOrigin(const QUrl &a, const QUrl &b)
+{
+    return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
+           a.port() == b.port();
+}
+
+QByteArray charsetOf(const QString &contentType)
+{
+    const QStringList parts = contentType.split(QLatin1Char(';'));
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        const QString p = parts[i].trimmed();
+        if (p.startsWith(QLatin1String("charset="), Qt::CaseInsensitive)) {
+            QString value = p.mid(8).trimmed();
+            if (value.size() >= 2 && value.startsWith(QLatin1Char('"')) &&
+                value.endsWith(QLatin1Char('"')))
+                value = value.mid(1, value.size() - 2);
+            return value.toLatin1();
+        }
+    }
+    return {};
+}
+
+bool isSslError(CURLcode code)
+{
+    switch (code) {
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_CLIENTCERT:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+// State of one request/response round trip on the transport.
+struct HttpRequest::Exchange
+{
+    enum class Abort
+    {
+        None,
+        Cancelled,
+        TimedOut,
+        TooLarge,
+    };
+
+    HttpRequest *request = nullptr;
+    qint64 maxRawBody = 0;
+    double timeOut = 0;
+    int status = 0;
+    QString statusMessage;
+    QList<QPair<QString, QString>> headers;
+    QList<QByteArray> setCookies;
+    QByteArray body;
+    qint64 headerBytes = 0;
+    Abort abort = Abort::None;
+    std::chrono::steady_clock::time_point lastActivity = std::chrono::steady_clock::now();
+    curl_off_t lastDown = 0;
+    curl_off_t lastUp = 0;
+
+    void touch() { lastActivity = std::chrono::steady_clock::now(); }
+
+    // A status line starts a new response (interim 1xx answers and curl's own
+    // authentication round trips come through here too).
+    void headerLine(QByteArray line)
+    {
+        touch();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        if (line.startsWith("HTTP/")) {
+            headers.clear();
+            setCookies.clear();
+            body.clear();
+            const QList<QByteArray> parts = line.split(' ');
+            status = parts.size() > 1 ? parts[1].toInt() : 0;
+            const qsizetype messageStart = line.indexOf(' ', line.indexOf(' ') + 1);
+            statusMessage =
+                messageStart > 0 ? QString::fromLatin1(line.mid(messageStart + 1)) : QString();
+            return;
+        }
+        if (line.isEmpty())
+            return;
+        if ((line.startsWith(' ') || line.startsWith('\t')) && !headers.isEmpty()) {
+            headers.last().second += QLatin1Char(' ') + QString::fromLatin1(line.trimmed());
+            return;
+        }
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0)
+            return;
+        const QByteArray name = line.left(colon).trimmed();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (name.compare("Set-Cookie", Qt::CaseInsensitive) == 0)
+            setCookies.append(value);
+        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0 && status >= 200) {
+            bool ok = false;
+            if (value.toLongLong(&ok) > maxRawBody && ok)
+                abort = Abort::TooLarge;
+        }
+        headers.append({QString::fromLatin1(name), QString::fromLatin1(value)});
+    }
+
+    static size_t onHeader(char *data, size_t size, size_t count, void *self)
+    {
+        auto *ex = static_cast<Exchange *>(self);
+        const size_t n = size * count;
+        ex->headerBytes += static_cast<qint64>(n);
+        if (ex->headerBytes > kMaxResponseHeaderBytes) {
+            ex->abort = Abort::TooLarge;
+            return 0;
+        }
+        ex->headerLine(QByteArray(data, static_cast<qsizetype>(n)));
+        return ex->abort == Abort::None ? n : 0;
+    }
+
+    static size_t onBody(char *data, size_t size, size_t count, void *self)
+    {
+        auto *ex = static_cast<Exchange *>(self);
+        const size_t n = size * count;
+        ex->touch();
+        if (ex->body.size() + static_cast<qint64>(n) > ex->maxRawBody) {
+            ex->abort = Abort::TooLarge;
+            return 0;
+        }
+        ex->body.append(data, static_cast<qsizetype>(n));
+        return n;
+    }
+
+    static int onProgress(void *self, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up)
+    {
+        auto *ex = static_cast<Exchange *>(self);
+        if (ex->request->isCancelled()) {
+            ex->abort = Abort::Cancelled;
+            return 1;
+        }
+        if (down != ex->lastDown || up != ex->lastUp) {
+            ex->lastDown = down;
+            ex->lastUp = up;
+            ex->touch();
+        }
+        const std::chrono::duration<double> idle =
+            std::chrono::steady_clock::now() - ex->lastActivity;
+        if (ex->timeOut > 0 && idle.count() >= ex->timeOut) {
+            ex->abort = Abort::TimedOut;
+            return 1;
+        }
+        return 0;
+    }
+};
+
+void HttpRequestDelegate::requestFinished(HttpRequest *) {}
+void HttpRequestDelegate::requestFailed(HttpRequest *) {}
+void HttpRequestDelegate::requestWillCancelLoad(HttpRequest *) {}
+
+HttpRequest::HttpRequest(const QUrl &url)
+    : m_url(url)
+    , m_timeOutSeconds(g_defaultTimeOut.load())
+{
+}
+
+HttpRequest::~HttpRequest() = default;
+
+std::shared_ptr<HttpRequest> HttpRequest::requestWithURL(const QUrl &url)
+{
+    return std::make_shared<HttpRequest>(url);
+}
+
+QUrl HttpRequest::url() const
+{
+    return m_url;
+}
+
+void HttpRequest::setUrl(const QUrl &url)
+{
+    m_url = url;
+}
+
+void HttpRequest::setRequestMethod(const QString &method)
+{
+    m_requestMethod = method;
+}
+
+void HttpRequest::addRequestHeader(const QByteArray &name, const QByteArray &value)
+{
+    for (auto &header : m_requestHeaders) {
+        if (header.first.compare(name, Qt::CaseInsensitive) == 0) {
+            header.second = value;
+            return;
+        }
+    }
+    m_requestHeaders.append({name, value});
+}
+
+QByteArray HttpRequest::requestHeader(const QByteArray &name) const
+{
+    for (const auto &header : m_requestHeaders) {
+        if (header.first.compare(name, Qt::CaseInsensitive) == 0)
+            return header.second;
+    }
+    return {};
+}
+
+void HttpRequest::setRequestHeaderIfAbsent(const QByteArray &name, const QByteArray &value)
+{
+    for (const auto &header : m_requestHeaders) {
+        if (header.first.compare(name, Qt::CaseInsensitive) == 0)
+            return;
+    }
+    m_requestHeaders.append({name, value});
+}
+
+double HttpRequest::defaultTimeOutSeconds()
+{
+    return g_defaultTimeOut.load();
+}
+
+void HttpRequest::setDefaultTimeOutSeconds(double seconds)
+{
+    g_defaultTimeOut.store(seconds);
+}
+
+QString HttpRequest::defaultCaBundle()
+{
+    QMutexLocker lock(&g_caBundleLock);
+    return g_defaultCaBundle;
+}
+
+void HttpRequest::setDefaultCaBundle(const QString &path)
+{
+    QMutexLocker lock(&g_caBundleLock);
+    g_defaultCaBundle = path;
+}
+
+void HttpRequest::basicHTTPAuthentication()
+{
+    const QByteArray pair = QStringLiteral("%1:%2").arg(m_username, m_password).toUtf8();
+    addRequestHeader("Authorization", "Basic " + pair.toBase64());
+}
+
+HttpRequestDelegate *HttpRequest::delegate() const
+{
+    return m_delegate.load();
+}
+
+void HttpRequest::setDelegate(HttpRequestDelegate *delegate)
+{
+    m_delegate.store(delegate);
+}
+
+void HttpRequest::cancel()
+{
+    QMutexLocker lock(&m_cancelLock);
+    m_cancelled = true;
+}
+
+bool HttpRequest::isCancelled() const
+{
+    QMutexLocker lock(&m_cancelLock);
+    return m_cancelled || (m_runningOperation && m_runningOperation->isCancelled());
+}
+
+QMap<QString, QString> HttpRequest::responseHeaders() const
+{
+    QMap<QString, QString> map;
+    for (const auto &header : m_responseHeaders) {
+        auto it = map.find(header.first);
+        if (it == map.end())
+            map.insert(header.first, header.second);
+        else
+            it.value() += QLatin1String(", ") + header.second;
+    }
+    return map;
+}
+
+QString HttpRequest::responseHeader(const QString &name) const
+{
+    QString value;
+    for (const auto &header : m_responseHeaders) {
+        if (header.first.compare(name, Qt::CaseInsensitive) == 0) {
+            if (!value.isEmpty())
+                value += QLatin1String(", ");
+            value += header.second;
+        }
+    }
+    return value;
+}
+
+QString HttpRequest::responseString() const
+{
+    if (!m_responseEncoding.isEmpty()) {
+        QStringDecoder decoder(m_responseEncoding.constData());
+        if (decoder.isValid())
+            return decoder.decode(m_responseData);
+    }
+    QStringDecoder fallback(m_defaultEncoding.constData());
+    if (fallback.isValid())
+        return fallback.decode(m_responseData);
+    return QString::fromLatin1(m_responseData);
+}
+
+QString HttpRequest::defaultUserAgentString()
+{
+    QString name = QCoreApplication::applicationName();
+    if (name.isEmpty())
+        name = QStringLiteral("Talvo");
+    QString version = QCoreApplication::applicationVersion();
+    if (version.isEmpty())
+        version = QStringLiteral(TALVO_VERSION);
+    struct utsname system = {};
+    QString systemName = QStringLiteral("Linux");
+    QString release;
+    if (uname(&system) == 0) {
+        systemName = QString::fromLocal8Bit(system.sysname);
+        release = QString::fromLocal8Bit(system.release);
+    }
+    return QStringLiteral("%1 %2 (%3; %4 %5; %6)")
+        .arg(name, version, QStringLiteral("X11"), systemName, release, QLocale().name());
+}
+
+QByteArray HttpRequest::uncompressZippedData(const QByteArray &data, qint64 maxSize, int *zlibCode)
+{
+    if (zlibCode)
+        *zlibCode = Z_OK;
+    if (data.isEmpty())
+        return {};
+    z_stream stream = {};
+    // 15 window bits + 32: accept both gzip and zlib headers.
+    int rc = inflateInit2(&stream, 47);
+    if (rc != Z_OK) {
+        if (zlibCode)
+            *zlibCode = rc;
+        return {};
+    }
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+    stream.avail_in = static_cast<uInt>(data.size());
+    QByteArray out;
+    char buffer[64 * 1024];
+    do {
+        stream.next_out = reinterpret_cast<Bytef *>(buffer);
+        stream.avail_out = sizeof buffer;
+        rc = inflate(&stream, Z_NO_FLUSH);
+        if (rc != Z_OK && rc != Z_STREAM_END)
+            break;
+        const qint64 produced = static_cast<qint64>(sizeof buffer - stream.avail_out);
+        if (out.size() + produced > maxSize) {
+            rc = Z_MEM_ERROR;
+            break;
+        }
+        out.append(buffer, static_cast<qsizetype>(produced));
+        // No progress with input left means the stream is stuck (corrupt or truncated).
+        if (rc == Z_OK && stream.avail_in == 0 && produced == 0) {
+            rc = Z_BUF_ERROR;
+            break;
+        }
+    } while (rc != Z_STREAM_END);
+    inflateEnd(&stream);
+    if (rc != Z_STREAM_END) {
+        if (zlibCode)
+            *zlibCode = rc;
+        return {};
+    }
+    return out;
+}
+
+QString HttpRequest::mimeTypeForFileAtPath(const QString &path)
+{
+    static const QMimeDatabase db;
+    const QMimeType type = db.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+    if (!type.isValid() || type.isDefault())
+        return QStringLiteral("application/octet-stream");
+    return type.name();
+}
+
+void HttpRequest::clearSession()
+{
+    HttpSession::clearCredentials();
+}
+
+HttpError HttpRequest::buildPostBody()
+{
+    return {};
+}
+
+void HttpRequest::startSynchronous()
+{
+    run();
+}
+
+void HttpRequest::startAsynchronous()
+{
+    static OperationQueue queue(-1);
+    queue.addOperation(operation());
+}
+
+std::shared_ptr<Operation> HttpRequest::operation()
+{
+    return std::make_shared<HttpRequestOperation>(shared_from_this());
+}
+
+void HttpRequest::fail(const HttpError &error)
+{
+    m_error = error;
+    qCDebug(lcHttp) << "request failed:" << error.codeValue() << error.localizedDescription();
+}
+
+void HttpRequest::discardResponse()
+{
+    if (HttpRequestDelegate *d = m_delegate.load())
+        d->requestWillCancelLoad(this);
+    m_responseHeaders.clear();
+    m_responseData.clear();
+    m_responseEncoding.clear();
+}
+
+void HttpRequest::run()
+{
+    if (m_started.exchange(true)) {
+        qCWarning(lcHttp) << "a request runs only once";
+        return;
+    }
+    try {
+        if (isCancelled()) {
+            fail(HttpError::cancelled());
+        } else if (!m_url.isValid() || m_url.host().isEmpty() ||
+                   (m_url.scheme() != QLatin1String("http") &&
+                    m_url.scheme() != QLatin1String("https"))) {
+            fail(HttpError::badUrl());
+        } else if (HttpError buildError = buildPostBody()) {
+            fail(buildError);
+        } else {
+            runExchanges();
+        }
+    } catch (const std::exception &e) {
+        fail({HttpErrorCode::UnhandledException, QString::fromLocal8Bit(e.what())});
+    } catch (...) {
+        fail({HttpErrorCode::UnhandledException, QStringLiteral("Unknown exception")});
+    }
+    m_complete.store(true);
+}
+
+void HttpRequest::runExchanges()
+{
+    const QByteArray method = m_requestMethod.toLatin1();
+    for (const auto &header : m_requestHeaders) {
+        if (header.first.isEmpty() || !isSafeHeaderText(header.first) ||
+            header.first.contains(':') || !isSafeHeaderText(header.second)) {
+            fail({HttpErrorCode::InternalErrorWhileBuildingRequest,
+                  QStringLiteral("Unable to start HTTP connection")});
+            return;
+        }
+    }
+    if (method.isEmpty() || !isSafeHeaderText(method) || method.contains(' ')) {
+        fail({HttpErrorCode::InternalErrorWhileBuildingRequest,
+              QStringLiteral("Unable to start HTTP connection")});
+        return;
+    }
+
+    int redirects = 0;
+    int timeOutRetries = 0;
+    bool authTried = false;
+    bool withAuth = false;
+    QString authUser;
+    QString authPassword;
+    for (;;) {
+        Exchange ex;
+        ex.request = this;
+        ex.maxRawBody = m_maxBodySize;
+        ex.timeOut = m_timeOutSeconds;
+        const HttpError transportError =
+            runOneExchange(ex, withAuth, authUser.toUtf8(), authPassword.toUtf8());
+        m_statusCode = ex.status;
+        m_statusMessage = ex.statusMessage;
+        m_responseHeaders = ex.headers;
+        m_responseData = ex.body;
+        if (m_useCookies && !ex.setCookies.isEmpty())
+            HttpSession::storeCookies(m_url, ex.setCookies);
+
+        if (transportError) {
+            const auto code = transportError.code();
+            if (code == HttpErrorCode::RequestTimedOut && timeOutRetries < m_retriesOnTimeout) {
+                ++timeOutRetries;
+                discardResponse();
+                m_statusCode = 0;
+                m_statusMessage.clear();
+                continue;
+            }
+            if (code == HttpErrorCode::RequestTimedOut || code == HttpErrorCode::RequestCancelled)
+                discardResponse();
+            fail(transportError);
+            return;
+        }
+
+        const int status = m_statusCode;
+        const QString location = responseHeader(QStringLiteral("Location"));
+        if (m_shouldRedirect && !location.isEmpty() &&
+            (status == 301 || status == 302 || status == 303 || status == 307)) {
+            if (redirects >= kMaxRedirects) {
+                fail(HttpError::tooManyRedirects());
+                return;
+            }
+            ++redirects;
+            const QUrl target = m_url.resolved(QUrl(location));
+            discardResponse();
+            const bool keepMethod = status == 307 || (m_rfc2616Redirects && status != 303);
+            if (!keepMethod) {
+                m_requestMethod = QStringLiteral("GET");
+                m_postBody.clear();
+            }
+            // A caller's credentials are meant for the host they were made for.
+            if (!sameOrigin(m_url, target)) {
+                m_requestHeaders.removeIf([](const QPair<QByteArray, QByteArray> &h) {
+                    return h.first.compare("Authorization", Qt::CaseInsensitive) == 0;
+                });
+                withAuth = false;
+                authTried = false;
+            }
+            m_url = target;
+            if (!m_url.isValid() || m_url.host().isEmpty() ||
+                (m_url.scheme() != QLatin1String("http") &&
+                 m_url.scheme() != QLatin1String("https"))) {
+                fail(HttpError::badUrl());
+                return;
+            }
+            continue;
+        }
+
+        if (status == 401) {
+            if (!authTried) {
+                authTried = true;
+                if (!m_username.isEmpty() || !m_password.isEmpty()) {
+                    authUser = m_username;
+                    authPassword = m_password;
+                    withAuth = true;
+                } else if (m_useSession) {
+                    if (const auto stored = HttpSession::credentialsForUrl(m_url)) {
+                        authUser = stored->first;
+                        authPassword = stored->second;
+                        withAuth = true;
+                    }
+                }
+                if (withAuth) {
+                    discardResponse();
+                    continue;
+                }
+            }
+            fail(HttpError::authenticationNeeded());
+            return;
+        }
+        if (withAuth && m_useSession)
+            HttpSession::storeCredentials(m_url, authUser, authPassword);
+
+        if (responseHeader(QStringLiteral("Content-Encoding"))
+                .contains(QLatin1String("gzip"), Qt::CaseInsensitive) &&
+            !m_responseData.isEmpty()) {
+            int zlibCode = 0;
+            QByteArray inflated = uncompressZippedData(m_responseData, m_maxBodySize, &zlibCode);
+            if (zlibCode != Z_OK) {
+                fail({HttpErrorCode::FileManagementError,
+                      QStringLiteral("Decompression of %1 failed with code %2")
+                          .arg(m_url.toDisplayString())
+                          .arg(zlibCode)});
+                return;
+            }
+            m_responseData = std::move(inflated);
+        }
+        m_responseEncoding = charsetOf(responseHeader(QStringLiteral("Content-Type")));
+        return;
+    }
+}
+
+HttpError HttpRequest::runOneExchange(Exchange &ex, bool withAuth, const QByteArray &authUser,
+                                      const QByteArray &authPassword)
+{
+    CURL *h = curl_easy_init();
+    if (!h)
+        return {HttpErrorCode::InternalErrorWhileBuildingRequest,
+                QStringLiteral("Unable to create read stream")};
+    struct Cleanup
+    {
+        CURL *handle;
+        curl_slist *headers = nullptr;
+        ~Cleanup()
+        {
+            curl_slist_free_all(headers);
+            curl_easy_cleanup(handle);
+        }
+    } cleanup{h};
+
+    const QByteArray urlBytes = m_url.toEncoded();
+    const QByteArray method = m_requestMethod.toLatin1();
+    const QByteArray body = m_postBody;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+
+    curl_easy_setopt(h, CURLOPT_SHARE, HttpSession::curlShareHandle());
+    curl_easy_setopt(h, CURLOPT_URL, urlBytes.constData());
+    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+
+    if (method == "HEAD") {
+        curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
+    } else if (!body.isEmpty() || method == "POST") {
+        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.constData());
+        if (method != "POST")
+            curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method.constData());
+    } else if (method == "GET") {
+        curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
+    } else {
+        curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method.constData());
+    }
+
+    QList<QByteArray> lines;
+    auto hasHeader = [this](const char *name) { return !requestHeader(name).isNull(); };
+    for (const auto &header : m_requestHeaders) {
+        // "Name;" is curl's way to send a header with an empty value.
+        lines.append(header.second.isEmpty() ? header.first + ';'
+                                             : header.first + ": " + header.second);
+    }
+    if (!hasHeader("User-Agent"))
+        lines.append("User-Agent: " + defaultUserAgentString().toUtf8());
+    if (m_allowCompressed && !hasHeader("Accept-Encoding"))
+        lines.append("Accept-Encoding: gzip");
+    if (m_useCookies && !hasHeader("Cookie")) {
+        const QByteArray cookies = HttpSession::cookieHeaderForUrl(m_url);
+        if (!cookies.isEmpty())
+            lines.append("Cookie: " + cookies);
+    }
+    // Switch off headers curl would add on its own.
+    if (!hasHeader("Accept"))
+        lines.append("Accept:");
+    if (!hasHeader("Expect"))
+        lines.append("Expect:");
+    if (!hasHeader("Content-Type"))
+        lines.append("Content-Type:");
+    for (const QByteArray &line : lines)
+        cleanup.headers = curl_slist_append(cleanup.headers, line.constData());
+    curl_easy_setopt(h, CURLOPT_HTTPHEADER, cleanup.headers);
+
+    if (withAuth) {
+        curl_easy_setopt(h, CURLOPT_HTTPAUTH, CURLAUTH_BASIC | CURLAUTH_DIGEST);
+        curl_easy_setopt(h, CURLOPT_USERNAME, authUser.constData());
+        curl_easy_setopt(h, CURLOPT_PASSWORD, authPassword.constData());
+    }
+
+    // Certificates are always verified, whatever validatesSecureCertificate says.
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
+    QString caBundle = m_caBundle.isEmpty() ? defaultCaBundle() : m_caBundle;
+    const QByteArray caBundleBytes = QFile::encodeName(caBundle);
+    if (!caBundle.isEmpty())
+        curl_easy_setopt(h, CURLOPT_CAINFO, caBundleBytes.constData());
+
+    // A proxy from the environment never helps for loopback.
+    if (isLoopbackHost(m_url.host()))
+        curl_easy_setopt(h, CURLOPT_PROXY, "");
+
+    if (m_persistent) {
+        curl_easy_setopt(h, CURLOPT_MAXAGE_CONN, static_cast<long>(m_persistentTimeout));
+    } else {
+        curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
+        curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 1L);
+    }
+    if (m_timeOutSeconds > 0)
+        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timeOutSeconds * 1000));
+
+    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &Exchange::onHeader);
+    curl_easy_setopt(h, CURLOPT_HEADERDATA, &ex);
+    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Exchange::onBody);
+    curl_easy_setopt(h, CURLOPT_WRITEDATA, &ex);
+    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Exchange::onProgress);
+    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &ex);
+
+    const CURLcode rc = curl_easy_perform(h);
+    switch (ex.abort) {
+    case Exchange::Abort::Cancelled:
+        return HttpError::cancelled();
+    case Exchange::Abort::TimedOut:
+        return HttpError::timedOut();
+    case Exchange::Abort::TooLarge:
+        return {HttpErrorCode::FileManagementError,
+                QStringLiteral("The response from %1 is larger than %2 bytes")
+                    .arg(m_url.toDisplayString())
+                    .arg(m_maxBodySize)};
+    case Exchange::Abort::None:
+        break;
+    }
+    if (rc == CURLE_OK)
+        return {};
+    const QString detail = errorBuffer[0] ? QString::fromLocal8Bit(errorBuffer)
+                                          : QString::fromLatin1(curl_easy_strerror(rc));
+    qCDebug(lcHttp) << "transport error" << rc << detail;
+    if (isCancelled())
+        return HttpError::cancelled();
+    if (rc == CURLE_OPERATION_TIMEDOUT)
+        return HttpError::timedOut();
+    if (isSslError(rc))
+        return HttpError::sslFailure(detail);
+    if (rc == CURLE_URL_MALFORMAT || rc == CURLE_UNSUPPORTED_PROTOCOL)
+        return HttpError::badUrl();
+    if (rc == CURLE_FAILED_INIT || rc == CURLE_OUT_OF_MEMORY)
+        return {HttpErrorCode::InternalErrorWhileBuildingRequest,
+                QStringLiteral("Unable to start HTTP connection")};
+    return HttpError::connectionFailure();
+}
+
+void HttpRequest::deliverCallbacks()
+{
+    const bool failed = !m_error.isNull();
+    runOnMainThread(
+        [this, failed] {
+            if (failed && m_didFail) {
+                m_didFail(this);
+                return;
+            }
+            if (!failed && m_didFinish) {
+                m_didFinish(this);
+                return;
+            }
+            if (HttpRequestDelegate *d = m_delegate.load()) {
+                if (failed)
+                    d->requestFailed(this);
+                else
+                    d->requestFinished(this);
+            }
+        },
+        true);
+}
