@@ -1,0 +1,164 @@
+#include "store/TAImageCache.h"
+
+#include "foundation/KeyedArchive.h"
+
+#include <QCborArray>
+#include <QCborMap>
+#include <QCborStreamWriter>
+#include <QSet>
+#include <algorithm>
+
+QByteArray TAImageCache::lookup(const QString &key, bool *fetchNeeded)
+{
+    *fetchNeeded = false;
+    const auto it = m_entries.constFind(key);
+    if (it != m_entries.cend()) {
+        const std::optional<QByteArray> entry = it.value();
+        moveToFront(key);
+        return entry ? *entry : QByteArray();
+    }
+    m_entries.insert(key, std::nullopt);
+    m_sortedKeys.prepend(key);
+    ++m_indexGeneration;
+    *fetchNeeded = true;
+    return QByteArray();
+}
+
+void TAImageCache::insert(const QString &key, const QByteArray &data)
+{
+    // The key may now stand in the index twice (once from the lookup that asked for it);
+    // that is how the trim counts.
+    m_sortedKeys.prepend(key);
+    m_entries.insert(key, data);
+    ++m_dataGeneration;
+    ++m_indexGeneration;
+    trimIfNeeded();
+}
+
+bool TAImageCache::isPlaceholder(const QString &key) const
+{
+    const auto it = m_entries.constFind(key);
+    return it != m_entries.cend() && !it.value().has_value();
+}
+
+void TAImageCache::moveToFront(const QString &key)
+{
+    if (!m_sortedKeys.isEmpty() && m_sortedKeys.first() == key && m_sortedKeys.indexOf(key, 1) < 0)
+        return;
+    m_sortedKeys.removeAll(key);
+    m_sortedKeys.prepend(key);
+    ++m_indexGeneration;
+}
+
+void TAImageCache::trimIfNeeded()
+{
+    if (m_sortedKeys.size() <= kTrimThreshold)
+        return;
+    // A key in the tail goes everywhere, even when it also occurs among the first entries.
+    QSet<QString> tail;
+    for (qsizetype i = kTrimKeep; i < m_sortedKeys.size(); ++i)
+        tail.insert(m_sortedKeys.at(i));
+    for (const QString &key : std::as_const(tail))
+        m_entries.remove(key);
+    m_sortedKeys.resize(kTrimKeep);
+    m_sortedKeys.removeIf([&tail](const QString &key) { return tail.contains(key); });
+    ++m_dataGeneration;
+    ++m_indexGeneration;
+}
+
+QByteArray TAImageCache::encodeData() const
+{
+    // Sorted keys: the same content always gives the same bytes.
+    QStringList keys;
+    keys.reserve(m_entries.size());
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
+        if (it.value())
+            keys.append(it.key());
+    }
+    std::sort(keys.begin(), keys.end());
+    QByteArray out;
+    QCborStreamWriter writer(&out);
+    writer.startMap(quint64(keys.size()));
+    for (const QString &key : std::as_const(keys)) {
+        writer.append(key);
+        writer.append(*m_entries.value(key));
+    }
+    writer.endMap();
+    return out;
+}
+
+QByteArray TAImageCache::encodeIndex() const
+{
+    QStringList keys;
+    keys.reserve(m_sortedKeys.size());
+    for (const QString &key : m_sortedKeys) {
+        if (!isPlaceholder(key))
+            keys.append(key);
+    }
+    QByteArray out;
+    QCborStreamWriter writer(&out);
+    writer.startArray(quint64(keys.size()));
+    for (const QString &key : std::as_const(keys))
+        writer.append(key);
+    writer.endArray();
+    return out;
+}
+
+bool TAImageCache::decode(const QByteArray &data, const std::optional<QByteArray> &index,
+                          QString *error, QString *indexError)
+{
+    clear();
+    const QCborValue root = KeyedUnarchiver::parseData(data, error);
+    if (!root.isMap()) {
+        if (error && !root.isInvalid())
+            *error = QStringLiteral("the picture cache is not a map");
+        return false;
+    }
+    QHash<QString, std::optional<QByteArray>> entries;
+    const QCborMap map = root.toMap();
+    entries.reserve(map.size());
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        if (!it.key().isString() || !it.value().isByteArray()) {
+            if (error)
+                *error = QStringLiteral("the picture cache holds an entry that is not a picture");
+            return false;
+        }
+        entries.insert(it.key().toString(), it.value().toByteArray());
+    }
+
+    QStringList sorted;
+    if (index) {
+        const QCborValue indexRoot = KeyedUnarchiver::parseData(*index, indexError);
+        if (!indexRoot.isArray() && indexError && !indexRoot.isInvalid())
+            *indexError = QStringLiteral("the picture index is not an array");
+        if (indexRoot.isArray()) {
+            const QCborArray array = indexRoot.toArray();
+            sorted.reserve(array.size());
+            for (const QCborValue &v : array) {
+                if (v.isString() && entries.contains(v.toString()))
+                    sorted.append(v.toString());
+            }
+        }
+    }
+    QSet<QString> indexed(sorted.cbegin(), sorted.cend());
+    QStringList unindexed;
+    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
+        if (!indexed.contains(it.key()))
+            unindexed.append(it.key());
+    }
+    std::sort(unindexed.begin(), unindexed.end());
+    sorted += unindexed;
+
+    m_entries = std::move(entries);
+    m_sortedKeys = std::move(sorted);
+    trimIfNeeded();
+    return true;
+}
+
+void TAImageCache::clear()
+{
+    m_entries.clear();
+    m_sortedKeys.clear();
+    ++m_dataGeneration;
+    ++m_indexGeneration;
+}

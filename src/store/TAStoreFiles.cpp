@@ -1,0 +1,113 @@
+#include "store/TAStoreFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+// Pictures are the bulk of the store; 1,000 of them stay far below this.
+constexpr qint64 kMaxImagesDataSize = 256LL * 1024 * 1024;
+constexpr qint64 kMaxOtherFileSize = 64LL * 1024 * 1024;
+
+std::function<bool(const QString &)> &beforeCommitHook()
+{
+    static std::function<bool(const QString &)> hook;
+    return hook;
+}
+
+} // namespace
+
+TAStoreFiles::TAStoreFiles(QString folder)
+    : m_folder(std::move(folder))
+{
+}
+
+QString TAStoreFiles::path(const QString &fileName) const
+{
+    return m_folder + QLatin1Char('/') + fileName;
+}
+
+bool TAStoreFiles::exists(const QString &fileName) const
+{
+    return QFileInfo(path(fileName)).isFile();
+}
+
+qint64 TAStoreFiles::maximumSize(const QString &fileName)
+{
+    return fileName == QLatin1String(kImagesDataFile) ? kMaxImagesDataSize : kMaxOtherFileSize;
+}
+
+TAStoreFiles::ReadResult TAStoreFiles::read(const QString &fileName) const
+{
+    ReadResult result;
+    const QString filePath = path(fileName);
+    const QFileInfo info(filePath);
+    if (!info.exists()) {
+        result.status = ReadStatus::Missing;
+        return result;
+    }
+    result.status = ReadStatus::Unreadable;
+    if (!info.isFile()) {
+        result.error = QStringLiteral("%1 is not a file").arg(fileName);
+        return result;
+    }
+    const qint64 limit = maximumSize(fileName);
+    if (info.size() > limit) {
+        result.error = QStringLiteral("%1 is larger than %2 bytes").arg(fileName).arg(limit);
+        return result;
+    }
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = QStringLiteral("%1: %2").arg(fileName, file.errorString());
+        return result;
+    }
+    // Read one byte past the bound so a file that grew since the check is caught too.
+    result.bytes = file.read(limit + 1);
+    if (result.bytes.size() > limit) {
+        result.bytes.clear();
+        result.error = QStringLiteral("%1 is larger than %2 bytes").arg(fileName).arg(limit);
+        return result;
+    }
+    result.status = ReadStatus::Ok;
+    return result;
+}
+
+bool TAStoreFiles::write(const QString &fileName, const QByteArray &bytes, QString *error) const
+{
+    if (!QDir().mkpath(m_folder)) {
+        if (error)
+            *error = QStringLiteral("cannot create the folder %1").arg(m_folder);
+        return false;
+    }
+    QSaveFile file(path(fileName));
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(fileName, file.errorString());
+        return false;
+    }
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(fileName, file.errorString());
+        file.cancelWriting();
+        return false;
+    }
+    if (beforeCommitHook() && !beforeCommitHook()(path(fileName))) {
+        if (error)
+            *error = QStringLiteral("%1: the write was interrupted").arg(fileName);
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        if (error)
+            *error = QStringLiteral("%1: %2").arg(fileName, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+void TAStoreFiles::setBeforeCommitHookForTesting(std::function<bool(const QString &)> hook)
+{
+    beforeCommitHook() = std::move(hook);
+}

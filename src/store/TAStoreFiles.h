@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+// The five files of the store in one folder: reading with a size bound, and writing
+// through a temporary file that replaces the old one only once it is whole.
+class TAStoreFiles
+{
+public:
+    static constexpr char kServicesFile[] = "services.dat";
+    static constexpr char kImagesDataFile[] = "images.dat";
+    static constexpr char kImagesIndexFile[] = "images.idx";
+    static constexpr char kUrlsDataFile[] = "urls.dat";
+    static constexpr char kUrlsIndexFile[] = "urls.idx";
+
+    enum class ReadStatus
+    {
+        Ok,
+        Missing,
+        Unreadable
+    };
+    struct ReadResult
+    {
+        ReadStatus status = ReadStatus::Missing;
+        QByteArray bytes;
+        QString error;
+    };
+
+    explicit TAStoreFiles(QString folder);
+
+    [[nodiscard]] const QString &folder() const { return m_folder; }
+    [[nodiscard]] QString path(const QString &fileName) const;
+    [[nodiscard]] bool exists(const QString &fileName) const;
+
+    // Files larger than the bound of their kind are Unreadable, not read into memory.
+    [[nodiscard]] ReadResult read(const QString &fileName) const;
+    // Creates the folder when needed. On failure the previous file is left as it was.
+    bool write(const QString &fileName, const QByteArray &bytes, QString *error) const;
+
+    [[nodiscard]] static qint64 maximumSize(const QString &fileName);
+
+    // Tests only: runs after the temporary file is written and flushed, before it
+    // replaces the old file; returning false makes the write fail at that point.
+    static void setBeforeCommitHookForTesting(std::function<bool(const QString &path)> hook);
+
+private:
+    QString m_folder;
+};

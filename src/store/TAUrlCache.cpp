@@ -1,0 +1,95 @@
+#include "store/TAUrlCache.h"
+
+#include "foundation/KeyedArchive.h"
+
+#include <QCborArray>
+#include <QCborMap>
+#include <QCborStreamWriter>
+#include <algorithm>
+
+void TAUrlCache::setValue(const QString &key, const QString &longUrl)
+{
+    auto it = m_entries.find(key);
+    if (it != m_entries.end() && it.value() == longUrl)
+        return;
+    m_entries.insert(key, longUrl);
+    ++m_dataGeneration;
+}
+
+void TAUrlCache::remove(const QString &key)
+{
+    if (m_entries.remove(key))
+        ++m_dataGeneration;
+}
+
+QByteArray TAUrlCache::encodeData() const
+{
+    QStringList keys = m_entries.keys();
+    std::sort(keys.begin(), keys.end());
+    QByteArray out;
+    QCborStreamWriter writer(&out);
+    writer.startMap(quint64(keys.size()));
+    for (const QString &key : std::as_const(keys)) {
+        writer.append(key);
+        writer.append(m_entries.value(key));
+    }
+    writer.endMap();
+    return out;
+}
+
+QByteArray TAUrlCache::encodeIndex() const
+{
+    QByteArray out;
+    QCborStreamWriter writer(&out);
+    writer.startArray(quint64(m_sortedKeys.size()));
+    for (const QString &key : m_sortedKeys)
+        writer.append(key);
+    writer.endArray();
+    return out;
+}
+
+bool TAUrlCache::decode(const QByteArray &data, const std::optional<QByteArray> &index,
+                        QString *error, QString *indexError)
+{
+    clear();
+    const QCborValue root = KeyedUnarchiver::parseData(data, error);
+    if (!root.isMap()) {
+        if (error && !root.isInvalid())
+            *error = QStringLiteral("the link cache is not a map");
+        return false;
+    }
+    QHash<QString, QString> entries;
+    const QCborMap map = root.toMap();
+    entries.reserve(map.size());
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        if (!it.key().isString() || !it.value().isString()) {
+            if (error)
+                *error = QStringLiteral("the link cache holds an entry that is not a link");
+            return false;
+        }
+        entries.insert(it.key().toString(), it.value().toString());
+    }
+    QStringList sorted;
+    if (index) {
+        const QCborValue indexRoot = KeyedUnarchiver::parseData(*index, indexError);
+        if (indexRoot.isArray()) {
+            for (const QCborValue &v : indexRoot.toArray()) {
+                if (v.isString())
+                    sorted.append(v.toString());
+            }
+        } else if (indexError && !indexRoot.isInvalid()) {
+            *indexError = QStringLiteral("the link index is not an array");
+        }
+    }
+    m_entries = std::move(entries);
+    m_sortedKeys = std::move(sorted);
+    return true;
+}
+
+void TAUrlCache::clear()
+{
+    m_entries.clear();
+    m_sortedKeys.clear();
+    ++m_dataGeneration;
+    ++m_indexGeneration;
+}
