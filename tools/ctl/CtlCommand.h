@@ -15,4 +15,5 @@ struct CtlCommand
 // Subcommands, each defined in its own Cmd*.cpp file. Add a line here and one in the
 // table of main.cpp.
 int cmdVersion(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdTimeago(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdOauthSign(const QStringList &args, QTextStream &out, QTextStream &err);

@@ -8,6 +8,7 @@
 namespace {
 const CtlCommand kCommands[] = {
     {"--version", "talvoctl --version", cmdVersion},
+    {"timeago", "talvoctl timeago [--] SECONDS...", cmdTimeago},
     {"oauth-sign",
      "talvoctl oauth-sign --method M --url URL [--form name=value]... --consumer-key K "
      "--consumer-secret S [--token T --token-secret TS] [--nonce N --timestamp T] [--no-version]",
