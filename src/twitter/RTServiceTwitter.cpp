@@ -1,0 +1,439 @@
+#include "twitter/RTServiceTwitter.h"
+
+#include "accounts/RTServiceImager.h"
+#include "accounts/RTServiceRegistry.h"
+#include "accounts/RTShortenerService.h"
+#include "foundation/Localization.h"
+#include "foundation/Log.h"
+#include "foundation/RTGlobalVariables.h"
+#include "foundation/SettingsStore.h"
+#include "model/RTMessageFlags.h"
+
+#include <QCborArray>
+#include <QCborMap>
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+namespace {
+const QString kMyselfKey = QStringLiteral("myself");
+const QString kDefaultShortenerKey = QStringLiteral("defaultShortener");
+const QString kDefaultImagerKey = QStringLiteral("defaultImager");
+const QString kShowListsNodeKey = QStringLiteral("showListsNode");
+const QString kShowFavoritesNodeKey = QStringLiteral("showFavoritesNode");
+const QString kShowSearchesNodeKey = QStringLiteral("showSearchesNode");
+const QString kShowGroupsNodeKey = QStringLiteral("showGroupsNode");
+const QString kShowRetweetsNodeKey = QStringLiteral("showRetweetsNode");
+const QString kShowCombinedNodeKey = QStringLiteral("showCombinedNode");
+const QString kShouldPollTwitterListsKey = QStringLiteral("shouldPollTwitterLists");
+const QString kPermanentMessageFlagsKey = QStringLiteral("permanentMessageFlags");
+const QString kShowRetweetsInHomeKey = QStringLiteral("showRetweetsInHome");
+const QString kShowSentInHomeKey = QStringLiteral("showSentInHome");
+const QString kShowMentionsInHomeKey = QStringLiteral("showMentionsInHome");
+const QString kAutocompleteUsersKey = QStringLiteral("autocompleteUsers");
+
+// Numeric ids: a longer id is a larger number.
+bool idLess(const QString &a, const QString &b)
+{
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+}
+
+// An id as stored: a string, or a number from stores that kept ids as numbers.
+QString idFromCbor(const QCborValue &v)
+{
+    if (v.isString())
+        return v.toString();
+    if (v.isInteger() && v.toInteger() >= 0)
+        return QString::number(v.toInteger());
+    return {};
+}
+
+template<class Setter> void setAndAnnounce(bool &field, bool value, Setter announce)
+{
+    if (field == value)
+        return;
+    field = value;
+    announce();
+}
+} // namespace
+
+RTServiceTwitter::RTServiceTwitter(QObject *parent)
+    : RTService(parent)
+{
+    setServiceName(QStringLiteral("Twitter"));
+    setHttpProtocol(QStringLiteral("http"));
+    setHostname(QStringLiteral("twitter.com"));
+    setServiceImage(QStringLiteral("twitter_60"));
+    m_defaultShortener = RTShortenerService::defaultShortener();
+    m_defaultImager = RTServiceImager::defaultImager();
+    connect(&SettingsStore::shared(), &SettingsStore::valueChanged, this,
+            [this](const QString &key) {
+                if (key == QLatin1String(TAMessageFontSizeKey))
+                    applyMessageFontSize();
+            });
+}
+
+RTServiceTwitter::~RTServiceTwitter() = default;
+
+QString RTServiceTwitter::directInputServiceName() const
+{
+    return serviceId();
+}
+
+QString RTServiceTwitter::accountAdditionControllerClass()
+{
+    return QStringLiteral("RTTwitterAccountAdditionController");
+}
+
+QString RTServiceTwitter::localizedServiceName()
+{
+    return localizedString("##RTServiceTwitter:100##");
+}
+
+QString RTServiceTwitter::classServiceImage()
+{
+    return QStringLiteral("twitter");
+}
+
+QString RTServiceTwitter::localizedServiceDesription()
+{
+    return localizedString("##RTServiceTwitter:101##");
+}
+
+// --- lifecycle ----------------------------------------------------------------------
+
+void RTServiceTwitter::start()
+{
+    if (running())
+        return;
+    loadOAuthTokens();
+    if (oauthToken().isEmpty() || oauthTokenSecret().isEmpty()) {
+        requestOAuthToken();
+        return;
+    }
+    RTService::start();
+}
+
+void RTServiceTwitter::stop()
+{
+    RTService::stop();
+}
+
+void RTServiceTwitter::setServicePassword(const QString &password)
+{
+    setVerifiedCredentials(true);
+    RTService::setServicePassword(password);
+    if (running())
+        requestOAuthToken();
+}
+
+void RTServiceTwitter::requestOAuthToken()
+{
+    emit accessTokenRequested();
+}
+
+// --- fields -------------------------------------------------------------------------
+
+void RTServiceTwitter::setMyself(const RTUserTwitterPtr &user)
+{
+    if (m_myself == user)
+        return;
+    m_myself = user;
+    emit myselfChanged();
+}
+
+void RTServiceTwitter::resolveRegisteredServices(const RTServiceRegistry &registry)
+{
+    for (RTServicePtr *field : {&m_defaultShortener, &m_defaultImager}) {
+        if (!*field)
+            continue;
+        if (RTServicePtr registered =
+                registry.serviceWithServiceId((*field)->serviceId(), (*field)->serviceType()))
+            *field = registered;
+    }
+}
+
+void RTServiceTwitter::setShowListsNode(bool on)
+{
+    setAndAnnounce(m_showListsNode, on, [this] { emit showNodesChanged(); });
+}
+
+void RTServiceTwitter::setShowFavoritesNode(bool on)
+{
+    setAndAnnounce(m_showFavoritesNode, on, [this] { emit showNodesChanged(); });
+}
+
+void RTServiceTwitter::setShowSearchesNode(bool on)
+{
+    setAndAnnounce(m_showSearchesNode, on, [this] { emit showNodesChanged(); });
+}
+
+void RTServiceTwitter::setShowGroupsNode(bool on)
+{
+    setAndAnnounce(m_showGroupsNode, on, [this] { emit showNodesChanged(); });
+}
+
+void RTServiceTwitter::setShowRetweetsNode(bool on)
+{
+    setAndAnnounce(m_showRetweetsNode, on, [this] { emit showNodesChanged(); });
+}
+
+void RTServiceTwitter::setShowCombinedNode(bool on)
+{
+    setAndAnnounce(m_showCombinedNode, on, [this] { emit showNodesChanged(); });
+}
+
+void RTServiceTwitter::setShowRetweetsInHome(bool on)
+{
+    setAndAnnounce(m_showRetweetsInHome, on, [this] { emit homeContentsChanged(); });
+}
+
+void RTServiceTwitter::setShowSentInHome(bool on)
+{
+    setAndAnnounce(m_showSentInHome, on, [this] { emit homeContentsChanged(); });
+}
+
+void RTServiceTwitter::setShowMentionsInHome(bool on)
+{
+    setAndAnnounce(m_showMentionsInHome, on, [this] { emit homeContentsChanged(); });
+}
+
+// --- stores -------------------------------------------------------------------------
+
+RTServiceTwitter::MessagesDictionary RTServiceTwitter::messagesDictionary() const
+{
+    QMutexLocker lock(&m_messagesDictionaryLock);
+    return m_messagesDictionary;
+}
+
+void RTServiceTwitter::setMessagesDictionary(const MessagesDictionary &messages)
+{
+    {
+        QMutexLocker lock(&m_messagesDictionaryLock);
+        m_messagesDictionary = messages;
+    }
+    emit messagesDictionaryChanged();
+}
+
+RTServiceTwitter::UsersDictionary RTServiceTwitter::usersDictionary() const
+{
+    QMutexLocker lock(&m_usersDictionaryLock);
+    return m_usersDictionary;
+}
+
+void RTServiceTwitter::setUsersDictionary(const UsersDictionary &users)
+{
+    {
+        QMutexLocker lock(&m_usersDictionaryLock);
+        m_usersDictionary = users;
+    }
+    emit usersDictionaryChanged();
+}
+
+std::optional<RTServiceTwitter::UsersDictionary> RTServiceTwitter::autocompleteUsers() const
+{
+    QMutexLocker lock(&m_usersDictionaryLock);
+    return m_autocompleteUsers;
+}
+
+void RTServiceTwitter::setAutocompleteUsers(const std::optional<UsersDictionary> &users)
+{
+    QMutexLocker lock(&m_usersDictionaryLock);
+    m_autocompleteUsers = users;
+}
+
+std::optional<RTServiceTwitter::FlagsDictionary> RTServiceTwitter::permanentMessageFlags() const
+{
+    QMutexLocker lock(&m_messagesDictionaryLock);
+    return m_permanentMessageFlags;
+}
+
+void RTServiceTwitter::setPermanentMessageFlags(const std::optional<FlagsDictionary> &flags)
+{
+    QMutexLocker lock(&m_messagesDictionaryLock);
+    m_permanentMessageFlags = flags;
+}
+
+RTServiceTwitter::FlagsDictionary
+RTServiceTwitter::newestPermanentFlags(const MessagesDictionary &messages, int maxCount)
+{
+    struct Entry
+    {
+        qint64 created;
+        QString id;
+        quint32 flags;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(messages.size());
+    for (auto it = messages.cbegin(); it != messages.cend(); ++it) {
+        if (!it.value())
+            continue;
+        const QDateTime created = it.value()->createdAt();
+        // A message without a date counts as the oldest.
+        entries.push_back(
+            {created.isValid() ? created.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min(),
+             it.key(), it.value()->permanentFlags()});
+    }
+    const auto newerFirst = [](const Entry &a, const Entry &b) {
+        if (a.created != b.created)
+            return a.created > b.created;
+        return idLess(b.id, a.id); // same second: the larger id is the newer
+    };
+    const size_t keep = std::min(entries.size(), size_t(std::max(maxCount, 0)));
+    std::partial_sort(entries.begin(), entries.begin() + qsizetype(keep), entries.end(),
+                      newerFirst);
+    FlagsDictionary result;
+    result.reserve(qsizetype(keep));
+    for (size_t i = 0; i < keep; ++i)
+        result.insert(entries[i].id, entries[i].flags);
+    return result;
+}
+
+void RTServiceTwitter::applyMessageFontSize()
+{
+    for (const RTMessageTwitterPtr &message : messagesDictionary())
+        if (message)
+            message->updateAttributedBodyFont();
+}
+
+// --- archive ------------------------------------------------------------------------
+
+void RTServiceTwitter::encodeWithCoder(KeyedArchiver &coder) const
+{
+    RTService::encodeWithCoder(coder);
+    coder.encodeObject(kMyselfKey, m_myself.get());
+    coder.encodeObject(kDefaultShortenerKey, m_defaultShortener.get());
+    coder.encodeObject(kDefaultImagerKey, m_defaultImager.get());
+    coder.encodeBool(kShowListsNodeKey, m_showListsNode);
+    coder.encodeBool(kShowFavoritesNodeKey, m_showFavoritesNode);
+    coder.encodeBool(kShowSearchesNodeKey, m_showSearchesNode);
+    coder.encodeBool(kShowGroupsNodeKey, m_showGroupsNode);
+    coder.encodeBool(kShowRetweetsNodeKey, m_showRetweetsNode);
+    coder.encodeBool(kShowCombinedNodeKey, m_showCombinedNode);
+    coder.encodeBool(kShouldPollTwitterListsKey, m_shouldPollTwitterLists);
+
+    const FlagsDictionary flags = newestPermanentFlags(messagesDictionary());
+    QCborMap flagMap;
+    for (auto it = flags.cbegin(); it != flags.cend(); ++it)
+        flagMap.insert(it.key(), qint64(it.value()));
+    coder.encodeValue(kPermanentMessageFlagsKey, flagMap);
+
+    coder.encodeBool(kShowRetweetsInHomeKey, m_showRetweetsInHome);
+    coder.encodeBool(kShowSentInHomeKey, m_showSentInHome);
+    coder.encodeBool(kShowMentionsInHomeKey, m_showMentionsInHome);
+
+    // After a restart the user store holds little more than myself until timelines
+    // arrive; keep the previous run's completion list across such a restart.
+    UsersDictionary users = usersDictionary();
+    if (users.size() <= 2) {
+        if (const auto autocomplete = autocompleteUsers())
+            users = *autocomplete;
+    }
+    std::vector<std::pair<QString, const RTArchivable *>> userObjects;
+    userObjects.reserve(size_t(users.size()));
+    for (auto it = users.cbegin(); it != users.cend(); ++it)
+        if (it.value())
+            userObjects.emplace_back(it.key(), it.value().get());
+    coder.encodeObjectMap(kAutocompleteUsersKey, userObjects);
+}
+
+void RTServiceTwitter::decodeWithCoder(const KeyedUnarchiver &coder)
+{
+    RTService::decodeWithCoder(coder);
+
+    if (auto me = coder.decodeObjectOfClass<RTUserTwitter>(kMyselfKey)) {
+        m_myself = RTUserTwitterPtr(std::move(me));
+        m_myself->setService(this);
+        setUsersDictionary({{m_myself->userId(), m_myself}});
+    }
+    if (coder.containsValueForKey(kDefaultShortenerKey))
+        m_defaultShortener =
+            RTServicePtr(coder.decodeObjectOfClass<RTService>(kDefaultShortenerKey));
+    if (coder.containsValueForKey(kDefaultImagerKey))
+        m_defaultImager = RTServicePtr(coder.decodeObjectOfClass<RTService>(kDefaultImagerKey));
+
+    if (coder.containsValueForKey(kShowListsNodeKey)) {
+        m_showListsNode = coder.decodeBool(kShowListsNodeKey, m_showListsNode);
+        m_showFavoritesNode = coder.decodeBool(kShowFavoritesNodeKey, m_showFavoritesNode);
+        m_showSearchesNode = coder.decodeBool(kShowSearchesNodeKey, m_showSearchesNode);
+        m_showGroupsNode = coder.decodeBool(kShowGroupsNodeKey, m_showGroupsNode);
+        m_showRetweetsNode = coder.decodeBool(kShowRetweetsNodeKey, m_showRetweetsNode);
+    }
+    m_showCombinedNode = coder.decodeBool(kShowCombinedNodeKey, m_showCombinedNode);
+    m_shouldPollTwitterLists =
+        coder.decodeBool(kShouldPollTwitterListsKey, m_shouldPollTwitterLists);
+
+    if (coder.containsValueForKey(kPermanentMessageFlagsKey)) {
+        const QCborValue stored = coder.value(kPermanentMessageFlagsKey);
+        FlagsDictionary flags;
+        if (stored.isMap()) {
+            int skipped = 0;
+            const QCborMap map = stored.toMap();
+            for (auto it = map.cbegin(); it != map.cend(); ++it) {
+                const QString id = idFromCbor(it.key());
+                const QCborValue word = it.value();
+                if (id.isEmpty() || !word.isInteger() || word.toInteger() < 0 ||
+                    word.toInteger() > qint64(std::numeric_limits<quint32>::max())) {
+                    ++skipped;
+                    continue;
+                }
+                flags.insert(id, quint32(word.toInteger()));
+            }
+            if (skipped)
+                qCWarning(lcTwitter) << "skipped" << skipped << "malformed stored flag words";
+        } else if (!stored.isNull()) {
+            coder.fail(QStringLiteral("permanentMessageFlags is not a map"));
+        }
+        setPermanentMessageFlags(flags);
+    } else {
+        decodeLegacyFlagSets(coder);
+    }
+
+    m_showRetweetsInHome = coder.decodeBool(kShowRetweetsInHomeKey, m_showRetweetsInHome);
+    m_showSentInHome = coder.decodeBool(kShowSentInHomeKey, m_showSentInHome);
+    m_showMentionsInHome = coder.decodeBool(kShowMentionsInHomeKey, m_showMentionsInHome);
+
+    if (coder.containsValueForKey(kAutocompleteUsersKey) && !coder.isNull(kAutocompleteUsersKey)) {
+        UsersDictionary users;
+        for (auto &[id, object] : coder.decodeObjectMap(kAutocompleteUsersKey)) {
+            auto user = coder.castOrFail<RTUserTwitter>(std::move(object), kAutocompleteUsersKey);
+            if (user)
+                users.insert(id, RTUserTwitterPtr(std::move(user)));
+        }
+        setAutocompleteUsers(users);
+    }
+}
+
+void RTServiceTwitter::decodeLegacyFlagSets(const KeyedUnarchiver &coder)
+{
+    const struct
+    {
+        const char *key;
+        quint32 flag;
+    } sets[] = {
+        {"temporaryReadMessagesSet", RTPermanentFlag::IsSeen},
+        {"permanentReadMessagesSet", RTPermanentFlag::IsSeen},
+        {"temporaryHiddenMessagesSet", RTPermanentFlag::IsHidden},
+        {"permanentHiddenMessagesSet", RTPermanentFlag::IsHidden},
+        {"temporarySpecialHiddenMessagesSet", RTPermanentFlag::IsSpecialHidden},
+        {"permanentSpecialHiddenMessagesSet", RTPermanentFlag::IsSpecialHidden},
+    };
+    FlagsDictionary flags;
+    for (const auto &set : sets) {
+        const QString key = QString::fromLatin1(set.key);
+        if (!coder.containsValueForKey(key))
+            continue;
+        const QCborValue value = coder.value(key);
+        if (!value.isArray()) {
+            if (!value.isNull())
+                qCWarning(lcTwitter) << "ignored malformed" << key;
+            continue;
+        }
+        for (const QCborValue &item : value.toArray()) {
+            const QString id = idFromCbor(item);
+            if (!id.isEmpty())
+                flags[id] |= set.flag;
+        }
+    }
+    setPermanentMessageFlags(flags);
+}

@@ -1,0 +1,169 @@
+#pragma once
+
+#include "accounts/RTService.h"
+#include "accounts/RTServiceProtocols.h"
+#include "model/RTMessageTwitter.h"
+#include "model/RTUserTwitter.h"
+
+#include <QHash>
+#include <QMutex>
+#include <optional>
+
+class RTServiceRegistry;
+
+// A Twitter account: its settings, its own user, and its message and user stores.
+//
+// The two stores are written by the response mapping on workers: each is replaced or
+// merged under its own lock (messagesDictionaryLock(), usersDictionaryLock()); readers
+// take the current dictionary, an implicitly shared copy that later merges do not touch.
+// The locks are recursive so a merge holding one may still call the accessors.
+class RTServiceTwitter : public RTService,
+                         public RTMessageReceivingProtocol,
+                         public RTSearchingProtocol,
+                         public RTMessageSendingProtocol
+{
+    Q_OBJECT
+
+public:
+    using MessagesDictionary = QHash<QString, RTMessageTwitterPtr>;
+    using UsersDictionary = QHash<QString, RTUserTwitterPtr>;
+    using FlagsDictionary = QHash<QString, quint32>;
+
+    // How many messages' permanent flags an archive keeps.
+    static constexpr int kMaxArchivedMessageFlags = 50000;
+
+    Q_INVOKABLE explicit RTServiceTwitter(QObject *parent = nullptr);
+    ~RTServiceTwitter() override;
+
+    // --- kind ---------------------------------------------------------------------
+    [[nodiscard]] int serviceType() const override { return 2; }
+    [[nodiscard]] int sortWeight() const override { return 2; }
+    [[nodiscard]] QString treeNodeClass() const override
+    {
+        return QStringLiteral("RTTreeNodeTwitter");
+    }
+    [[nodiscard]] QString requestOperationClass() const override
+    {
+        return QStringLiteral("RTRequestOperationTwitter");
+    }
+    [[nodiscard]] bool includeMessagesInListViewScopeMeasurement() const override { return true; }
+    [[nodiscard]] bool isSearchEnabled() const override { return true; }
+    [[nodiscard]] QString directInputServiceName() const override;
+
+    // What the add-account screen shows for this kind.
+    [[nodiscard]] static int maxAccountsCount() { return 0; } // no limit
+    [[nodiscard]] static QString accountAdditionControllerClass();
+    [[nodiscard]] static QString localizedServiceName();
+    [[nodiscard]] static QString classServiceImage();
+    [[nodiscard]] static QString localizedServiceDesription();
+
+    // --- lifecycle ----------------------------------------------------------------
+    // Without an access token the account asks for one instead of starting.
+    void start() override;
+    void stop() override;
+    void setServicePassword(const QString &password) override;
+    // Asks the OAuth exchange for a new access token; announced as accessTokenRequested.
+    virtual void requestOAuthToken();
+
+    // --- fields -------------------------------------------------------------------
+    [[nodiscard]] RTUserTwitterPtr myself() const { return m_myself; }
+    void setMyself(const RTUserTwitterPtr &user);
+    [[nodiscard]] RTServicePtr defaultShortener() const { return m_defaultShortener; }
+    void setDefaultShortener(const RTServicePtr &shortener) { m_defaultShortener = shortener; }
+    [[nodiscard]] RTServicePtr defaultImager() const { return m_defaultImager; }
+    void setDefaultImager(const RTServicePtr &imager) { m_defaultImager = imager; }
+    // The archive holds copies of the two services above; after the store is restored
+    // this swaps in the registered instance with the same id and type.
+    void resolveRegisteredServices(const RTServiceRegistry &registry);
+
+    [[nodiscard]] bool shouldPollTwitterLists() const { return m_shouldPollTwitterLists; }
+    void setShouldPollTwitterLists(bool on) { m_shouldPollTwitterLists = on; }
+    [[nodiscard]] bool showListsNode() const { return m_showListsNode; }
+    void setShowListsNode(bool on);
+    [[nodiscard]] bool showFavoritesNode() const { return m_showFavoritesNode; }
+    void setShowFavoritesNode(bool on);
+    [[nodiscard]] bool showSearchesNode() const { return m_showSearchesNode; }
+    void setShowSearchesNode(bool on);
+    [[nodiscard]] bool showGroupsNode() const { return m_showGroupsNode; }
+    void setShowGroupsNode(bool on);
+    [[nodiscard]] bool showRetweetsNode() const { return m_showRetweetsNode; }
+    void setShowRetweetsNode(bool on);
+    [[nodiscard]] bool showCombinedNode() const { return m_showCombinedNode; }
+    void setShowCombinedNode(bool on);
+    [[nodiscard]] QVariantMap olderTweetPollControl() const { return m_olderTweetPollControl; }
+    void setOlderTweetPollControl(const QVariantMap &control) { m_olderTweetPollControl = control; }
+    [[nodiscard]] QString homeReferenceMessageId() const { return m_homeReferenceMessageId; }
+    void setHomeReferenceMessageId(const QString &id) { m_homeReferenceMessageId = id; }
+    [[nodiscard]] QString sentReferenceMessageId() const { return m_sentReferenceMessageId; }
+    void setSentReferenceMessageId(const QString &id) { m_sentReferenceMessageId = id; }
+    [[nodiscard]] bool showRetweetsInHome() const { return m_showRetweetsInHome; }
+    void setShowRetweetsInHome(bool on);
+    [[nodiscard]] bool showSentInHome() const { return m_showSentInHome; }
+    void setShowSentInHome(bool on);
+    [[nodiscard]] bool showMentionsInHome() const { return m_showMentionsInHome; }
+    void setShowMentionsInHome(bool on);
+
+    // --- stores -------------------------------------------------------------------
+    [[nodiscard]] QRecursiveMutex &messagesDictionaryLock() const
+    {
+        return m_messagesDictionaryLock;
+    }
+    [[nodiscard]] QRecursiveMutex &usersDictionaryLock() const { return m_usersDictionaryLock; }
+    [[nodiscard]] MessagesDictionary messagesDictionary() const;
+    void setMessagesDictionary(const MessagesDictionary &messages);
+    [[nodiscard]] UsersDictionary usersDictionary() const;
+    void setUsersDictionary(const UsersDictionary &users);
+    // Users offered for mention completion; unset until an archive or the app sets it.
+    [[nodiscard]] std::optional<UsersDictionary> autocompleteUsers() const;
+    void setAutocompleteUsers(const std::optional<UsersDictionary> &users);
+    // Stored permanent flag words by message id; unset until loaded from an archive.
+    [[nodiscard]] std::optional<FlagsDictionary> permanentMessageFlags() const;
+    void setPermanentMessageFlags(const std::optional<FlagsDictionary> &flags);
+
+    // The words an archive keeps: those of the newest kMaxArchivedMessageFlags messages
+    // by creation date, so the state of what the timelines bring back survives.
+    [[nodiscard]] static FlagsDictionary
+    newestPermanentFlags(const MessagesDictionary &messages,
+                         int maxCount = kMaxArchivedMessageFlags);
+
+    // --- archive ------------------------------------------------------------------
+    void encodeWithCoder(KeyedArchiver &coder) const override;
+    void decodeWithCoder(const KeyedUnarchiver &coder) override;
+
+signals:
+    void accessTokenRequested();
+    void myselfChanged();
+    void showNodesChanged();
+    void homeContentsChanged();
+    void messagesDictionaryChanged();
+    void usersDictionaryChanged();
+
+private:
+    void applyMessageFontSize();
+    void decodeLegacyFlagSets(const KeyedUnarchiver &coder);
+
+    RTUserTwitterPtr m_myself;
+    RTServicePtr m_defaultShortener;
+    RTServicePtr m_defaultImager;
+    bool m_shouldPollTwitterLists = true;
+    bool m_showListsNode = true;
+    bool m_showFavoritesNode = false;
+    bool m_showSearchesNode = true;
+    bool m_showGroupsNode = false;
+    bool m_showRetweetsNode = false;
+    bool m_showCombinedNode = false;
+    QVariantMap m_olderTweetPollControl;
+    mutable QRecursiveMutex m_usersDictionaryLock;
+    mutable QRecursiveMutex m_messagesDictionaryLock;
+    UsersDictionary m_usersDictionary;
+    std::optional<UsersDictionary> m_autocompleteUsers;
+    MessagesDictionary m_messagesDictionary;
+    std::optional<FlagsDictionary> m_permanentMessageFlags; // under m_messagesDictionaryLock
+    QString m_homeReferenceMessageId;
+    QString m_sentReferenceMessageId;
+    bool m_showRetweetsInHome = true;
+    bool m_showSentInHome = true;
+    bool m_showMentionsInHome = true;
+};
+
+using RTServiceTwitterPtr = std::shared_ptr<RTServiceTwitter>;
