@@ -1,0 +1,50 @@
+#pragma once
+
+// Storage of one read document, shared by every JsonValue taken from it. Private to the
+// json layer.
+
+#include "json/JsonValue.h"
+
+#include <QByteArray>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace json_detail {
+
+// Nodes are stored in document order: a container is followed by its descendants, and an
+// object's children alternate key and value.
+struct Node
+{
+    JsonValue::Type type;
+    std::uint8_t flags; // strings and numbers: kInDecoded; booleans: the value
+    std::uint16_t unused;
+    std::uint32_t a; // strings, numbers: offset of the bytes; containers: element/member count
+    std::uint32_t b; // strings, numbers: length; containers: index just past the last descendant
+};
+static_assert(sizeof(Node) == 12);
+
+inline constexpr std::uint8_t kInDecoded = 1; // bytes live in Document::decoded, not the input
+
+struct Document
+{
+    QByteArray input;    // the text read, UTF-8; strings without escapes point into it
+    std::string decoded; // strings that had escapes, decoded to UTF-8
+    std::vector<Node> nodes;
+
+    [[nodiscard]] std::string_view bytes(const Node &n) const
+    {
+        const char *base = (n.flags & kInDecoded) ? decoded.data() : input.constData();
+        return {base + n.a, n.b};
+    }
+    // The index of the node after i and all its descendants.
+    [[nodiscard]] std::uint32_t next(std::uint32_t i) const
+    {
+        const Node &n = nodes[i];
+        return (n.type == JsonValue::Type::Array || n.type == JsonValue::Type::Object) ? n.b
+                                                                                       : i + 1;
+    }
+};
+
+} // namespace json_detail
