@@ -1,6 +1,8 @@
 #include "network/OAuthSigning.h"
 
 #include "foundation/Clock.h"
+#include "foundation/Log.h"
+#include "http/FormDataRequest.h"
 
 #include <QUuid>
 #include <algorithm>
@@ -216,4 +218,27 @@ QString OAuthSigning::authorizationHeader(const OAuthRequestParts &request,
     const QString nonce = oauthNonceString();
     const QString timestamp = oauthTimestampString(delegate);
     return authorizationHeader(request, credentials, provider, nonce, timestamp);
+}
+
+OAuthRequestParts OAuthSigning::partsOfRequest(const HttpRequest &request)
+{
+    OAuthRequestParts parts;
+    parts.method = request.requestMethod();
+    parts.url = request.url();
+    if (const auto *form = dynamic_cast<const FormDataRequest *>(&request)) {
+        // A form request is sent as POST unless it is a PUT.
+        if (parts.method.compare(QLatin1String("PUT"), Qt::CaseInsensitive) != 0)
+            parts.method = QStringLiteral("POST");
+        parts.formFields = form->postData();
+    }
+    return parts;
+}
+
+void OAuthSigning::oauthAuthentication(HttpRequest &request, const OAuthCredentials &credentials,
+                                       const ASISignatureProvider &provider,
+                                       OAuthAuthenticationTimestampDelegate *delegate)
+{
+    const QString header =
+        authorizationHeader(partsOfRequest(request), credentials, provider, delegate);
+    request.addRequestHeader(QByteArrayLiteral("Authorization"), header.toLatin1());
 }

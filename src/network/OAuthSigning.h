@@ -7,6 +7,8 @@
 #include <QUrl>
 #include <memory>
 
+class HttpRequest;
+
 // OAuth 1.0 request signing (RFC 5849): signature providers, parameter normalisation, the
 // signature base string and the "Authorization" header. Everything here is pure apart
 // from the nonce and the clock, and safe from any worker thread.
@@ -120,4 +122,12 @@ public:
     authorizationHeader(const OAuthRequestParts &request, const OAuthCredentials &credentials,
                         const ASISignatureProvider &provider,
                         OAuthAuthenticationTimestampDelegate *delegate);
+
+    // The method, URL and string form fields of a configured request.
+    [[nodiscard]] static OAuthRequestParts partsOfRequest(const HttpRequest &request);
+    // Signs a configured request: adds its "Authorization" header. Call it after the
+    // method, URL and form fields are final.
+    static void oauthAuthentication(HttpRequest &request, const OAuthCredentials &credentials,
+                                    const ASISignatureProvider &provider,
+                                    OAuthAuthenticationTimestampDelegate *delegate);
 };
