@@ -19,7 +19,7 @@ public:
 
     // The picture for key, or a null array. fetchNeeded is set when the key was unknown:
     // a placeholder now stands for it and the caller starts the one download.
-    [[nodiscard]] QByteArray lookup(const QString &key, bool *fetchNeeded);
+    QByteArray lookup(const QString &key, bool *fetchNeeded);
     // A finished download: stored under key and put first in the index, then trimmed.
     void insert(const QString &key, const QByteArray &data);
 
