@@ -36,18 +36,25 @@ void RTAttributedString::replaceCharacters(qsizetype location, qsizetype length,
         std::clamp<qsizetype>(location + std::max<qsizetype>(length, 0), start, m_string.size());
     const qsizetype newEnd = start + replacement.size();
     const qsizetype delta = replacement.size() - (end - start);
-    // A position inside the replaced range maps to its start (for a run's start) or to the
-    // end of the replacement (for a run's end), so a run over the old text covers the new.
-    auto mapStart = [&](qsizetype p) { return p < start ? p : (p >= end ? p + delta : start); };
-    auto mapEnd = [&](qsizetype p) { return p <= start ? p : (p >= end ? p + delta : newEnd); };
+    // The new text takes the attributes of the first replaced character (of the one before
+    // it for an insertion), as a user typing over a selection would expect.
+    const qsizetype anchor = end > start ? start : std::max<qsizetype>(start - 1, 0);
     m_string.replace(start, end - start, replacement);
     QList<Run> runs;
     runs.reserve(m_runs.size());
     for (const Run &run : std::as_const(m_runs)) {
-        const qsizetype s = mapStart(run.location);
-        const qsizetype e = mapEnd(run.location + run.length);
-        if (e > s)
-            runs.append({s, e - s, run.attributes});
+        const qsizetype s = run.location;
+        const qsizetype e = run.location + run.length;
+        qsizetype ns = s;
+        qsizetype ne = e;
+        if (s <= anchor && anchor < e) {
+            ne = e >= end ? e + delta : newEnd;
+        } else if (e > start) {
+            ns = s >= end ? s + delta : newEnd;
+            ne = e >= end ? e + delta : newEnd;
+        }
+        if (ne > ns)
+            runs.append({ns, ne - ns, run.attributes});
     }
     m_runs = std::move(runs);
 }
