@@ -5,6 +5,7 @@
 #include "model/RTMessageHooks.h"
 #include "support/TestSupport.h"
 
+#include <barrier>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -98,18 +99,27 @@ TEST_F(MessageTest, SeenMovesTheCountOfEveryHoldingNodeOnce)
     EXPECT_EQ(message->containedInTreeNodesSet(), QSet<RTMessageHolder *>({&mentions}));
 }
 
-TEST_F(MessageTest, SeenFromManyThreadsAtOnceCountsOnce)
+TEST_F(MessageTest, SeenSetByAnotherCallerMidwayCountsOnce)
 {
-    for (int round = 0; round < 50; ++round) {
+    // Replays the race of two threads marking the same message: the second caller runs
+    // completely between the first one's check of the old value and its change of the bit.
+    for (const bool value : {true, false}) {
         FakeNode node(10);
         auto message = RTMessage::create(QStringLiteral("1"));
+        message->setPermanentFlag(RTPermanentFlag::IsSeen, !value);
         message->willBeAddedToTreeNode(&node);
-        std::vector<std::thread> threads;
-        for (int t = 0; t < 4; ++t)
-            threads.emplace_back([&] { message->setIsSeen(true); });
-        for (auto &thread : threads)
-            thread.join();
-        ASSERT_EQ(node.newMessagesCount, 9) << "round " << round;
+        bool interleaved = false;
+        message->addObserver([&](const char *key, RTObservable::ChangePhase phase) {
+            if (!interleaved && phase == RTObservable::ChangePhase::Will &&
+                qstrcmp(key, RTMessageProperty::IsSeen) == 0) {
+                interleaved = true;
+                message->setIsSeen(value);
+            }
+        });
+        message->setIsSeen(value);
+        EXPECT_TRUE(interleaved);
+        EXPECT_EQ(message->isSeen(), value);
+        EXPECT_EQ(node.newMessagesCount, value ? 9 : 11);
     }
 }
 
@@ -123,10 +133,12 @@ TEST_F(MessageTest, ConcurrentSetAndClearOfDifferentBitsLoseNothing)
     const quint32 temporaryBits[] = {RTTemporaryFlag::IsHome, RTTemporaryFlag::IsMention,
                                      RTTemporaryFlag::IsReply, RTTemporaryFlag::IsPrivate};
     std::atomic<int> lostWrites{0};
+    std::barrier start(4);
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
-            for (int i = 0; i < 20000; ++i) {
+            start.arrive_and_wait();
+            for (int i = 0; i < 100000; ++i) {
                 const bool on = (i % 2 == 0) != (t % 2 == 1);
                 message->setPermanentFlag(permanentBits[t], on);
                 message->setTemporaryFlag(temporaryBits[t], on);
@@ -140,7 +152,7 @@ TEST_F(MessageTest, ConcurrentSetAndClearOfDifferentBitsLoseNothing)
     for (auto &thread : threads)
         thread.join();
     EXPECT_EQ(lostWrites, 0);
-    // i = 19999 is odd: even threads end clear, odd threads end set.
+    // The last i is odd: even threads end clear, odd threads end set.
     EXPECT_EQ(message->permanentFlags(), RTPermanentFlag::IsHidden | RTPermanentFlag::IsDeleted);
     EXPECT_EQ(message->temporaryFlags(), RTTemporaryFlag::IsMention | RTTemporaryFlag::IsPrivate);
 }
