@@ -1,0 +1,170 @@
+#include "accounts/AccountKeychain.h"
+#include "accounts/RTServiceInstapaper.h"
+#include "platform/fake/FakeKeychain.h"
+
+#include <QCborArray>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ServiceTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { Keychain::setShared(&keychain); }
+    void TearDown() override { Keychain::setShared(nullptr); }
+
+    static Keychain::Attributes passwordItem(const QString &account)
+    {
+        return {"InstapaperPassword", "Talvo password", account, "Talvo Instapaper"};
+    }
+
+    FakeKeychain keychain;
+};
+
+} // namespace
+
+TEST_F(ServiceTest, PasswordIsStoredUnderTheServiceAttributesAndCached)
+{
+    RTServiceInstapaper s;
+    s.setServiceId("alice");
+    // Nothing stored: no password, and the keychain read gives "".
+    EXPECT_TRUE(s.servicePassword().isNull());
+    EXPECT_EQ(s.keychainServicePassword(), QStringLiteral(""));
+    EXPECT_FALSE(s.keychainServicePassword().isNull());
+    EXPECT_EQ(s.cachedIsPasswordSet(), std::optional<bool>(false));
+
+    s.setServicePassword("secret1");
+    s.setServicePassword("secret2");
+    EXPECT_EQ(keychain.items.size(), 1u);
+    EXPECT_EQ(keychain.items[FakeKeychain::keyOf(passwordItem("alice"))], "secret2");
+    EXPECT_EQ(keychain.calls.filter("add").size(), 1);
+    EXPECT_EQ(keychain.calls.filter("modify").size(), 1);
+
+    EXPECT_EQ(s.servicePassword(), "secret2");
+    keychain.calls.clear();
+    EXPECT_EQ(s.servicePassword(), "secret2");
+    EXPECT_TRUE(keychain.calls.isEmpty()) << "second read must come from the cache";
+
+    // Another id is another keychain item.
+    s.setServiceId("bob");
+    EXPECT_FALSE(s.cachedIsPasswordSet().has_value());
+    EXPECT_TRUE(s.servicePassword().isNull());
+}
+
+TEST_F(ServiceTest, KeychainReadIsBoundedWithoutSplittingACharacter)
+{
+    RTServiceInstapaper s;
+    s.setServiceId("alice");
+    const struct
+    {
+        QString stored;
+        int expectedBytes;
+    } cases[] = {
+        {QString(1023, 'a'), 1023},
+        {QString(2000, 'a'), 1023},
+        // 1022 ASCII bytes then a two-byte character: it does not fit and is dropped.
+        {QString(1022, 'a') + QChar(0xE9) + "tail", 1022},
+        {QString(600, QChar(0x20AC)), 1023}, // three bytes each: 341 fit
+    };
+    for (const auto &c : cases) {
+        keychain.items[FakeKeychain::keyOf(passwordItem("alice"))] = c.stored;
+        const QString read = s.keychainServicePassword();
+        EXPECT_EQ(read.toUtf8().size(), c.expectedBytes);
+        EXPECT_TRUE(c.stored.startsWith(read));
+    }
+}
+
+TEST_F(ServiceTest, RefusedOrMissingKeychainIsAnnouncedAndReadsAsNoPassword)
+{
+    QSignalSpy refused(&AccountKeychain::shared(), &AccountKeychain::accessRefused);
+    QSignalSpy unavailable(&AccountKeychain::shared(), &AccountKeychain::keychainUnavailable);
+    RTServiceInstapaper s;
+    s.setServiceId("alice");
+
+    keychain.forcedStatus = Keychain::Status::AccessRefused;
+    EXPECT_EQ(s.keychainServicePassword(), QStringLiteral(""));
+    EXPECT_EQ(refused.count(), 1);
+    EXPECT_EQ(unavailable.count(), 0);
+
+    Keychain::setShared(nullptr);
+    EXPECT_FALSE(s.isKeychainPasswordSet());
+    EXPECT_EQ(unavailable.count(), 1);
+    EXPECT_FALSE(unavailable.at(0).at(0).toString().startsWith("##"))
+        << "the user must see a text, not a key";
+}
+
+TEST_F(ServiceTest, ArchiveKeepsIdentityAndNeverTheTokens)
+{
+    RTServiceInstapaper s;
+    s.setServiceId("alice");
+    s.setShowGrowlNotifications(false);
+    s.setOAuthTokenPair("tok&en", "sec=ret");
+    s.setVerifiedCredentials(false);
+    s.setAuthFailureCount(3);
+    s.start();
+
+    const QCborMap map = KeyedArchiver::archiveObject(&s).toMap();
+    const QByteArray bytes = KeyedArchiver::archivedData(map);
+    EXPECT_FALSE(bytes.contains("tok&en"));
+    EXPECT_FALSE(bytes.contains("sec=ret"));
+    EXPECT_FALSE(map.contains(QStringLiteral("oauthToken")));
+
+    RTServiceInstapaper decoded;
+    decoded.decodeWithCoder(KeyedUnarchiver(map));
+    EXPECT_EQ(decoded.serviceId(), "alice");
+    EXPECT_EQ(decoded.serviceName(), "Instapaper");
+    EXPECT_EQ(decoded.hostname(), s.hostname());
+    EXPECT_EQ(decoded.httpProtocol(), "https");
+    EXPECT_FALSE(decoded.showGrowlNotifications());
+    EXPECT_TRUE(decoded.verifiedCredentials());
+    EXPECT_FALSE(decoded.isNewlyAdded());
+    EXPECT_FALSE(decoded.running());
+    EXPECT_EQ(decoded.authFailureCount(), 0);
+    EXPECT_EQ(decoded.oauthToken(), QStringLiteral(""));
+
+    // The tokens come back from the keychain.
+    decoded.loadOAuthTokens();
+    EXPECT_EQ(decoded.oauthToken(), "tok&en");
+    EXPECT_EQ(decoded.oauthTokenSecret(), "sec=ret");
+}
+
+TEST_F(ServiceTest, TokensOfAnOldArchiveMoveIntoTheKeychain)
+{
+    QCborMap old;
+    old.insert(QStringLiteral("serviceId"), QStringLiteral("alice"));
+    old.insert(QStringLiteral("serviceName"), QStringLiteral("Instapaper"));
+    old.insert(QStringLiteral("oauthToken"), QStringLiteral("old-token"));
+    old.insert(QStringLiteral("oauthTokenSecret"), QStringLiteral("old-secret"));
+    old.insert(QStringLiteral("previousReadMessageKeys"), QCborArray{QStringLiteral("7")});
+
+    RTServiceInstapaper s;
+    s.decodeWithCoder(KeyedUnarchiver(old));
+    EXPECT_EQ(s.oauthToken(), "old-token");
+    EXPECT_EQ(s.previousReadMessageKeys(), QVariantList({QStringLiteral("7")}));
+    EXPECT_TRUE(keychain.items.empty());
+    s.loadOAuthTokens();
+    ASSERT_EQ(keychain.items.size(), 1u);
+
+    RTServiceInstapaper fresh;
+    fresh.decodeWithCoder(KeyedUnarchiver(KeyedArchiver::archiveObject(&s).toMap()));
+    fresh.loadOAuthTokens();
+    EXPECT_EQ(fresh.oauthToken(), "old-token");
+    EXPECT_EQ(fresh.oauthTokenSecret(), "old-secret");
+
+    // Clearing the pair removes the keychain item.
+    fresh.setOAuthTokenPair({}, {});
+    EXPECT_TRUE(keychain.items.empty());
+}
+
+TEST(RTServicePersist, MessageIdSetKeepsTheNewestIds)
+{
+    const QSet<QString> ids{"9", "10", "123", "99", "1000", "11"};
+    KeyedArchiver coder;
+    RTService::persistMessagesIDsWithSet(ids, "set", coder, 3);
+    const QCborArray stored = coder.map().value(QStringLiteral("set")).toArray();
+    QStringList got;
+    for (const auto &v : stored)
+        got << v.toString();
+    EXPECT_EQ(got, QStringList({"1000", "123", "99"}));
+}
