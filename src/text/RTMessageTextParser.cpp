@@ -16,20 +16,6 @@ const RTMessageTextPatterns &patterns()
     return RTMessageTextPatterns::shared();
 }
 
-bool overlaps(const RTParseRecord &a, qsizetype start, qsizetype length)
-{
-    return a.location < start + length && start < a.end();
-}
-
-bool overlapsAny(const QList<RTParseRecord> &records, qsizetype start, qsizetype length)
-{
-    for (const RTParseRecord &r : records) {
-        if (overlaps(r, start, length))
-            return true;
-    }
-    return false;
-}
-
 bool isUrl(const QString &escaped)
 {
     const QUrl url(escaped, QUrl::StrictMode);
@@ -100,15 +86,17 @@ QList<RTParseRecord> linkRecords(const QString &text, const QList<RTParseRecord>
                 out.append(linkRecord(m.start + offset, text.mid(m.start + offset, length)));
         }
     };
-    // Bare addresses get "http://" and must not overlap what was found before them.
+    // Bare addresses get "http://" and must not overlap what earlier steps found.
+    const RTRangeIndex emailIndex(emails);
     const auto addBare = [&](const RTMessageTextPatterns::Regex &regex, bool whiteSpaceFirst,
                              bool avoidEmails) {
+        const RTRangeIndex found(out);
         for (const Match &m : scan.matches(regex, text)) {
             const auto [offset, length] =
                 trimmedSpan(QStringView(text).mid(m.start, m.length), whiteSpaceFirst);
             const qsizetype start = m.start + offset;
-            if (length <= 0 || overlapsAny(out, start, length) ||
-                (avoidEmails && overlapsAny(emails, start, length)))
+            if (length <= 0 || found.overlaps(start, length) ||
+                (avoidEmails && emailIndex.overlaps(start, length)))
                 continue;
             RTParseRecord r =
                 linkRecord(start, QStringLiteral("http://") + text.mid(start, length));

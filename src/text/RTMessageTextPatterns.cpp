@@ -193,3 +193,30 @@ QStringList RTMessageTextParser::specialHosts()
 {
     return {QStringLiteral("bit.ly"), QStringLiteral("talvo.app")};
 }
+
+RTRangeIndex::RTRangeIndex(const QList<RTParseRecord> &records)
+{
+    std::vector<std::pair<qsizetype, qsizetype>> ranges;
+    ranges.reserve(size_t(records.size()));
+    for (const RTParseRecord &r : records) {
+        if (r.length > 0)
+            ranges.emplace_back(r.location, r.end());
+    }
+    std::sort(ranges.begin(), ranges.end());
+    qsizetype maxEnd = 0;
+    for (const auto &[start, end] : ranges) {
+        maxEnd = std::max(maxEnd, end);
+        m_starts.push_back(start);
+        m_maxEndUpTo.push_back(maxEnd);
+    }
+}
+
+bool RTRangeIndex::overlaps(qsizetype start, qsizetype length) const
+{
+    if (length <= 0)
+        return false;
+    // Ranges starting before this one ends overlap it when one of them ends after its start.
+    const auto it = std::lower_bound(m_starts.begin(), m_starts.end(), start + length);
+    const auto count = size_t(it - m_starts.begin());
+    return count > 0 && m_maxEndUpTo[count - 1] > start;
+}

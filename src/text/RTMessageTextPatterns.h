@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <array>
 #include <memory>
+#include <vector>
 
 // The parser's compiled patterns, built once on first use and read-only afterwards.
 // Internal to the text layer.
@@ -63,3 +64,16 @@ struct RTTextEntities
 };
 [[nodiscard]] RTTextEntities findTextEntities(const QString &clean, RTTextScan &scan);
 [[nodiscard]] QString fixBadProtocols(const QString &clean, RTTextScan &scan);
+
+// Answers "does this range share a character with any of these records" in log time,
+// so texts with thousands of entities stay linear-ish.
+class RTRangeIndex
+{
+public:
+    explicit RTRangeIndex(const QList<RTParseRecord> &records);
+    [[nodiscard]] bool overlaps(qsizetype start, qsizetype length) const;
+
+private:
+    std::vector<qsizetype> m_starts;     // sorted
+    std::vector<qsizetype> m_maxEndUpTo; // largest end among the first i+1 ranges
+};

@@ -19,21 +19,22 @@ constexpr char kFontFamily[] = "Lucida Grande";
 constexpr char kUserLinkPrefix[] = "http://selfdefineuserinfostring/";
 constexpr char kSearchLinkPrefix[] = "http://selfdefinesearchstring/";
 
-// Bolds every literal, case-insensitive occurrence of term. Terms are plain text, never
-// patterns: "c++" or "(" must work, and no term can make the search run long.
-void boldOccurrences(RTStyledText &message, const QString &term)
+// Bolds every literal, case-insensitive occurrence of each term. Terms are plain text,
+// never patterns: "c++" or "(" must work, and no term can make the search run long.
+RTStyledText boldOccurrences(const RTStyledText &message, const QStringList &terms)
 {
-    if (term.isEmpty())
-        return;
+    QList<std::pair<qsizetype, qsizetype>> ranges;
     const QString &text = message.text();
-    qsizetype from = 0;
-    for (;;) {
-        const qsizetype at = text.indexOf(term, from, Qt::CaseInsensitive);
-        if (at < 0)
-            break;
-        message.modifyAttributes(at, term.size(), [](RTTextAttributes &a) { a.bold = true; });
-        from = at + term.size();
+    for (const QString &term : terms) {
+        if (term.isEmpty())
+            continue;
+        for (qsizetype at = text.indexOf(term, 0, Qt::CaseInsensitive); at >= 0;
+             at = text.indexOf(term, at + term.size(), Qt::CaseInsensitive))
+            ranges.append({at, term.size()});
     }
+    RTStyledText out = message;
+    out.modifyRanges(ranges, [](RTTextAttributes &a) { a.bold = true; });
+    return out;
 }
 
 QString internalLink(const char *prefix, const QString &value)
@@ -58,47 +59,47 @@ RTStyledText RTMessageTextParser::parse(const QString &text)
         return RTStyledText(clean, main);
     const QList<RTParseRecord> &links = found.links;
     const QList<RTParseRecord> &emails = found.emails;
+    // One settings read per message, not one per link.
+    const double size = main.fontSize;
+    const auto linkStyle = [&](const QString &url) {
+        return attributesWithFont(messageFont(), size, kLinkColor, kClear, kClear, url);
+    };
+    const auto linkStyleForString = [&](const QString &link) {
+        const QString escaped = standardScapedOutString(link);
+        const QUrl url(escaped, QUrl::StrictMode);
+        return url.isValid() && !url.scheme().isEmpty() ? linkStyle(escaped) : main;
+    };
 
-    RTStyledText out(fixed, main);
+    // Later steps overwrite earlier ones where ranges coincide.
+    QList<RTTextRun> paint;
     for (const RTParseRecord &r : links) {
-        const std::optional<RTTextAttributes> style =
-            r.linkIsValid ? messageLinkTextAttributesWithLinkString(standardUnscapedString(r.link))
-                          : std::nullopt;
-        out.setAttributes(r.location, r.length, style.value_or(main));
+        paint.append({r.location, r.length,
+                      r.linkIsValid ? linkStyleForString(standardUnscapedString(r.link)) : main});
     }
     for (const RTParseRecord &r : emails) {
-        const auto style = messageLinkTextAttributesWithLinkString(linkForEmail(r.value));
-        out.setAttributes(r.location, r.length, style.value_or(main));
+        paint.append({r.location, r.length, linkStyleForString(linkForEmail(r.value))});
     }
-    const auto overlapsAny = [](const QList<RTParseRecord> &records, const RTParseRecord &r) {
-        for (const RTParseRecord &o : records) {
-            if (o.location < r.end() && r.location < o.end())
-                return true;
-        }
-        return false;
-    };
+    const RTRangeIndex linkIndex(links);
+    const RTRangeIndex emailIndex(emails);
     for (const RTParseRecord &r : found.mentions) {
-        if (overlapsAny(emails, r) || overlapsAny(links, r))
+        if (emailIndex.overlaps(r.location, r.length) || linkIndex.overlaps(r.location, r.length))
             continue;
-        out.setAttributes(r.location, r.length,
-                          messageLinkTextAttributesWithLink(linkForUser(r.value)));
+        paint.append({r.location, r.length, linkStyle(linkForUser(r.value))});
     }
     for (const RTParseRecord &r : found.hashes) {
-        if (overlapsAny(links, r))
+        if (linkIndex.overlaps(r.location, r.length))
             continue;
-        out.setAttributes(r.location, r.length,
-                          messageLinkTextAttributesWithLink(linkForSearch(r.value)));
+        paint.append({r.location, r.length, linkStyle(linkForSearch(r.value))});
     }
+    RTStyledText out(fixed, main);
+    out.paint(paint);
     return out;
 }
 
 RTStyledText RTMessageTextParser::highlightTermsInAttributeMessage(const RTStyledText &message,
                                                                    const QStringList &terms)
 {
-    RTStyledText out = message;
-    for (const QString &term : terms)
-        boldOccurrences(out, term);
-    return out;
+    return boldOccurrences(message, terms);
 }
 
 RTStyledText
@@ -113,15 +114,16 @@ RTMessageTextParser::dimmedAttributedStringFromAttributedString(const RTStyledTe
                                                                 double fontSize)
 {
     RTStyledText out = message;
-    out.modifyAttributes(0, out.text().size(),
-                         [](RTTextAttributes &a) { a.textColor = kSeenGrey; });
-    const QList<RTTextRun> runs = out.runs();
-    for (const RTTextRun &run : runs) {
+    out.modifyRanges({{0, out.text().size()}},
+                     [](RTTextAttributes &a) { a.textColor = kSeenGrey; });
+    QList<RTTextRun> links;
+    for (const RTTextRun &run : out.runs()) {
         if (!run.attributes.link.isEmpty()) {
-            out.setAttributes(run.start, run.length,
-                              messageSeenLinkTextAttributedWithLink(run.attributes.link, fontSize));
+            links.append({run.start, run.length,
+                          messageSeenLinkTextAttributedWithLink(run.attributes.link, fontSize)});
         }
     }
+    out.paint(links);
     return out;
 }
 

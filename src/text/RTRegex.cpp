@@ -2,6 +2,8 @@
 
 #include "foundation/Log.h"
 
+#include <atomic>
+
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
 
@@ -10,6 +12,7 @@ namespace {
 // Generous for any real message (the patterns need a few hundred steps per match), far
 // below the many millions a pathological text would otherwise cost.
 constexpr quint32 kMatchLimit = 200000;
+std::atomic<quint32> g_matchLimit{kMatchLimit};
 constexpr quint32 kDepthLimit = 2000;
 constexpr size_t kJitStackStart = 32 * 1024;
 constexpr size_t kJitStackMax = 512 * 1024;
@@ -20,6 +23,7 @@ struct ThreadMatchState
     pcre2_match_context *context = nullptr;
     pcre2_jit_stack *jitStack = nullptr;
     pcre2_match_data *data = nullptr;
+    quint32 appliedLimit = kMatchLimit;
 
     ThreadMatchState()
     {
@@ -103,6 +107,11 @@ RTRegex::Status RTRegex::matchAt(QStringView text, qsizetype offset, Match &m) c
     if (offset > text.size())
         return Status::Ok;
     ThreadMatchState &state = threadState();
+    const quint32 limit = g_matchLimit.load(std::memory_order_relaxed);
+    if (limit != state.appliedLimit) {
+        pcre2_set_match_limit(state.context, limit);
+        state.appliedLimit = limit;
+    }
     // The text was made valid UTF-16 by the caller, so PCRE2 need not check it again on
     // every call.
     const int rc = pcre2_match(m_impl->code, reinterpret_cast<PCRE2_SPTR>(text.utf16()),
@@ -111,11 +120,11 @@ RTRegex::Status RTRegex::matchAt(QStringView text, qsizetype offset, Match &m) c
     if (rc == PCRE2_ERROR_NOMATCH)
         return Status::Ok;
     if (rc < 0) {
-        const bool limit = rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT ||
+        const bool atLimit = rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT ||
                            rc == PCRE2_ERROR_HEAPLIMIT || rc == PCRE2_ERROR_JIT_STACKLIMIT;
-        qCWarning(lcText) << (limit ? "pattern stopped at its work limit" : "pattern failed") << rc
+        qCWarning(lcText) << (atLimit ? "pattern stopped at its work limit" : "pattern failed") << rc
                           << "on a text of" << text.size() << "units";
-        return limit ? Status::LimitHit : Status::Error;
+        return atLimit ? Status::LimitHit : Status::Error;
     }
     const PCRE2_SIZE *ovector = pcre2_get_ovector_pointer(state.data);
     m.start = qsizetype(ovector[0]);
@@ -131,7 +140,12 @@ bool RTRegex::containsMatchIn(QStringView text) const
 
 quint32 RTRegex::matchLimit()
 {
-    return kMatchLimit;
+    return g_matchLimit.load(std::memory_order_relaxed);
+}
+
+void RTRegex::setMatchLimit(quint32 limit)
+{
+    g_matchLimit.store(limit == 0 ? kMatchLimit : limit, std::memory_order_relaxed);
 }
 
 quint32 RTRegex::depthLimit()

@@ -66,6 +66,8 @@ public:
     [[nodiscard]] bool containsMatchIn(QStringView text) const;
 
     [[nodiscard]] static quint32 matchLimit();
+    // Process-wide; 0 restores the default. Tests lower it to reach the limit on purpose.
+    static void setMatchLimit(quint32 limit);
     [[nodiscard]] static quint32 depthLimit();
 
     // Lone surrogates replaced by U+FFFD; the length and every other unit stay.

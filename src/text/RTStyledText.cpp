@@ -43,12 +43,15 @@ void RTStyledText::splitAt(qsizetype position)
 
 void RTStyledText::mergeRuns()
 {
-    for (qsizetype i = m_runs.size() - 1; i > 0; --i) {
-        if (m_runs[i - 1].attributes == m_runs[i].attributes) {
-            m_runs[i - 1].length += m_runs[i].length;
-            m_runs.removeAt(i);
-        }
+    qsizetype kept = 0;
+    for (qsizetype i = 1; i < m_runs.size(); ++i) {
+        if (m_runs[kept].attributes == m_runs[i].attributes)
+            m_runs[kept].length += m_runs[i].length;
+        else
+            m_runs[++kept] = m_runs[i];
     }
+    if (!m_runs.isEmpty())
+        m_runs.resize(kept + 1);
 }
 
 void RTStyledText::setAttributes(qsizetype start, qsizetype length,
@@ -71,5 +74,37 @@ void RTStyledText::insert(qsizetype position, const QString &text,
         m_runs[i].start += text.size();
     m_runs.insert(index, {position, text.size(), attributes});
     m_text.insert(position, text);
+    mergeRuns();
+}
+
+void RTStyledText::paint(const QList<RTTextRun> &runs)
+{
+    // Which painted run owns each unit; -1 keeps the attributes already there.
+    std::vector<int> owner(size_t(m_text.size()), -1);
+    bool any = false;
+    for (int k = 0; k < runs.size(); ++k) {
+        qsizetype start = runs[k].start;
+        qsizetype length = runs[k].length;
+        if (!clip(start, length))
+            continue;
+        std::fill(owner.begin() + start, owner.begin() + start + length, k);
+        any = true;
+    }
+    if (!any)
+        return;
+    QList<RTTextRun> out;
+    for (const RTTextRun &run : m_runs) {
+        qsizetype i = run.start;
+        const qsizetype end = run.start + run.length;
+        while (i < end) {
+            const int k = owner[size_t(i)];
+            qsizetype j = i + 1;
+            while (j < end && owner[size_t(j)] == k)
+                ++j;
+            out.append({i, j - i, k < 0 ? run.attributes : runs[k].attributes});
+            i = j;
+        }
+    }
+    m_runs = std::move(out);
     mergeRuns();
 }

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <optional>
+#include <vector>
 
 // Toolkit-neutral text styles: what the window layer needs to draw a message body.
 // Colours are 0xAARRGGBB.
@@ -63,6 +64,43 @@ public:
             if (run.start >= start && run.start + run.length <= start + length)
                 fn(run.attributes);
         }
+        mergeRuns();
+    }
+
+    // Applies many changes in one pass over the text, however many ranges there are.
+    // paint: each run's attributes replace what is under it; later runs win.
+    void paint(const QList<RTTextRun> &runs);
+    // modifyRanges: fn changes the attributes under every given range (start, length).
+    template<typename Fn>
+    void modifyRanges(const QList<std::pair<qsizetype, qsizetype>> &ranges, Fn &&fn)
+    {
+        std::vector<bool> marked(size_t(m_text.size()), false);
+        bool any = false;
+        for (auto [start, length] : ranges) {
+            if (!clip(start, length))
+                continue;
+            std::fill(marked.begin() + start, marked.begin() + start + length, true);
+            any = true;
+        }
+        if (!any)
+            return;
+        QList<RTTextRun> out;
+        for (const RTTextRun &run : m_runs) {
+            qsizetype i = run.start;
+            const qsizetype end = run.start + run.length;
+            while (i < end) {
+                const bool on = marked[size_t(i)];
+                qsizetype j = i + 1;
+                while (j < end && marked[size_t(j)] == on)
+                    ++j;
+                RTTextRun piece{i, j - i, run.attributes};
+                if (on)
+                    fn(piece.attributes);
+                out.append(piece);
+                i = j;
+            }
+        }
+        m_runs = std::move(out);
         mergeRuns();
     }
 
