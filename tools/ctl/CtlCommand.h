@@ -17,3 +17,4 @@ struct CtlCommand
 int cmdVersion(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdTimeago(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdOauthSign(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdEntities(const QStringList &args, QTextStream &out, QTextStream &err);

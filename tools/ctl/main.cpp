@@ -8,6 +8,7 @@
 namespace {
 const CtlCommand kCommands[] = {
     {"--version", "talvoctl --version", cmdVersion},
+    {"entities", "talvoctl entities TEXT", cmdEntities},
     {"timeago", "talvoctl timeago [--] SECONDS...", cmdTimeago},
     {"oauth-sign",
      "talvoctl oauth-sign --method M --url URL [--form name=value]... --consumer-key K "
