@@ -18,3 +18,4 @@ int cmdVersion(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdTimeago(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdOauthSign(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdEntities(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdStore(const QStringList &args, QTextStream &out, QTextStream &err);

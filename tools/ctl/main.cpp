@@ -10,6 +10,7 @@ const CtlCommand kCommands[] = {
     {"--version", "talvoctl --version", cmdVersion},
     {"entities", "talvoctl entities TEXT", cmdEntities},
     {"timeago", "talvoctl timeago [--] SECONDS...", cmdTimeago},
+    {"store", "talvoctl store [--dir DIR]", cmdStore},
     {"oauth-sign",
      "talvoctl oauth-sign --method M --url URL [--form name=value]... --consumer-key K "
      "--consumer-secret S [--token T --token-secret TS] [--nonce N --timestamp T] [--no-version]",
