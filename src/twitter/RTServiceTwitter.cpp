@@ -11,6 +11,7 @@
 
 #include <QCborArray>
 #include <QCborMap>
+#include <QCborStreamWriter>
 #include <algorithm>
 #include <limits>
 #include <vector>
@@ -46,6 +47,21 @@ QString idFromCbor(const QCborValue &v)
     if (v.isInteger() && v.toInteger() >= 0)
         return QString::number(v.toInteger());
     return {};
+}
+
+// QCborMap::insert searches its keys one by one; tens of thousands of distinct ids are
+// written as CBOR and read back in one pass instead.
+QCborValue flagsMap(const QHash<QString, quint32> &flags)
+{
+    QByteArray bytes;
+    QCborStreamWriter writer(&bytes);
+    writer.startMap(quint64(flags.size()));
+    for (auto it = flags.cbegin(); it != flags.cend(); ++it) {
+        writer.append(it.key());
+        writer.append(quint64(it.value()));
+    }
+    writer.endMap();
+    return QCborValue::fromCbor(bytes);
 }
 
 template<class Setter> void setAndAnnounce(bool &field, bool value, Setter announce)
@@ -312,11 +328,8 @@ void RTServiceTwitter::encodeWithCoder(KeyedArchiver &coder) const
     coder.encodeBool(kShowCombinedNodeKey, m_showCombinedNode);
     coder.encodeBool(kShouldPollTwitterListsKey, m_shouldPollTwitterLists);
 
-    const FlagsDictionary flags = newestPermanentFlags(messagesDictionary());
-    QCborMap flagMap;
-    for (auto it = flags.cbegin(); it != flags.cend(); ++it)
-        flagMap.insert(it.key(), qint64(it.value()));
-    coder.encodeValue(kPermanentMessageFlagsKey, flagMap);
+    coder.encodeValue(kPermanentMessageFlagsKey,
+                      flagsMap(newestPermanentFlags(messagesDictionary())));
 
     coder.encodeBool(kShowRetweetsInHomeKey, m_showRetweetsInHome);
     coder.encodeBool(kShowSentInHomeKey, m_showSentInHome);
