@@ -2,19 +2,17 @@
 
 #include "foundation/Log.h"
 #include "foundation/MainThread.h"
+#include "http/CurlExchange.h"
 #include "http/HttpRequestDelegate.h"
 #include "http/HttpRequestOperation.h"
 #include "http/HttpSession.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QHostAddress>
 #include <QLocale>
 #include <QMimeDatabase>
 #include <QMutexLocker>
 #include <QStringDecoder>
-#include <chrono>
-#include <curl/curl.h>
 #include <exception>
 #include <sys/utsname.h>
 #include <zlib.h>
@@ -26,20 +24,10 @@
 namespace {
 
 constexpr int kMaxRedirects = 5;
-// curl caps single header lines; this caps their sum.
-constexpr qint64 kMaxResponseHeaderBytes = 256 * 1024;
 
 std::atomic<double> g_defaultTimeOut{10.0};
 QMutex g_caBundleLock;
 QString g_defaultCaBundle;
-
-bool isLoopbackHost(const QString &host)
-{
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
-        return true;
-    const QHostAddress address(host);
-    return !address.isNull() && address.isLoopback();
-}
 
 bool isSafeHeaderText(const QByteArray &text)
 {
@@ -68,144 +56,7 @@ QByteArray charsetOf(const QString &contentType)
     return {};
 }
 
-bool isSslError(CURLcode code)
-{
-    switch (code) {
-    case CURLE_SSL_CONNECT_ERROR:
-    case CURLE_PEER_FAILED_VERIFICATION:
-    case CURLE_SSL_CERTPROBLEM:
-    case CURLE_SSL_CIPHER:
-    case CURLE_SSL_CACERT_BADFILE:
-    case CURLE_SSL_ENGINE_NOTFOUND:
-    case CURLE_SSL_ENGINE_SETFAILED:
-    case CURLE_SSL_ENGINE_INITFAILED:
-    case CURLE_SSL_SHUTDOWN_FAILED:
-    case CURLE_SSL_CRL_BADFILE:
-    case CURLE_SSL_ISSUER_ERROR:
-    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-    case CURLE_SSL_INVALIDCERTSTATUS:
-    case CURLE_SSL_CLIENTCERT:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
-
-// State of one request/response round trip on the transport.
-struct HttpRequest::Exchange
-{
-    enum class Abort
-    {
-        None,
-        Cancelled,
-        TimedOut,
-        TooLarge,
-    };
-
-    HttpRequest *request = nullptr;
-    qint64 maxRawBody = 0;
-    double timeOut = 0;
-    int status = 0;
-    QString statusMessage;
-    QList<QPair<QString, QString>> headers;
-    QList<QByteArray> setCookies;
-    QByteArray body;
-    qint64 headerBytes = 0;
-    Abort abort = Abort::None;
-    std::chrono::steady_clock::time_point lastActivity = std::chrono::steady_clock::now();
-    curl_off_t lastDown = 0;
-    curl_off_t lastUp = 0;
-
-    void touch() { lastActivity = std::chrono::steady_clock::now(); }
-
-    // A status line starts a new response (interim 1xx answers and curl's own
-    // authentication round trips come through here too).
-    void headerLine(QByteArray line)
-    {
-        touch();
-        while (line.endsWith('\n') || line.endsWith('\r'))
-            line.chop(1);
-        if (line.startsWith("HTTP/")) {
-            headers.clear();
-            setCookies.clear();
-            body.clear();
-            const QList<QByteArray> parts = line.split(' ');
-            status = parts.size() > 1 ? parts[1].toInt() : 0;
-            const qsizetype messageStart = line.indexOf(' ', line.indexOf(' ') + 1);
-            statusMessage =
-                messageStart > 0 ? QString::fromLatin1(line.mid(messageStart + 1)) : QString();
-            return;
-        }
-        if (line.isEmpty())
-            return;
-        if ((line.startsWith(' ') || line.startsWith('\t')) && !headers.isEmpty()) {
-            headers.last().second += QLatin1Char(' ') + QString::fromLatin1(line.trimmed());
-            return;
-        }
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0)
-            return;
-        const QByteArray name = line.left(colon).trimmed();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        if (name.compare("Set-Cookie", Qt::CaseInsensitive) == 0)
-            setCookies.append(value);
-        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0 && status >= 200) {
-            bool ok = false;
-            if (value.toLongLong(&ok) > maxRawBody && ok)
-                abort = Abort::TooLarge;
-        }
-        headers.append({QString::fromLatin1(name), QString::fromLatin1(value)});
-    }
-
-    static size_t onHeader(char *data, size_t size, size_t count, void *self)
-    {
-        auto *ex = static_cast<Exchange *>(self);
-        const size_t n = size * count;
-        ex->headerBytes += static_cast<qint64>(n);
-        if (ex->headerBytes > kMaxResponseHeaderBytes) {
-            ex->abort = Abort::TooLarge;
-            return 0;
-        }
-        ex->headerLine(QByteArray(data, static_cast<qsizetype>(n)));
-        return ex->abort == Abort::None ? n : 0;
-    }
-
-    static size_t onBody(char *data, size_t size, size_t count, void *self)
-    {
-        auto *ex = static_cast<Exchange *>(self);
-        const size_t n = size * count;
-        ex->touch();
-        if (ex->body.size() + static_cast<qint64>(n) > ex->maxRawBody) {
-            ex->abort = Abort::TooLarge;
-            return 0;
-        }
-        ex->body.append(data, static_cast<qsizetype>(n));
-        return n;
-    }
-
-    static int onProgress(void *self, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up)
-    {
-        auto *ex = static_cast<Exchange *>(self);
-        if (ex->request->isCancelled()) {
-            ex->abort = Abort::Cancelled;
-            return 1;
-        }
-        if (down != ex->lastDown || up != ex->lastUp) {
-            ex->lastDown = down;
-            ex->lastUp = up;
-            ex->touch();
-        }
-        const std::chrono::duration<double> idle =
-            std::chrono::steady_clock::now() - ex->lastActivity;
-        if (ex->timeOut > 0 && idle.count() >= ex->timeOut) {
-            ex->abort = Abort::TimedOut;
-            return 1;
-        }
-        return 0;
-    }
-};
 
 void HttpRequestDelegate::requestFinished(HttpRequest *) {}
 void HttpRequestDelegate::requestFailed(HttpRequest *) {}
@@ -521,12 +372,14 @@ void HttpRequest::runExchanges()
     QString authUser;
     QString authPassword;
     for (;;) {
-        Exchange ex;
-        ex.request = this;
-        ex.maxRawBody = m_maxBodySize;
-        ex.timeOut = m_timeOutSeconds;
-        const HttpError transportError =
-            runOneExchange(ex, withAuth, authUser.toUtf8(), authPassword.toUtf8());
+        if (isCancelled()) {
+            discardResponse();
+            fail(HttpError::cancelled());
+            return;
+        }
+        const CurlExchange::Response ex =
+            CurlExchange::perform(exchangeRequest(withAuth, authUser, authPassword));
+        const HttpError &transportError = ex.error;
         m_statusCode = ex.status;
         m_statusMessage = ex.statusMessage;
         m_responseHeaders = ex.headers;
@@ -627,144 +480,44 @@ void HttpRequest::runExchanges()
     }
 }
 
-HttpError HttpRequest::runOneExchange(Exchange &ex, bool withAuth, const QByteArray &authUser,
-                                      const QByteArray &authPassword)
+CurlExchange::Request HttpRequest::exchangeRequest(bool withAuth, const QString &authUser,
+                                                   const QString &authPassword) const
 {
-    CURL *h = curl_easy_init();
-    if (!h)
-        return {HttpErrorCode::InternalErrorWhileBuildingRequest,
-                QStringLiteral("Unable to create read stream")};
-    struct Cleanup
-    {
-        CURL *handle;
-        curl_slist *headers = nullptr;
-        ~Cleanup()
-        {
-            curl_slist_free_all(headers);
-            curl_easy_cleanup(handle);
-        }
-    } cleanup{h};
-
-    const QByteArray urlBytes = m_url.toEncoded();
-    const QByteArray method = m_requestMethod.toLatin1();
-    const QByteArray body = m_postBody;
-    char errorBuffer[CURL_ERROR_SIZE] = {};
-
-    curl_easy_setopt(h, CURLOPT_SHARE, HttpSession::curlShareHandle());
-    curl_easy_setopt(h, CURLOPT_URL, urlBytes.constData());
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(h, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-
-    if (method == "HEAD") {
-        curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
-    } else if (!body.isEmpty() || method == "POST") {
-        curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-        curl_easy_setopt(h, CURLOPT_POSTFIELDS, body.constData());
-        if (method != "POST")
-            curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method.constData());
-    } else if (method == "GET") {
-        curl_easy_setopt(h, CURLOPT_HTTPGET, 1L);
-    } else {
-        curl_easy_setopt(h, CURLOPT_CUSTOMREQUEST, method.constData());
-    }
-
-    QList<QByteArray> lines;
+    CurlExchange::Request r;
+    r.url = m_url;
+    r.method = m_requestMethod.toLatin1();
+    r.body = m_postBody;
     auto hasHeader = [this](const char *name) { return !requestHeader(name).isNull(); };
     for (const auto &header : m_requestHeaders) {
         // "Name;" is curl's way to send a header with an empty value.
-        lines.append(header.second.isEmpty() ? header.first + ';'
-                                             : header.first + ": " + header.second);
+        r.headerLines.append(header.second.isEmpty() ? header.first + ';'
+                                                     : header.first + ": " + header.second);
     }
     if (!hasHeader("User-Agent"))
-        lines.append("User-Agent: " + defaultUserAgentString().toUtf8());
+        r.headerLines.append("User-Agent: " + defaultUserAgentString().toUtf8());
     if (m_allowCompressed && !hasHeader("Accept-Encoding"))
-        lines.append("Accept-Encoding: gzip");
+        r.headerLines.append("Accept-Encoding: gzip");
     if (m_useCookies && !hasHeader("Cookie")) {
         const QByteArray cookies = HttpSession::cookieHeaderForUrl(m_url);
         if (!cookies.isEmpty())
-            lines.append("Cookie: " + cookies);
+            r.headerLines.append("Cookie: " + cookies);
     }
     // Switch off headers curl would add on its own.
-    if (!hasHeader("Accept"))
-        lines.append("Accept:");
-    if (!hasHeader("Expect"))
-        lines.append("Expect:");
-    if (!hasHeader("Content-Type"))
-        lines.append("Content-Type:");
-    for (const QByteArray &line : lines)
-        cleanup.headers = curl_slist_append(cleanup.headers, line.constData());
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, cleanup.headers);
-
-    if (withAuth) {
-        curl_easy_setopt(h, CURLOPT_HTTPAUTH, CURLAUTH_BASIC | CURLAUTH_DIGEST);
-        curl_easy_setopt(h, CURLOPT_USERNAME, authUser.constData());
-        curl_easy_setopt(h, CURLOPT_PASSWORD, authPassword.constData());
+    for (const char *name : {"Accept", "Expect", "Content-Type"}) {
+        if (!hasHeader(name))
+            r.headerLines.append(QByteArray(name) + ':');
     }
-
+    r.withAuth = withAuth;
+    r.authUser = authUser.toUtf8();
+    r.authPassword = authPassword.toUtf8();
     // Certificates are always verified, whatever validatesSecureCertificate says.
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
-    QString caBundle = m_caBundle.isEmpty() ? defaultCaBundle() : m_caBundle;
-    const QByteArray caBundleBytes = QFile::encodeName(caBundle);
-    if (!caBundle.isEmpty())
-        curl_easy_setopt(h, CURLOPT_CAINFO, caBundleBytes.constData());
-
-    // A proxy from the environment never helps for loopback.
-    if (isLoopbackHost(m_url.host()))
-        curl_easy_setopt(h, CURLOPT_PROXY, "");
-
-    if (m_persistent) {
-        curl_easy_setopt(h, CURLOPT_MAXAGE_CONN, static_cast<long>(m_persistentTimeout));
-    } else {
-        curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
-        curl_easy_setopt(h, CURLOPT_FRESH_CONNECT, 1L);
-    }
-    if (m_timeOutSeconds > 0)
-        curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_timeOutSeconds * 1000));
-
-    curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &Exchange::onHeader);
-    curl_easy_setopt(h, CURLOPT_HEADERDATA, &ex);
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Exchange::onBody);
-    curl_easy_setopt(h, CURLOPT_WRITEDATA, &ex);
-    curl_easy_setopt(h, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(h, CURLOPT_XFERINFOFUNCTION, &Exchange::onProgress);
-    curl_easy_setopt(h, CURLOPT_XFERINFODATA, &ex);
-
-    const CURLcode rc = curl_easy_perform(h);
-    switch (ex.abort) {
-    case Exchange::Abort::Cancelled:
-        return HttpError::cancelled();
-    case Exchange::Abort::TimedOut:
-        return HttpError::timedOut();
-    case Exchange::Abort::TooLarge:
-        return {HttpErrorCode::FileManagementError,
-                QStringLiteral("The response from %1 is larger than %2 bytes")
-                    .arg(m_url.toDisplayString())
-                    .arg(m_maxBodySize)};
-    case Exchange::Abort::None:
-        break;
-    }
-    if (rc == CURLE_OK)
-        return {};
-    const QString detail = errorBuffer[0] ? QString::fromLocal8Bit(errorBuffer)
-                                          : QString::fromLatin1(curl_easy_strerror(rc));
-    qCDebug(lcHttp) << "transport error" << rc << detail;
-    if (isCancelled())
-        return HttpError::cancelled();
-    if (rc == CURLE_OPERATION_TIMEDOUT)
-        return HttpError::timedOut();
-    if (isSslError(rc))
-        return HttpError::sslFailure(detail);
-    if (rc == CURLE_URL_MALFORMAT || rc == CURLE_UNSUPPORTED_PROTOCOL)
-        return HttpError::badUrl();
-    if (rc == CURLE_FAILED_INIT || rc == CURLE_OUT_OF_MEMORY)
-        return {HttpErrorCode::InternalErrorWhileBuildingRequest,
-                QStringLiteral("Unable to start HTTP connection")};
-    return HttpError::connectionFailure();
+    r.caBundle = m_caBundle.isEmpty() ? defaultCaBundle() : m_caBundle;
+    r.persistent = m_persistent;
+    r.persistentTimeoutSeconds = m_persistentTimeout;
+    r.timeOutSeconds = m_timeOutSeconds;
+    r.maxBodySize = m_maxBodySize;
+    r.isCancelled = [this] { return isCancelled(); };
+    return r;
 }
 
 void HttpRequest::deliverCallbacks()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/CurlExchange.h"
 #include "http/HttpError.h"
 
 #include <QByteArray>
@@ -157,12 +158,11 @@ protected:
 
 private:
     friend class HttpRequestOperation;
-    struct Exchange;
 
     void run();
     void runExchanges();
-    HttpError runOneExchange(Exchange &ex, bool withAuth, const QByteArray &authUser,
-                             const QByteArray &authPassword);
+    CurlExchange::Request exchangeRequest(bool withAuth, const QString &authUser,
+                                          const QString &authPassword) const;
     void discardResponse();
     void fail(const HttpError &error);
     void deliverCallbacks();

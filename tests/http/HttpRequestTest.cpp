@@ -436,6 +436,37 @@ TEST(HttpRequest, TransportAndUrlFailuresHaveTheirCodes)
     EXPECT_EQ(injected->error().code(), HttpErrorCode::InternalErrorWhileBuildingRequest);
 }
 
+TEST(HttpRequest, HostileAnswersEndInAnError)
+{
+    RawCaptureServer raw;
+    const struct
+    {
+        const char *answer;
+        HttpErrorCode code;
+    } cases[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", HttpErrorCode::NoError},
+        {"", HttpErrorCode::ConnectionFailure},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\ntruncated", HttpErrorCode::ConnectionFailure},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc", HttpErrorCode::ConnectionFailure},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nabc", HttpErrorCode::ConnectionFailure},
+        {"not http at all\r\n\r\n", HttpErrorCode::ConnectionFailure},
+        {"HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 3\r\n\r\nabc",
+         HttpErrorCode::FileManagementError},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999\r\n\r\nabc", HttpErrorCode::FileManagementError},
+        {"HTTP/1.1 302 Found\r\nLocation: javascript:alert(1)\r\nContent-Length: 0\r\n\r\n",
+         HttpErrorCode::UnableToCreateRequest},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.answer);
+        raw.setAnswer(c.answer);
+        auto r = get(raw.url(QStringLiteral("/")));
+        r->setShouldAttemptPersistentConnection(false);
+        r->startSynchronous();
+        EXPECT_EQ(r->error().code(), c.code) << r->error().localizedDescription().toStdString();
+        EXPECT_TRUE(r->complete());
+    }
+}
+
 TEST(HttpRequest, ErrorStatusesFinishNormallyWithChunkedBodies)
 {
     TestHttpServer s;

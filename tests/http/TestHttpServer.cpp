@@ -156,6 +156,12 @@ RawCaptureServer::Request RawCaptureServer::last() const
     return m_last;
 }
 
+void RawCaptureServer::setAnswer(const QByteArray &answer)
+{
+    std::lock_guard<std::mutex> g(m_lock);
+    m_answer = answer;
+}
+
 QByteArray RawCaptureServer::Request::header(const QByteArray &name) const
 {
     for (const auto &h : headers) {
@@ -205,13 +211,13 @@ void RawCaptureServer::serve()
         }
         if (headerEnd >= 0)
             req.body = data.mid(headerEnd + 4);
+        QByteArray answer;
         {
             std::lock_guard<std::mutex> g(m_lock);
             m_last = req;
+            answer = m_answer;
         }
-        static const char answer[] =
-            "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
-        [[maybe_unused]] const ssize_t written = ::write(fd, answer, sizeof answer - 1);
+        [[maybe_unused]] const ssize_t written = ::write(fd, answer.constData(), answer.size());
         ::close(fd);
     }
 }

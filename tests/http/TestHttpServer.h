@@ -45,7 +45,7 @@ private:
 };
 
 // A one-connection-at-a-time HTTP/1.1 server that keeps the raw bytes of the last
-// request, for checking bodies byte for byte. It answers every request with 200 "ok".
+// request, for checking bodies byte for byte. By default it answers 200 "ok".
 class RawCaptureServer
 {
 public:
@@ -62,6 +62,8 @@ public:
         [[nodiscard]] QByteArray header(const QByteArray &name) const;
     };
     [[nodiscard]] Request last() const;
+    // The bytes sent back (then the connection is closed).
+    void setAnswer(const QByteArray &answer);
 
 private:
     void serve();
@@ -70,6 +72,7 @@ private:
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_lock;
     Request m_last;
+    QByteArray m_answer = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok";
     std::thread m_thread;
 };
 
