@@ -1,5 +1,6 @@
 #include "TestHttpServer.h"
 
+#include "foundation/OperationQueue.h"
 #include "http/HttpRequest.h"
 #include "http/HttpRequestDelegate.h"
 #include "http/HttpSession.h"
@@ -446,13 +447,17 @@ TEST(HttpRequest, HostileAnswersEndInAnError)
     } cases[] = {
         {"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok", HttpErrorCode::NoError},
         {"", HttpErrorCode::ConnectionFailure},
-        {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\ntruncated", HttpErrorCode::ConnectionFailure},
-        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc", HttpErrorCode::ConnectionFailure},
-        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nabc", HttpErrorCode::ConnectionFailure},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\ntruncated",
+         HttpErrorCode::ConnectionFailure},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nabc",
+         HttpErrorCode::ConnectionFailure},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nabc",
+         HttpErrorCode::ConnectionFailure},
         {"not http at all\r\n\r\n", HttpErrorCode::ConnectionFailure},
         {"HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: 3\r\n\r\nabc",
          HttpErrorCode::FileManagementError},
-        {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999\r\n\r\nabc", HttpErrorCode::FileManagementError},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 99999999999\r\n\r\nabc",
+         HttpErrorCode::FileManagementError},
         {"HTTP/1.1 302 Found\r\nLocation: javascript:alert(1)\r\nContent-Length: 0\r\n\r\n",
          HttpErrorCode::UnableToCreateRequest},
     };
@@ -623,6 +628,10 @@ TEST(HttpRequest, AsynchronousRunCallsBackOnTheMainThread)
     s.server().Get("/hello", [](const httplib::Request &, httplib::Response &res) {
         res.set_content("hello", "text/plain");
     });
+    s.server().Get("/stall", [&s](const httplib::Request &, httplib::Response &res) {
+        s.waitWhileRunning(10000);
+        res.set_content("late", "text/plain");
+    });
     s.start();
 
     RecordingDelegate delegate;
@@ -646,6 +655,23 @@ TEST(HttpRequest, AsynchronousRunCallsBackOnTheMainThread)
     EXPECT_EQ(delegate.failed, 1);
     EXPECT_TRUE(onMainThread);
     EXPECT_EQ(body, QStringLiteral("hello"));
+
+    // Cancelling a running request, directly or through its operation, fails it with code 4.
+    OperationQueue queue(-1);
+    auto stalled = get(s.url(QStringLiteral("/stall")));
+    auto viaOperation = get(s.url(QStringLiteral("/stall")));
+    QList<int> codes;
+    for (const auto &r : {stalled, viaOperation})
+        r->setDidFailSelector(
+            [&codes](HttpRequest *failed) { codes.append(failed->error().codeValue()); });
+    stalled->startAsynchronous();
+    const std::shared_ptr<Operation> op = viaOperation->operation();
+    queue.addOperation(op);
+    ASSERT_TRUE(waitUntil([&] { return op->isExecuting(); }));
+    stalled->cancel();
+    op->cancel();
+    ASSERT_TRUE(waitUntil([&] { return codes.size() == 2; }));
+    EXPECT_EQ(codes, QList<int>({4, 4}));
 }
 
 TEST(HttpRequest, UtilitiesInflateEncodeAndLookUp)
