@@ -3,9 +3,17 @@
 #include "foundation/Localization.h"
 #include "foundation/Log.h"
 
+#include <QCoreApplication>
+
 AccountKeychain &AccountKeychain::shared()
 {
-    static auto *instance = new AccountKeychain;
+    static auto *instance = [] {
+        auto *k = new AccountKeychain;
+        // Its signals concern the application; first use may be on a request worker.
+        if (QCoreApplication::instance())
+            k->moveToThread(QCoreApplication::instance()->thread());
+        return k;
+    }();
     return *instance;
 }
 

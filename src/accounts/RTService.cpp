@@ -106,6 +106,9 @@ void RTService::setServiceId(const QString &serviceId)
         if (m_serviceId == serviceId && m_serviceId.isNull() == serviceId.isNull())
             return;
         m_serviceId = serviceId;
+        // Tokens are stored under the id; keep them for the new one.
+        if (!m_oauthToken.isEmpty() || !m_oauthTokenSecret.isEmpty())
+            m_oauthTokensUnsaved = true;
     }
     // The cached password belonged to the previous id as much as the "is set" answer.
     clearPasswordCaches();
@@ -194,7 +197,7 @@ void RTService::setOAuthTokenPair(const QString &token, const QString &secret)
         QMutexLocker lock(&m_fieldsLock);
         m_oauthToken = token.isNull() ? QStringLiteral("") : token;
         m_oauthTokenSecret = secret.isNull() ? QStringLiteral("") : secret;
-        m_oauthTokensFromArchive = false;
+        m_oauthTokensUnsaved = false;
         id = m_serviceId;
     }
     storeOAuthTokens(id, token, secret);
@@ -223,16 +226,18 @@ void RTService::storeOAuthTokens(const QString &serviceId, const QString &token,
 void RTService::loadOAuthTokens()
 {
     QString id, token, secret;
-    bool fromArchive = false;
+    bool unsaved = false;
     {
         QMutexLocker lock(&m_fieldsLock);
         id = m_serviceId;
         token = m_oauthToken;
         secret = m_oauthTokenSecret;
-        fromArchive = m_oauthTokensFromArchive;
-        m_oauthTokensFromArchive = false;
+        // Without an id there is nowhere to store them yet.
+        unsaved = m_oauthTokensUnsaved && !id.isEmpty();
+        if (unsaved)
+            m_oauthTokensUnsaved = false;
     }
-    if (fromArchive) {
+    if (unsaved) {
         storeOAuthTokens(id, token, secret);
         return;
     }
@@ -380,7 +385,7 @@ void RTService::decodeWithCoder(const KeyedUnarchiver &coder)
             m_oauthToken = QStringLiteral("");
         if (m_oauthTokenSecret.isNull())
             m_oauthTokenSecret = QStringLiteral("");
-        m_oauthTokensFromArchive = !m_oauthToken.isEmpty() || !m_oauthTokenSecret.isEmpty();
+        m_oauthTokensUnsaved = !m_oauthToken.isEmpty() || !m_oauthTokenSecret.isEmpty();
     }
     const QVariant previous = coder.decodeVariant(kPreviousReadKey);
     m_previousReadMessageKeys = previous.toList();

@@ -68,14 +68,18 @@ public:
     // Sets both and stores them in the keychain (or removes them there when both are
     // empty). Safe from any thread; the change signals are delivered on the main thread.
     void setOAuthTokenPair(const QString &token, const QString &secret);
-    // Fills empty tokens from the keychain, or moves tokens read from an old archive into
-    // it. Called before the tokens decide whether an access token must be requested.
+    // Fills empty tokens from the keychain, or stores tokens the keychain does not hold
+    // yet (read from an old archive, or held while the serviceId changed). Called before
+    // the tokens decide whether an access token must be requested.
     void loadOAuthTokens();
 
     // --- kind ---------------------------------------------------------------------
     [[nodiscard]] virtual int serviceType() const = 0;
     [[nodiscard]] virtual int sortWeight() const { return 100; }
     [[nodiscard]] virtual bool shouldAppearInServiceList() const { return true; }
+    // An instance without user credentials (anonymous shorteners and picture hosts, the
+    // companion service before the user signs in).
+    [[nodiscard]] virtual bool isAnonymous() const { return false; }
     // Class name of the account's root tree node; empty when the kind has no node.
     [[nodiscard]] virtual QString treeNodeClass() const { return {}; }
     // Class name of the request operation the network layer builds for this kind.
@@ -159,6 +163,6 @@ private:
     QVariantList m_previousReadMessageKeys;
     QString m_oauthToken{QStringLiteral("")};
     QString m_oauthTokenSecret{QStringLiteral("")};
-    bool m_oauthTokensFromArchive = false;
+    bool m_oauthTokensUnsaved = false;
     std::atomic<qint32> m_authFailureCount{0};
 };

@@ -12,7 +12,7 @@ class RTServiceImager : public RTService, public RTServiceImagerProtocol
 public:
     explicit RTServiceImager(QObject *parent = nullptr);
 
-    [[nodiscard]] bool isAnonymous() const { return m_isAnonymous; }
+    [[nodiscard]] bool isAnonymous() const override { return m_isAnonymous; }
     void setIsAnonymous(bool anonymous) { m_isAnonymous = anonymous; }
     [[nodiscard]] bool shouldAppearInServiceList() const override { return !m_isAnonymous; }
 

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <memory>
+
+class RTMessage;
 
 // Capabilities a service kind may adopt, queried with
 // RTServiceRegistry::servicesConformingTo<Protocol>(). The layers that implement a
@@ -12,6 +15,9 @@ class RTMessageReceivingProtocol
 public:
     virtual ~RTMessageReceivingProtocol() = default;
     [[nodiscard]] virtual bool includeMessagesInListViewScopeMeasurement() const = 0;
+    // nullptr when the store does not hold the message.
+    [[nodiscard]] virtual std::shared_ptr<RTMessage>
+    messageWithId(const QString &messageId) const = 0;
 };
 
 // Accounts that can post from a compose line.

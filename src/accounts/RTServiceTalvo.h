@@ -22,7 +22,7 @@ public:
         return QStringLiteral("RTRequestOperationTalvo");
     }
 
-    [[nodiscard]] bool isAnonymous() const { return m_isAnonymous; }
+    [[nodiscard]] bool isAnonymous() const override { return m_isAnonymous; }
     void setIsAnonymous(bool anonymous) { m_isAnonymous = anonymous; }
 
     void encodeWithCoder(KeyedArchiver &coder) const override;

@@ -13,7 +13,7 @@ class RTShortenerService : public RTService, public RTShortenerServiceProtocol
 public:
     explicit RTShortenerService(QObject *parent = nullptr);
 
-    [[nodiscard]] bool isAnonymous() const { return m_isAnonymous; }
+    [[nodiscard]] bool isAnonymous() const override { return m_isAnonymous; }
     void setIsAnonymous(bool anonymous);
 
     // "bit.ly" when anonymous, else "bit.ly [alice]".

@@ -246,6 +246,12 @@ void RTServiceTwitter::setUsersDictionary(const UsersDictionary &users)
     emit usersDictionaryChanged();
 }
 
+std::shared_ptr<RTMessage> RTServiceTwitter::messageWithId(const QString &messageId) const
+{
+    QMutexLocker lock(&m_messagesDictionaryLock);
+    return m_messagesDictionary.value(messageId);
+}
+
 std::optional<RTServiceTwitter::UsersDictionary> RTServiceTwitter::autocompleteUsers() const
 {
     QMutexLocker lock(&m_usersDictionaryLock);

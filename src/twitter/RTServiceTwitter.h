@@ -47,6 +47,7 @@ public:
         return QStringLiteral("RTRequestOperationTwitter");
     }
     [[nodiscard]] bool includeMessagesInListViewScopeMeasurement() const override { return true; }
+    [[nodiscard]] std::shared_ptr<RTMessage> messageWithId(const QString &messageId) const override;
     [[nodiscard]] bool isSearchEnabled() const override { return true; }
     [[nodiscard]] QString directInputServiceName() const override;
 

@@ -27,6 +27,7 @@ public:
     int serviceType() const override { return 99; }
     QString treeNodeClass() const override { return QStringLiteral("RTTreeNodeTest"); }
     bool includeMessagesInListViewScopeMeasurement() const override { return true; }
+    std::shared_ptr<RTMessage> messageWithId(const QString &) const override { return nullptr; }
 };
 
 class RecordingNodeManager : public RTServiceNodeManager
@@ -218,6 +219,8 @@ TEST(RTServiceKinds, EveryKindHasItsTypeWeightNameAndListingRule)
         EXPECT_EQ(s->sortWeight(), k.weight) << k.cls;
         EXPECT_EQ(s->serviceName(), QString::fromLatin1(k.name)) << k.cls;
         EXPECT_EQ(s->shouldAppearInServiceList(), k.listed) << k.cls;
+        // As created, exactly the kinds kept out of the list are anonymous.
+        EXPECT_EQ(s->isAnonymous(), !k.listed) << k.cls;
         if (auto shortener = std::dynamic_pointer_cast<RTShortenerService>(s)) {
             shortener->setIsAnonymous(true);
             EXPECT_EQ(shortener->shouldAppearInServiceList(), k.listedAnonymous) << k.cls;

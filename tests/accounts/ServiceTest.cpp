@@ -152,9 +152,17 @@ TEST_F(ServiceTest, TokensOfAnOldArchiveMoveIntoTheKeychain)
     EXPECT_EQ(fresh.oauthToken(), "old-token");
     EXPECT_EQ(fresh.oauthTokenSecret(), "old-secret");
 
+    // A renamed account keeps its tokens under the new id.
+    fresh.setServiceId("Alice");
+    fresh.loadOAuthTokens();
+    RTServiceInstapaper renamed;
+    renamed.setServiceId("Alice");
+    renamed.loadOAuthTokens();
+    EXPECT_EQ(renamed.oauthToken(), "old-token");
+
     // Clearing the pair removes the keychain item.
-    fresh.setOAuthTokenPair({}, {});
-    EXPECT_TRUE(keychain.items.empty());
+    renamed.setOAuthTokenPair({}, {});
+    EXPECT_EQ(keychain.items.size(), 1u) << "only the old id's item is left";
 }
 
 TEST(RTServicePersist, MessageIdSetKeepsTheNewestIds)
