@@ -1,0 +1,61 @@
+#pragma once
+
+#include "OAuthVerifier.h"
+#include "SandboxJson.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace httplib {
+struct Request;
+struct Response;
+} // namespace httplib
+
+// One request as the route handlers see it, and the answer they build.
+struct SandboxCall
+{
+    const httplib::Request *req = nullptr;
+    bool tls = false;
+    QByteArray method;     // upper case
+    QString host;          // lower case, without the port
+    QByteArray hostHeader; // as sent, with the port
+    QString path;          // decoded
+    QList<OAuthVerifier::Param> query;
+    QList<OAuthVerifier::Param> form; // form-urlencoded body, or multipart text fields
+    QByteArray authorization;
+    qint64 now = 0; // the sandbox's clock, seconds since 1970
+
+    qint64 userId = 0; // the account a signed Twitter request is for
+    QString account;   // who to log (never a secret)
+
+    int status = 200;
+    QByteArray body;
+    // No charset suffix: the server compresses only this exact type (JSON is UTF-8 anyway).
+    QByteArray contentType = "application/json";
+    QList<QPair<QByteArray, QByteArray>> headers;
+
+    [[nodiscard]] bool has(const char *name) const;
+    // Query parameter first, then form field; empty when absent.
+    [[nodiscard]] QString param(const char *name) const;
+    [[nodiscard]] qint64 intParam(const char *name, qint64 fallback) const;
+    [[nodiscard]] QByteArray header(const char *name) const;
+    // "https://host:port" as the client reached us, for links we hand out.
+    [[nodiscard]] QString origin() const;
+
+    void json(const SandboxJson &value, int httpStatus = 200);
+    void text(const QByteArray &value, int httpStatus = 200,
+              const QByteArray &type = "text/plain; charset=utf-8");
+    void addHeader(const QByteArray &name, const QByteArray &value);
+};
+
+// Dates in the two forms the client parses, always with English names and +0000.
+QString twitterDate(qint64 secs); // "Thu Apr 02 22:57:00 +0000 2009"
+QString searchDate(qint64 secs);  // "Fri, 03 Apr 2009 16:55:40 +0000"
+QByteArray httpDate(qint64 secs); // "Fri, 03 Apr 2009 16:55:40 GMT"
+QString htmlEscape(const QString &s);
+
+// lo <= v <= hi, for numbers that come from requests.
+constexpr qint64 boundInt(qint64 lo, qint64 v, qint64 hi)
+{
+    return v < lo ? lo : (v > hi ? hi : v);
+}

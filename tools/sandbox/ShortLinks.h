@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Database.h"
+#include "SandboxCall.h"
+
+class SandboxServer;
+
+// The shorteners' APIs (on api.<name>.localhost), their short links (on <name>.localhost,
+// answered with redirects), a framing host and the pages long links point at.
+class ShortLinks
+{
+public:
+    explicit ShortLinks(SandboxServer &server);
+    bool handle(SandboxCall &call);
+
+private:
+    bool api(SandboxCall &call, const QString &service);
+    bool follow(SandboxCall &call, const QString &host);
+    QString shorten(const QString &service, const QString &longUrl, qint64 now);
+    QString longFor(const QString &shortUrl);
+    QString expand(QString text) const;
+
+    SandboxServer &m_server;
+    Database &m_db;
+};

@@ -1,0 +1,129 @@
+// talvo-sandbox: serves, on loopback, the web services Talvo talks to.
+#include "SandboxServer.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QThread>
+
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void onSignal(int)
+{
+    g_stop = 1;
+}
+
+bool writeProfile(const HostProfile &profile, const QString &path, QString *error)
+{
+    if (path == u"-") {
+        std::fputs(profile.toIni().constData(), stdout);
+        std::fflush(stdout);
+        return true;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(profile.toIni()) < 0 || !file.commit()) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("talvo-sandbox"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("A local stand-in for the Twitter API, the companion service and the "
+                       "link shorteners."));
+    parser.addHelpOption();
+    const QCommandLineOption dataDir(
+        QStringLiteral("data-dir"), QStringLiteral("State and CA folder (created on first start)."),
+        QStringLiteral("DIR"));
+    const QCommandLineOption port(QStringLiteral("port"),
+                                  QStringLiteral("HTTP port (0: any free)."), QStringLiteral("N"),
+                                  QStringLiteral("0"));
+    const QCommandLineOption tlsPort(QStringLiteral("tls-port"),
+                                     QStringLiteral("HTTPS port (0: any free)."),
+                                     QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Random seed."),
+                                  QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption users(QStringLiteral("users"),
+                                   QStringLiteral("Users made for a new data folder."),
+                                   QStringLiteral("N"), QStringLiteral("12"));
+    const QCommandLineOption activity(
+        QStringLiteral("activity"),
+        QStringLiteral("New statuses, mentions and messages per minute."), QStringLiteral("RATE"),
+        QStringLiteral("0"));
+    const QCommandLineOption faults(QStringLiteral("faults"),
+                                    QStringLiteral("Fault rules, re-read when the file changes."),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption printProfile(
+        QStringLiteral("print-profile"),
+        QStringLiteral(
+            "Write the host profile that reaches this sandbox (\"-\": standard output)."),
+        QStringLiteral("FILE"));
+    parser.addOptions({dataDir, port, tlsPort, seed, users, activity, faults, printProfile});
+    parser.process(app);
+
+    auto number = [&parser](const QCommandLineOption &o, qint64 lo, qint64 hi, bool *ok) {
+        const qint64 v = parser.value(o).toLongLong(ok);
+        *ok = *ok && v >= lo && v <= hi;
+        return v;
+    };
+    SandboxOptions options;
+    bool ok1, ok2, ok3, ok4, ok5 = true;
+    options.port = int(number(port, 0, 65535, &ok1));
+    options.tlsPort = int(number(tlsPort, 0, 65535, &ok2));
+    options.seed = quint32(number(seed, 0, 0xffffffffLL, &ok3));
+    options.users = int(number(users, 2, 1000, &ok4));
+    options.activity = parser.value(activity).toDouble(&ok5);
+    if (!ok1 || !ok2 || !ok3 || !ok4 || !ok5 || options.activity < 0 || options.activity > 6000) {
+        std::fprintf(stderr, "talvo-sandbox: a numeric option is out of range\n");
+        return 2;
+    }
+    options.dataDir = parser.isSet(dataDir)
+                          ? QDir(parser.value(dataDir)).absolutePath()
+                          : QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                                QStringLiteral("/talvo-sandbox");
+    if (parser.isSet(faults))
+        options.faultsFile = QDir(parser.value(faults)).absolutePath();
+    options.consumerKey = TALVO_TWITTER_CONSUMER_KEY;
+    options.consumerSecret = TALVO_TWITTER_CONSUMER_SECRET;
+    options.apiKey = TALVO_API_KEY;
+
+    SandboxServer server(options);
+    QString error;
+    if (!server.start(&error)) {
+        std::fprintf(stderr, "talvo-sandbox: %s\n", qPrintable(error));
+        return 1;
+    }
+    if (parser.isSet(printProfile) &&
+        !writeProfile(server.profile(), parser.value(printProfile), &error)) {
+        std::fprintf(stderr, "talvo-sandbox: cannot write the profile: %s\n", qPrintable(error));
+        server.stop();
+        return 1;
+    }
+    std::printf("talvo-sandbox listening on http://127.0.0.1:%d and https://127.0.0.1:%d "
+                "(data in %s)\n",
+                server.port(), server.tlsPort(), qPrintable(options.dataDir));
+    std::fflush(stdout);
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    while (!g_stop)
+        QThread::msleep(100);
+    server.stop();
+    std::printf("talvo-sandbox stopped\n");
+    return 0;
+}
