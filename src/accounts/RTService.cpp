@@ -316,18 +316,35 @@ QString RTService::keychainItemKind() const
     return QStringLiteral("Talvo password");
 }
 
+std::optional<bool> RTService::cachedIsPasswordSet() const
+{
+    QMutexLocker lock(&m_fieldsLock);
+    return m_cachedIsPasswordSet;
+}
+
+std::optional<QString> RTService::cachedServicePassword() const
+{
+    QMutexLocker lock(&m_fieldsLock);
+    return m_cachedServicePassword;
+}
+
 void RTService::clearPasswordCaches()
 {
+    QMutexLocker lock(&m_fieldsLock);
     m_cachedIsPasswordSet.reset();
     m_cachedServicePassword.reset();
 }
 
 bool RTService::isKeychainPasswordSet()
 {
-    if (!m_cachedIsPasswordSet)
-        m_cachedIsPasswordSet = AccountKeychain::checkForExistanceOfKeychainItem(
-            keychainItemName(), keychainItemKind(), serviceId(), talvoService());
-    return *m_cachedIsPasswordSet;
+    if (const auto cached = cachedIsPasswordSet())
+        return *cached;
+    // Not under the lock: the keychain may show its unlock prompt.
+    const bool set = AccountKeychain::checkForExistanceOfKeychainItem(
+        keychainItemName(), keychainItemKind(), serviceId(), talvoService());
+    QMutexLocker lock(&m_fieldsLock);
+    m_cachedIsPasswordSet = set;
+    return set;
 }
 
 QString RTService::keychainServicePassword()
@@ -338,9 +355,14 @@ QString RTService::keychainServicePassword()
 
 QString RTService::servicePassword()
 {
-    if (!m_cachedServicePassword && isKeychainPasswordSet())
-        m_cachedServicePassword = keychainServicePassword();
-    return m_cachedServicePassword.value_or(QString());
+    if (const auto cached = cachedServicePassword())
+        return *cached;
+    if (!isKeychainPasswordSet())
+        return QString();
+    const QString password = keychainServicePassword();
+    QMutexLocker lock(&m_fieldsLock);
+    m_cachedServicePassword = password;
+    return password;
 }
 
 void RTService::setServicePassword(const QString &password)

@@ -104,11 +104,9 @@ public:
     [[nodiscard]] QString talvoService() const;     // "Talvo " + serviceName
     [[nodiscard]] QString keychainItemName() const; // serviceName + "Password"
     [[nodiscard]] QString keychainItemKind() const; // "Talvo password"
-    [[nodiscard]] std::optional<bool> cachedIsPasswordSet() const { return m_cachedIsPasswordSet; }
-    [[nodiscard]] std::optional<QString> cachedServicePassword() const
-    {
-        return m_cachedServicePassword;
-    }
+    [[nodiscard]] std::optional<bool> cachedIsPasswordSet() const;
+    [[nodiscard]] std::optional<QString> cachedServicePassword() const;
+    // The password getters may run on request workers; the caches are under the lock.
     bool isKeychainPasswordSet();
     // The stored password, at most 1,023 bytes of UTF-8; "" when there is none.
     QString keychainServicePassword();
@@ -147,7 +145,7 @@ private:
     void clearPasswordCaches();
     void storeOAuthTokens(const QString &serviceId, const QString &token, const QString &secret);
 
-    mutable QMutex m_fieldsLock; // identity strings and tokens
+    mutable QMutex m_fieldsLock; // identity strings, tokens and password caches
     QString m_hostname;
     QString m_httpProtocol;
     QString m_serviceId;

@@ -126,7 +126,7 @@ RTServiceList RTServiceRegistry::allServicesOfSameClass(const QMetaObject &cls) 
     return result;
 }
 
-RTServiceList RTServiceRegistry::otherServicesOfSameClass(const RTService &service) const
+RTServiceList RTServiceRegistry::otherSevicesOfSameClass(const RTService &service) const
 {
     RTServiceList result;
     for (const RTServicePtr &s : m_services)

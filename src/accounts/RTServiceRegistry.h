@@ -61,7 +61,7 @@ public:
         return result;
     }
     // Every other service whose class is a kind of service's class, in registry order.
-    [[nodiscard]] RTServiceList otherServicesOfSameClass(const RTService &service) const;
+    [[nodiscard]] RTServiceList otherSevicesOfSameClass(const RTService &service) const;
 
     // The kinds the add-account screen offers.
     [[nodiscard]] static QStringList availableServiceClasses();

@@ -101,8 +101,8 @@ TEST(RTServiceRegistry, ClassQueriesSortByWeightThenNameAndKeepRegistryOrderForT
               QStringList({"ping", "bitly", "isgd"}));
     EXPECT_EQ(registry.allServicesOfSameClass<RTServicePingfm>().value(0), ping);
     // Registry order, the receiver left out, subclasses included.
-    EXPECT_EQ(ids(registry.otherServicesOfSameClass(*fb2)), QStringList({"fb1", "fb0"}));
-    EXPECT_EQ(ids(registry.otherServicesOfSameClass(*bitly)), QStringList());
+    EXPECT_EQ(ids(registry.otherSevicesOfSameClass(*fb2)), QStringList({"fb1", "fb0"}));
+    EXPECT_EQ(ids(registry.otherSevicesOfSameClass(*bitly)), QStringList());
 }
 
 TEST(RTServiceRegistry, ServiceWithServiceIdNeedsIdAndType)
