@@ -276,9 +276,20 @@ void RTMessageTwitter::changeFriendShipToFollow(bool follow)
     }
     const auto author = twitterUser();
     const std::weak_ptr<RTMessageTwitter> weakSelf = sharedTwitterMessage();
+    // An account may be removed while the chooser is open; only a live one is used.
+    QList<QPointer<QObject>> offered;
+    for (QObject *account : accounts)
+        offered.append(account);
     Alerts::shared().chooseAccount(accounts, author ? author->screenName() : QString(), follow,
-                                   [weakSelf, follow](QObject *account) {
-                                       if (const auto self = weakSelf.lock(); self && account)
-                                           self->changeFriendship(account, follow);
+                                   [weakSelf, follow, offered](QObject *account) {
+                                       const auto self = weakSelf.lock();
+                                       if (!self || !account)
+                                           return;
+                                       for (const QPointer<QObject> &candidate : offered) {
+                                           if (candidate && candidate.data() == account) {
+                                               self->changeFriendship(account, follow);
+                                               return;
+                                           }
+                                       }
                                    });
 }

@@ -26,6 +26,7 @@ public:
 
     // Returns a token for removeObserver().
     int addObserver(ChangeHandler handler);
+    // A handler that another thread is already calling may still run once after this.
     void removeObserver(int token);
     [[nodiscard]] bool hasObservers() const;
 
