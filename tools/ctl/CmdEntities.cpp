@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <algorithm>
 
 namespace {
 
@@ -25,8 +26,9 @@ QJsonArray recordsJson(const QList<RTParseRecord> &records, const QString &value
 
 } // namespace
 
-// Prints the entities of a message text as JSON. Ranges are in UTF-16 units of "text",
-// the message after mistyped protocols are repaired (as the message view shows it).
+// Prints the entities of a message text as JSON, as the message view links them: ranges in
+// UTF-16 units of "text" (the message after mistyped protocols are repaired), no mention
+// inside an e-mail address or link, no hashtag inside a link.
 int cmdEntities(const QStringList &args, QTextStream &out, QTextStream &err)
 {
     if (args.isEmpty()) {
@@ -34,17 +36,28 @@ int cmdEntities(const QStringList &args, QTextStream &out, QTextStream &err)
         return 2;
     }
     const QString text = RTMessageTextParser::fixBadProtocolsInMessage(args.join(u' '));
+    const QList<RTParseRecord> links = RTMessageTextParser::linksRangesInMessageText(text);
+    const QList<RTParseRecord> emails = RTMessageTextParser::emailRangesInMessageText(text);
+    const auto outside = [](QList<RTParseRecord> records, const QList<RTParseRecord> &a,
+                            const QList<RTParseRecord> &b) {
+        records.removeIf([&](const RTParseRecord &r) {
+            const auto hits = [&](const RTParseRecord &o) {
+                return o.location < r.end() && r.location < o.end();
+            };
+            return std::any_of(a.begin(), a.end(), hits) || std::any_of(b.begin(), b.end(), hits);
+        });
+        return records;
+    };
     const QJsonObject result{
         {QStringLiteral("text"), text},
-        {QStringLiteral("links"),
-         recordsJson(RTMessageTextParser::linksRangesInMessageText(text), QStringLiteral("text"))},
+        {QStringLiteral("links"), recordsJson(links, QStringLiteral("text"))},
         {QStringLiteral("mentions"),
-         recordsJson(RTMessageTextParser::mentionRangesInMessageText(text),
+         recordsJson(outside(RTMessageTextParser::mentionRangesInMessageText(text), emails, links),
                      QStringLiteral("name"))},
-        {QStringLiteral("hashtags"), recordsJson(RTMessageTextParser::hashRangesInMessageText(text),
-                                                 QStringLiteral("hashtag"))},
-        {QStringLiteral("emails"), recordsJson(RTMessageTextParser::emailRangesInMessageText(text),
-                                               QStringLiteral("address"))},
+        {QStringLiteral("hashtags"),
+         recordsJson(outside(RTMessageTextParser::hashRangesInMessageText(text), links, {}),
+                     QStringLiteral("hashtag"))},
+        {QStringLiteral("emails"), recordsJson(emails, QStringLiteral("address"))},
         {QStringLiteral("stockSymbols"),
          recordsJson(RTMessageTextParser::stockSymbolRangesInMessageText(text),
                      QStringLiteral("symbol"))},
