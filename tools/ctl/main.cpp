@@ -8,6 +8,7 @@
 namespace {
 const CtlCommand kCommands[] = {
     {"--version", "talvoctl --version", cmdVersion},
+    {"json", "talvoctl json [--fragment] [--human-readable] [--sort-keys] FILE|-", cmdJson},
     {"entities", "talvoctl entities TEXT", cmdEntities},
     {"timeago", "talvoctl timeago [--] SECONDS...", cmdTimeago},
     {"store", "talvoctl store [--dir DIR]", cmdStore},
