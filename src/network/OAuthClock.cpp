@@ -2,6 +2,7 @@
 
 #include "foundation/Clock.h"
 #include "foundation/Log.h"
+#include "http/HttpRequest.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -105,4 +106,16 @@ bool OAuthTimestampTracker::updateTimestampWithHeaders(
     return OAuthClock::updateTimestamp(responseHeaders.isEmpty() ? m_responseHeader
                                                                  : responseHeaders,
                                        m_systemTimestamp, m_oAuthTimestamp);
+}
+
+bool OAuthTimestampTracker::updateTimestampWithRequest(const HttpRequest &request)
+{
+    return updateTimestampWithHeaders(request.responseHeaders());
+}
+
+void OAuthTimestampTracker::saveResponseHeaderOf(const HttpRequest &request)
+{
+    const QMap<QString, QString> headers = request.responseHeaders();
+    if (!headers.isEmpty())
+        m_responseHeader = headers;
 }

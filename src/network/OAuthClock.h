@@ -5,6 +5,8 @@
 #include <QMap>
 #include <QString>
 
+class HttpRequest;
+
 // The process-wide correction between our clock and the server's. Servers reject OAuth
 // timestamps far from their own time, so every Twitter response's "Date" header is
 // compared with the time its request was signed with, and the first response that shows
@@ -47,6 +49,9 @@ public:
 
     // With the finished request's headers, or the saved ones when those are empty.
     bool updateTimestampWithHeaders(const QMap<QString, QString> &responseHeaders);
+    bool updateTimestampWithRequest(const HttpRequest &request);
+    // For requestWillCancelLoad(): keeps the headers of a response about to be discarded.
+    void saveResponseHeaderOf(const HttpRequest &request);
 
 private:
     qint64 m_oAuthTimestamp = 0;

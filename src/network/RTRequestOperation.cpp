@@ -11,7 +11,7 @@
 #include "network/RTErrorMessageManager.h"
 #include "network/RTStatusManager.h"
 #include "platform/TAUtility.h"
-#include "json/JsonReader.h"
+#include "json/Json.h"
 
 namespace {
 
@@ -221,8 +221,7 @@ void RTRequestOperation::main()
 
     QVariant response = objCResponseFromString(request->responseString());
     if (!response.isValid() && info.format == QLatin1String(".json")) {
-        JsonReader reader;
-        const JsonValue json = reader.fragmentWithString(request->responseData());
+        const JsonValue json = JSONValue(request->responseData());
         if (json.isValid())
             response = QVariant::fromValue(json);
     }
