@@ -3,6 +3,7 @@
 #include <QMutex>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <vector>
 
 // Change announcements for records that are not QObjects (messages and users: tens of
