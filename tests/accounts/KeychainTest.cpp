@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -80,6 +81,10 @@ QStringList probeLines(Bus bus, const QString &scenario)
         p.waitForFinished();
         return {"probe timed out"};
     }
+    // A keyring daemon may still be tidying its files just after its bus went away.
+    dir.setAutoRemove(false);
+    for (int i = 0; i < 40 && !QDir(dir.path()).removeRecursively(); ++i)
+        QThread::msleep(25);
     QStringList lines =
         QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)

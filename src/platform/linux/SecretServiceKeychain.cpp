@@ -129,8 +129,8 @@ Result promptUnlock()
     return result;
 }
 
-// Ok when the default collection may be used (or is missing and writing is not asked).
-Result ensureUsable(bool forWriting)
+// Ok unless the store is absent or stays locked after its unlock prompt.
+Result ensureUsable()
 {
     auto state = defaultCollectionState();
     if (auto *r = std::get_if<Result>(&state))
@@ -139,8 +139,8 @@ Result ensureUsable(bool forWriting)
     case Collection::Unlocked:
         return {};
     case Collection::Missing:
-        if (forWriting)
-            return {Status::Failed, {}, QStringLiteral("the desktop has no default keyring")};
+        // Reads find nothing; a write may still make the desktop create its keyring, and
+        // reports its own error otherwise.
         return {};
     case Collection::Locked:
         break;
@@ -163,7 +163,7 @@ QByteArray utf8(const QString &s)
 // Looks an item up; the password is handed back only when wanted.
 Result lookup(const Keychain::Attributes &item, bool wantPassword)
 {
-    if (Result r = ensureUsable(false); !r.ok())
+    if (Result r = ensureUsable(); !r.ok())
         return r;
     ErrorHolder err;
     const QByteArray account = utf8(item.account), service = utf8(item.service),
@@ -184,7 +184,7 @@ Result lookup(const Keychain::Attributes &item, bool wantPassword)
 
 Result store(const Keychain::Attributes &item, const QString &password)
 {
-    if (Result r = ensureUsable(true); !r.ok())
+    if (Result r = ensureUsable(); !r.ok())
         return r;
     ErrorHolder err;
     const QByteArray account = utf8(item.account), service = utf8(item.service),
@@ -230,7 +230,7 @@ Keychain::Result SecretServiceKeychain::modifyItem(const Attributes &item, const
 
 Keychain::Result SecretServiceKeychain::deleteItem(const Attributes &item)
 {
-    if (Result r = ensureUsable(false); !r.ok())
+    if (Result r = ensureUsable(); !r.ok())
         return r;
     ErrorHolder err;
     const QByteArray account = utf8(item.account), service = utf8(item.service),
@@ -245,7 +245,7 @@ Keychain::Result SecretServiceKeychain::deleteItem(const Attributes &item)
 
 Keychain::Result SecretServiceKeychain::deleteAllItems(const QString &label, const QString &kind)
 {
-    if (Result r = ensureUsable(false); !r.ok())
+    if (Result r = ensureUsable(); !r.ok())
         return r;
     ErrorHolder err;
     const QByteArray l = utf8(label), k = utf8(kind);
