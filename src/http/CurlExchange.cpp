@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QHostAddress>
+#include <algorithm>
 #include <chrono>
 #include <curl/curl.h>
 
@@ -103,7 +104,9 @@ struct Transfer
         const QByteArray value = line.mid(colon + 1).trimmed();
         if (name.compare("Set-Cookie", Qt::CaseInsensitive) == 0)
             setCookies.append(value);
-        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0 && status >= 200) {
+        // An early refusal of an announced oversize body; a HEAD answer has no body.
+        if (name.compare("Content-Length", Qt::CaseInsensitive) == 0 && status >= 200 &&
+            request->method != "HEAD") {
             bool ok = false;
             if (value.toLongLong(&ok) > maxRawBody && ok)
                 abort = Abort::TooLarge;
@@ -233,7 +236,7 @@ HttpError run(const CurlExchange::Request &request, Transfer &ex)
     }
     if (request.timeOutSeconds > 0)
         curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS,
-                         static_cast<long>(request.timeOutSeconds * 1000));
+                         std::max(1L, static_cast<long>(request.timeOutSeconds * 1000)));
 
     curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
     curl_easy_setopt(h, CURLOPT_HEADERDATA, &ex);
@@ -252,7 +255,7 @@ HttpError run(const CurlExchange::Request &request, Transfer &ex)
     case Transfer::Abort::TooLarge:
         return {HttpErrorCode::FileManagementError,
                 QStringLiteral("The response from %1 is larger than %2 bytes")
-                    .arg(request.url.toDisplayString())
+                    .arg(request.url.toDisplayString(QUrl::RemoveQuery | QUrl::RemoveUserInfo))
                     .arg(request.maxBodySize)};
     case Transfer::Abort::HeadersTooLarge:
         return HttpError::connectionFailure();

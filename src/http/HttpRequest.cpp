@@ -469,7 +469,7 @@ void HttpRequest::runExchanges()
             if (zlibCode != Z_OK) {
                 fail({HttpErrorCode::FileManagementError,
                       QStringLiteral("Decompression of %1 failed with code %2")
-                          .arg(m_url.toDisplayString())
+                          .arg(m_url.toDisplayString(QUrl::RemoveQuery | QUrl::RemoveUserInfo))
                           .arg(zlibCode)});
                 return;
             }

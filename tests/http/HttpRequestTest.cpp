@@ -470,6 +470,14 @@ TEST(HttpRequest, HostileAnswersEndInAnError)
         EXPECT_EQ(r->error().code(), c.code) << r->error().localizedDescription().toStdString();
         EXPECT_TRUE(r->complete());
     }
+
+    // A HEAD answer announces a length but carries no body.
+    raw.setAnswer("HTTP/1.1 200 OK\r\nContent-Length: 99999999999\r\n\r\n");
+    auto head = get(raw.url(QStringLiteral("/")));
+    head->setRequestMethod(QStringLiteral("HEAD"));
+    head->startSynchronous();
+    EXPECT_TRUE(head->error().isNull()) << head->error().localizedDescription().toStdString();
+    EXPECT_EQ(raw.last().requestLine, QByteArray("HEAD / HTTP/1.1"));
 }
 
 TEST(HttpRequest, ErrorStatusesFinishNormallyWithChunkedBodies)
