@@ -19,4 +19,5 @@ int cmdTimeago(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdOauthSign(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdEntities(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdStore(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdFetch(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdJson(const QStringList &args, QTextStream &out, QTextStream &err);

@@ -12,6 +12,10 @@ const CtlCommand kCommands[] = {
     {"entities", "talvoctl entities TEXT", cmdEntities},
     {"timeago", "talvoctl timeago [--] SECONDS...", cmdTimeago},
     {"store", "talvoctl store [--dir DIR]", cmdStore},
+    {"fetch",
+     "talvoctl fetch [-X METHOD] [-H 'Name: value']... [-d name=value]... [--multipart] "
+     "[--cacert FILE] [--timeout SECONDS] URL",
+     cmdFetch},
     {"oauth-sign",
      "talvoctl oauth-sign --method M --url URL [--form name=value]... --consumer-key K "
      "--consumer-secret S [--token T --token-secret TS] [--nonce N --timestamp T] [--no-version]",
