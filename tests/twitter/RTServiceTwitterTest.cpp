@@ -310,3 +310,9 @@ TEST_F(TwitterAccountTest, StartRequestsAnAccessTokenWhenThereIsNone)
     account.stop();
     EXPECT_FALSE(account.running());
 }
+
+TEST_F(TwitterAccountTest, AddAccountScreenShowsTextsNotKeys)
+{
+    EXPECT_EQ(RTServiceTwitter::localizedServiceName(), "TWITTER");
+    EXPECT_TRUE(RTServiceTwitter::localizedServiceDesription().endsWith("known as tweets."));
+}
