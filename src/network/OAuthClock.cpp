@@ -51,17 +51,19 @@ void OAuthClock::setTimestampOffset(int offset)
 
 qint64 OAuthClock::parseHttpDate(const QString &date)
 {
-    // "EEE, dd MMM yyyy HH:mm:ss" is 25 characters; the zone after it is always GMT.
+    // "EEE, dd MMM yyyy HH:mm:ss" is 25 characters; the zone after it is always GMT. Date
+    // and time are read apart so the local zone's daylight-saving gaps cannot interfere.
     if (date.size() > 64)
         return -1;
-    const QString stamp = date.trimmed().left(25);
-    const QDateTime parsed = QLocale(QLocale::English, QLocale::UnitedStates)
-                                 .toDateTime(stamp, QStringLiteral("ddd, dd MMM yyyy HH:mm:ss"));
-    if (!parsed.isValid())
+    const QString stamp = date.trimmed();
+    if (stamp.size() < 25)
         return -1;
-    QDateTime utc = parsed;
-    utc.setTimeSpec(Qt::UTC);
-    return utc.toSecsSinceEpoch();
+    const QLocale english(QLocale::English, QLocale::UnitedStates);
+    const QDate day = english.toDate(stamp.left(16), QStringLiteral("ddd, dd MMM yyyy"));
+    const QTime time = QTime::fromString(stamp.mid(17, 8), QStringLiteral("HH:mm:ss"));
+    if (!day.isValid() || !time.isValid() || stamp.at(16) != QLatin1Char(' '))
+        return -1;
+    return QDateTime(day, time, Qt::UTC).toSecsSinceEpoch();
 }
 
 bool OAuthClock::updateTimestamp(const QMap<QString, QString> &responseHeaders,

@@ -213,6 +213,11 @@ TEST_F(OAuthClockTest, NoncesAndTimestampsUseTheCorrectedClock)
 
 TEST_F(OAuthClockTest, ServerDateCorrectsTheOffsetOnce)
 {
+    EXPECT_EQ(OAuthClock::parseHttpDate(QStringLiteral("Sun, 06 Nov 1994 08:49:37 GMT")),
+              784111777);
+    EXPECT_EQ(OAuthClock::parseHttpDate(QStringLiteral("Sun, 31 Feb 1994 08:49:37 GMT")), -1);
+    EXPECT_EQ(OAuthClock::parseHttpDate(QStringLiteral("Sunday, 06-Nov-94 08:49:37 GMT")), -1);
+
     OAuthTimestampTracker early; // signed before the correction
     early.setOAuthTimeStamp(m_now, m_now);
     OAuthTimestampTracker first;
