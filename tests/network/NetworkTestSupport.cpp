@@ -2,6 +2,7 @@
 
 #include "foundation/RTGlobalVariables.h"
 #include "http/HttpRequest.h"
+#include "network/OAuthClock.h"
 #include "network/RTServiceRequests.h"
 #include "network/RTXAuthExchange.h"
 #include "json/JsonValue.h"
@@ -38,8 +39,13 @@ int AnswerLog::count() const
 namespace {
 
 // One subclass drives every path of the base class; the request type picks the path.
-class TestRequestOperation : public RTRequestOperation
+// Signs with the process-wide clock offset and corrects it from every answer, as the
+// Twitter operation does.
+class TestRequestOperation : public RTRequestOperation, public OAuthTimestampTracker
 {
+public:
+    void requestWillCancelLoad(HttpRequest *request) override { saveResponseHeaderOf(*request); }
+
 protected:
     bool urlInformationForRequestType(qint32 requestType, RTUrlInformation &info) override
     {
@@ -102,8 +108,9 @@ protected:
     }
 
     QString errorStringForHTTPResponseStatusCode(int statusCode, const QString &name,
-                                                 HttpRequest &) override
+                                                 HttpRequest &request) override
     {
+        m_clockCorrected = updateTimestampWithRequest(request);
         if (statusCode >= 400)
             return QStringLiteral("HTTP %1 from %2").arg(statusCode).arg(name);
         return {};
@@ -133,6 +140,8 @@ protected:
     bool dealWithResponse(const QVariant &response, QVariantMap &result,
                           HttpRequest &request) override
     {
+        result.insert(QStringLiteral("clockCorrected"), m_clockCorrected);
+        result.insert(QStringLiteral("signedAt"), oAuthTimestamp());
         if (requestType() == TestRequestXAuth)
             return RTXAuthExchange::dealWithResponse(response.toString(), *service(), result);
         if (requestType() == TestRequestDealRefuses)
@@ -145,6 +154,9 @@ protected:
                       request.responseHeader(QStringLiteral("Content-Type")));
         return true;
     }
+
+private:
+    bool m_clockCorrected = false;
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "foundation/RTGlobalVariables.h"
 #include "http/HttpRequest.h"
+#include "network/OAuthClock.h"
 #include "network/RTErrorMessageManager.h"
 #include "network/RTServiceRequests.h"
 #include "network/RTXAuthExchange.h"
@@ -160,6 +161,7 @@ protected:
     {
         OperationQueue::forType(0).waitUntilAllOperationsAreFinished();
         HttpRequest::setDefaultCaBundle(QString());
+        OAuthClock::setTimestampOffset(0);
         Keychain::setShared(nullptr);
     }
 
@@ -170,6 +172,14 @@ protected:
         {
             QMutexLocker locker(&m_lock);
             m_verdicts.append(v);
+        }
+        const qint64 skew = m_serverSkew.load();
+        if (skew != 0) {
+            const QDateTime serverNow = QDateTime::currentDateTimeUtc().addSecs(skew);
+            res.set_header(
+                "Date", QLocale(QLocale::English, QLocale::UnitedStates)
+                            .toString(serverNow, QStringLiteral("ddd, dd MMM yyyy HH:mm:ss 'GMT'"))
+                            .toStdString());
         }
         res.status = v.valid ? 200 : 401;
         res.set_content(v.why.toStdString(), "text/plain");
@@ -197,6 +207,7 @@ protected:
     QMutex m_lock;
     QList<Verdict> m_verdicts;
     QString m_tokenAnswer;
+    std::atomic<qint64> m_serverSkew{0};
 };
 
 } // namespace
@@ -224,6 +235,26 @@ TEST_F(SignedRequestTest, ServerAcceptsSignaturesOfQueriesAndFormsWithEscapes)
     a = runRequest(TestRequestSigned, {{QStringLiteral("status"), QStringLiteral("x")}});
     EXPECT_FALSE(a.success);
     EXPECT_EQ(a.result.value(key(kRTResponseStatusCodeKey)).toInt(), 401);
+}
+
+TEST_F(SignedRequestTest, ServerDateCorrectsTheTimestampOfLaterSignings)
+{
+    m_serverSkew.store(600);
+    RecordedAnswer a =
+        runRequest(TestRequestSigned, {{QStringLiteral("status"), QStringLiteral("x")}});
+    ASSERT_TRUE(a.success) << lastVerdict().why.toStdString();
+    EXPECT_TRUE(a.result.value(QStringLiteral("clockCorrected")).toBool());
+    EXPECT_NEAR(OAuthClock::timestampOffset(), 600, 2);
+    const qint64 firstSigned = lastVerdict().oauth.value("oauth_timestamp").toLongLong();
+    EXPECT_NEAR(firstSigned, QDateTime::currentSecsSinceEpoch(), 5);
+    EXPECT_EQ(a.result.value(QStringLiteral("signedAt")).toLongLong(), firstSigned);
+
+    // The next request signs with the server's time and corrects nothing.
+    a = runRequest(TestRequestSigned, {{QStringLiteral("status"), QStringLiteral("y")}});
+    ASSERT_TRUE(a.success) << lastVerdict().why.toStdString();
+    EXPECT_FALSE(a.result.value(QStringLiteral("clockCorrected")).toBool());
+    EXPECT_NEAR(lastVerdict().oauth.value("oauth_timestamp").toLongLong(),
+                QDateTime::currentSecsSinceEpoch() + 600, 5);
 }
 
 TEST_F(SignedRequestTest, XAuthExchangeStoresTheTokenPairAndVerifiesTheAccount)
