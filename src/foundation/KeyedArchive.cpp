@@ -2,6 +2,7 @@
 
 #include <QCborArray>
 #include <QCborStreamReader>
+#include <QCborStreamWriter>
 #include <QDateTime>
 #include <QHash>
 #include <QMutex>
@@ -19,6 +20,20 @@ Registry &registry()
     return r;
 }
 
+// QCborMap::insert looks for the key first, which makes filling a large map quadratic.
+// Keys that are already unique go through the encoder in one pass instead.
+QCborMap mapFromUniqueEntries(const std::vector<std::pair<QString, QCborValue>> &entries)
+{
+    QByteArray bytes;
+    QCborStreamWriter writer(&bytes);
+    writer.startMap(entries.size());
+    for (const auto &[key, value] : entries) {
+        writer.append(key);
+        value.toCbor(writer);
+    }
+    writer.endMap();
+    return QCborValue::fromCbor(bytes).toMap();
+}
 } // namespace
 
 void ArchiveClassRegistry::registerClass(const QString &name, Factory factory)
@@ -58,18 +73,20 @@ QCborValue cborFromVariant(const QVariant &value)
         return array;
     }
     case QMetaType::QVariantMap: {
-        QCborMap map;
+        std::vector<std::pair<QString, QCborValue>> entries;
         const QVariantMap vm = value.toMap();
+        entries.reserve(vm.size());
         for (auto it = vm.cbegin(); it != vm.cend(); ++it)
-            map.insert(it.key(), cborFromVariant(it.value()));
-        return map;
+            entries.emplace_back(it.key(), cborFromVariant(it.value()));
+        return mapFromUniqueEntries(entries);
     }
     case QMetaType::QVariantHash: {
-        QCborMap map;
+        std::vector<std::pair<QString, QCborValue>> entries;
         const QVariantHash vh = value.toHash();
+        entries.reserve(vh.size());
         for (auto it = vh.cbegin(); it != vh.cend(); ++it)
-            map.insert(it.key(), cborFromVariant(it.value()));
-        return map;
+            entries.emplace_back(it.key(), cborFromVariant(it.value()));
+        return mapFromUniqueEntries(entries);
     }
     case QMetaType::ULongLong:
     case QMetaType::UInt:
@@ -158,10 +175,12 @@ void KeyedArchiver::encodeObjectList(const QString &key,
 void KeyedArchiver::encodeObjectMap(
     const QString &key, const std::vector<std::pair<QString, const RTArchivable *>> &objects)
 {
-    QCborMap map;
+    // Names are unique map keys for the callers (message and user ids).
+    std::vector<std::pair<QString, QCborValue>> entries;
+    entries.reserve(objects.size());
     for (const auto &[name, object] : objects)
-        map.insert(name, archiveObject(object));
-    m_map.insert(key, map);
+        entries.emplace_back(name, archiveObject(object));
+    m_map.insert(key, mapFromUniqueEntries(entries));
 }
 
 QCborValue KeyedArchiver::archiveObject(const RTArchivable *object)
@@ -350,8 +369,8 @@ KeyedUnarchiver::decodeObjectMap(const QString &key) const
     return out;
 }
 
-std::unique_ptr<RTArchivable> KeyedUnarchiver::unarchiveObject(const QCborValue &value,
-                                                               const std::shared_ptr<QString> &error)
+std::unique_ptr<RTArchivable>
+KeyedUnarchiver::unarchiveObject(const QCborValue &value, const std::shared_ptr<QString> &error)
 {
     auto setError = [&](const QString &message) {
         if (error && error->isEmpty())
@@ -388,7 +407,8 @@ QCborValue KeyedUnarchiver::parseData(const QByteArray &data, QString *error)
     const QCborValue value = QCborValue::fromCbor(reader);
     if (reader.lastError() != QCborError::NoError) {
         if (error)
-            *error = QStringLiteral("the archive is damaged: %1").arg(reader.lastError().toString());
+            *error =
+                QStringLiteral("the archive is damaged: %1").arg(reader.lastError().toString());
         return QCborValue(QCborValue::Invalid);
     }
     if (reader.currentOffset() != data.size()) {

@@ -88,7 +88,9 @@ TEST(KeyedArchive, MissingKeysKeepDefaultsAndWrongTypesAreReported)
         {"only the class", QCborMap{{cls, QStringLiteral("TestPet")}}, false, 4},
         {"unknown keys are ignored",
          QCborMap{{cls, QStringLiteral("TestPet")}, {QStringLiteral("wings"), 2}}, false, 4},
-        {"wrong type", QCborMap{{cls, QStringLiteral("TestPet")}, {QStringLiteral("legs"), QStringLiteral("four")}},
+        {"wrong type",
+         QCborMap{{cls, QStringLiteral("TestPet")},
+                  {QStringLiteral("legs"), QStringLiteral("four")}},
          true, 4},
         {"nested unknown class",
          QCborMap{{cls, QStringLiteral("TestPet")},
@@ -115,4 +117,21 @@ TEST(KeyedArchive, DamagedBytesAreRejected)
         EXPECT_FALSE(roundTrip(data, &error)) << data.toHex().toStdString();
         EXPECT_FALSE(error.isEmpty());
     }
+}
+
+TEST(KeyedArchive, LargeMapsKeepEveryEntry)
+{
+    QVariantMap flags;
+    for (int i = 0; i < 20000; ++i)
+        flags.insert(QString::number(1000000000000000000LL + i), quint32(i % 7) << 16);
+    KeyedArchiver coder;
+    coder.encodeVariant(QStringLiteral("flags"), flags);
+    QString error;
+    const QCborValue back =
+        KeyedUnarchiver::parseData(KeyedArchiver::archivedData(coder.map()), &error);
+    ASSERT_TRUE(back.isMap()) << error.toStdString();
+    const QVariantMap decoded =
+        KeyedUnarchiver(back.toMap()).decodeVariant(QStringLiteral("flags")).toMap();
+    ASSERT_EQ(decoded.size(), flags.size());
+    EXPECT_EQ(decoded.value(QStringLiteral("1000000000000019999")).toUInt(), (19999u % 7) << 16);
 }
