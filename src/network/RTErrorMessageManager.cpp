@@ -47,6 +47,7 @@ void RTErrorMessageManager::postErrorMessage(const RTErrorMessagePtr &message,
     if (!message)
         return;
     const QString identifier = identifierForMessage(message, contextString);
+    bool added = false;
     {
         QMutexLocker locker(&m_lock);
         if (!m_entries.contains(identifier)) {
@@ -66,9 +67,12 @@ void RTErrorMessageManager::postErrorMessage(const RTErrorMessagePtr &message,
                 m_entries.remove(m_order.takeFirst());
                 m_errorMessages.removeFirst();
             }
-            runOnMainThread([this] { emit errorMessagesChanged(); }, false);
+            added = true;
         }
     }
+    // Observers read the list back: tell them outside the lock.
+    if (added)
+        runOnMainThread([this] { emit errorMessagesChanged(); }, false);
     restartHideTimer();
 }
 

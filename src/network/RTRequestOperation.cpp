@@ -121,7 +121,7 @@ void RTRequestOperation::main()
 {
     QVariantMap result{
         {key(kRTServiceKey), QVariant::fromValue(m_service)},
-        {key(kRTRequestOperationKey), QVariant::fromValue(shared_from_this())},
+        {key(kRTRequestOperationKey), QVariant::fromValue(weak_from_this().lock())},
         {key(kRTUserInfoKey), m_userInfo},
     };
 

@@ -84,9 +84,15 @@ TEST_F(StatusAndErrorListTest, SameMessageListsOnceAndEachPostRestartsTheHideTim
     const auto first = std::make_shared<RTErrorMessage>(QStringLiteral("-one"), result);
     const auto second = std::make_shared<RTErrorMessage>(QStringLiteral("-one"), result);
 
+    // Observers read the list back from their slot.
+    qsizetype seen = 0;
+    const auto connection = QObject::connect(&m, &RTErrorMessageManager::errorMessagesChanged,
+                                             [&] { seen = m.errorMessagesArray().size(); });
     m.postErrorMessage(first, QString(), true);
     m.postErrorMessage(first, QString(), true);
     m.postErrorMessage(second, QString(), false);
+    QObject::disconnect(connection);
+    EXPECT_EQ(seen, 2);
     ASSERT_EQ(m.errorMessagesArray().size(), 2);
     EXPECT_EQ(m.errorMessagesArray().at(0), first);
     EXPECT_EQ(m.errorMessagesArray().at(1), second);
