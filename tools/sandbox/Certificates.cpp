@@ -40,7 +40,8 @@ bool Certificates::ensure(const QString &dir, const QStringList &dnsNames, Certi
     const bool namesMatch = namesIn.open(QIODevice::ReadOnly) && namesIn.readAll() == wantedNames;
 
     if (!QFile::exists(out->caPem) || !QFile::exists(caKey)) {
-        if (!runOpenssl({"req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", caKey, "-out",
+        if (!runOpenssl({"req", "-x509", "-newkey", "ec", "-pkeyopt",
+                         "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", caKey, "-out",
                          out->caPem, "-days", "3650", "-subj", "/CN=Talvo Sandbox CA", "-addext",
                          "basicConstraints=critical,CA:TRUE", "-addext",
                          "keyUsage=critical,keyCertSign,cRLSign"},
@@ -53,8 +54,8 @@ bool Certificates::ensure(const QString &dir, const QStringList &dnsNames, Certi
 
     const QString csr = d.absoluteFilePath(QStringLiteral("server.csr"));
     const QString ext = d.absoluteFilePath(QStringLiteral("server.ext"));
-    if (!runOpenssl({"req", "-newkey", "rsa:2048", "-nodes", "-keyout", out->serverKey, "-out", csr,
-                     "-subj", "/CN=localhost"},
+    if (!runOpenssl({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                     "-keyout", out->serverKey, "-out", csr, "-subj", "/CN=localhost"},
                     dir, error))
         return false;
     QStringList alt = {QStringLiteral("IP:127.0.0.1"), QStringLiteral("IP:::1")};

@@ -4,7 +4,8 @@
 #include <QStringList>
 
 // The sandbox's own certificate authority and server certificate, made with the openssl
-// command on first start and kept in the data folder.
+// command on first start and kept in the data folder. P-256 keys: quick to make, so each
+// test can start a fresh sandbox.
 struct Certificates
 {
     QString caPem;
