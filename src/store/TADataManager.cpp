@@ -36,6 +36,12 @@ SharedInstance &sharedInstance()
     return instance;
 }
 
+std::vector<std::function<void(TADataManager &)>> &afterRestoreHooks()
+{
+    static std::vector<std::function<void(TADataManager &)>> hooks;
+    return hooks;
+}
+
 bool isKindOfClass(const QObject &object, const QString &className)
 {
     for (const QMetaObject *mo = object.metaObject(); mo; mo = mo->superClass()) {
@@ -360,6 +366,14 @@ void TADataManager::restoreCacheFromDisk()
     }
     appendDefaultServices(restored);
     m_registry->setServices(restored);
+    for (const auto &hook : afterRestoreHooks())
+        hook(*this);
+}
+
+void TADataManager::addAfterRestoreHook(std::function<void(TADataManager &)> hook)
+{
+    Q_ASSERT(isOnMainThread());
+    afterRestoreHooks().push_back(std::move(hook));
 }
 
 void TADataManager::appendDefaultServices(RTServiceList &services) const

@@ -85,6 +85,10 @@ public:
     void saveCachesToDisk();
     // Reads the five files (once, at creation), then appends the default services.
     void restoreCacheFromDisk();
+    // Runs after every restore, once the registry holds the saved and default services:
+    // later layers use it to link restored services to each other (an account's
+    // shortener to the registered instance). Register before the first sharedManager().
+    static void addAfterRestoreHook(std::function<void(TADataManager &)> hook);
     // Why the services file was not used at the last restore; empty when it was read or
     // did not exist.
     [[nodiscard]] QString servicesRestoreError() const { return m_servicesRestoreError; }
