@@ -271,7 +271,10 @@ QVariant JsonValue::toVariant() const
         const quint64 u = toUInt64(&ok);
         if (ok)
             return qulonglong(u);
-        return toDouble();
+        const double d = toDouble(&ok);
+        if (ok)
+            return d;
+        return toString(); // beyond a double: keep the exact text rather than a wrong value
     }
     case Type::Array:
         return toVariantList();

@@ -99,7 +99,7 @@ public:
 
     // Objects become QVariantMap, arrays QVariantList, strings QString, null a null
     // QVariant of std::nullptr_t, integers qlonglong (qulonglong above the signed range)
-    // and other numbers double.
+    // and other numbers double (their exact text as a string when beyond a double).
     [[nodiscard]] QVariant toVariant() const;
     [[nodiscard]] QVariantMap toVariantMap() const;
     [[nodiscard]] QVariantList toVariantList() const;

@@ -130,7 +130,7 @@ TEST(JsonValue, IteratesElementsAndMembers)
 TEST(JsonValue, ConvertsToVariants)
 {
     const JsonValue v = read(R"({"s":"x","i":-7,"u":18446744073709551615,"d":2.5,"b":false,"n":null,
-                "l":[1,"two"],"o":{"k":"v"}})");
+                "l":[1,"two"],"o":{"k":"v"},"huge":1.5e999})");
     const QVariantMap m = v.toVariantMap();
     EXPECT_EQ(m.value("s"), QVariant(QStringLiteral("x")));
     EXPECT_EQ(m.value("i").metaType().id(), QMetaType::LongLong);
@@ -141,6 +141,7 @@ TEST(JsonValue, ConvertsToVariants)
     EXPECT_EQ(m.value("n").metaType().id(), QMetaType::Nullptr);
     EXPECT_EQ(m.value("l").toList(), (QVariantList{1LL, QStringLiteral("two")}));
     EXPECT_EQ(m.value("o").toMap().value("k").toString(), QStringLiteral("v"));
+    EXPECT_EQ(m.value("huge"), QVariant(QStringLiteral("1.5e999")));
 }
 
 TEST(JsonValue, CategoryFunctionsReadDocumentsOnly)
