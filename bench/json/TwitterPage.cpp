@@ -93,12 +93,11 @@ public:
         str("name", name + " " + sentence(1));
         str("screen_name", name);
         str("location", "Mishawaka, Indiana");
-        str("description", sentence(10));
+        str("description", sentence(6));
         str("url", "http:\\/\\/example.com\\/" + name);
         boolean("protected", false);
         num("followers_count", 1000 + std::uint64_t(rnd.below(100000)));
         num("friends_count", std::uint64_t(rnd.below(2000)));
-        num("listed_count", std::uint64_t(rnd.below(300)));
         str("created_at", "Sun Aug 13 22:56:06 +0000 2006");
         num("favourites_count", std::uint64_t(rnd.below(500)));
         key("utc_offset");
@@ -108,7 +107,6 @@ public:
         boolean("verified", who % 7 == 0);
         num("statuses_count", std::uint64_t(rnd.below(50000)));
         str("lang", "en");
-        boolean("contributors_enabled", false);
         str("profile_background_color", "1A1B1F");
         str("profile_background_image_url",
             "http:\\/\\/static.twitter.com\\/images\\/themes\\/theme9\\/bg.gif");
@@ -119,10 +117,7 @@ public:
         str("profile_sidebar_border_color", "181A1E");
         str("profile_sidebar_fill_color", "252429");
         str("profile_text_color", "666666");
-        boolean("profile_use_background_image", true);
-        boolean("default_profile", false);
         boolean("following", true);
-        boolean("follow_request_sent", false);
         boolean("notifications", false);
         close('}');
     }

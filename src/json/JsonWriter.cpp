@@ -300,9 +300,15 @@ bool JsonWriter::writeValue(const QVariant &value, unsigned depth, QByteArray &o
     if (type == QMetaType::fromType<JsonValue>())
         return writeJsonValue(value.value<JsonValue>(), depth, out);
     if (const Proxy proxy = proxyFor(type)) {
+        // Proxies that answer each other's types would otherwise recurse for ever.
+        constexpr int kMaxProxyHops = 16;
         const QVariant replacement = proxy(value);
-        if (replacement.metaType() != type)
-            return writeValue(replacement, depth, out);
+        if (replacement.metaType() != type && m_proxyHops < kMaxProxyHops) {
+            ++m_proxyHops;
+            const bool written = writeValue(replacement, depth, out);
+            --m_proxyHops;
+            return written;
+        }
     }
     addError(JsonErrorCode::Unsupported, QStringLiteral("JSON serialisation not supported for %1")
                                              .arg(QString::fromLatin1(type.name())));

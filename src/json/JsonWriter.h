@@ -49,6 +49,7 @@ private:
 
     bool m_humanReadable = false;
     bool m_sortKeys = false;
+    int m_proxyHops = 0;
 };
 
 Q_DECLARE_METATYPE(JsonMembers)

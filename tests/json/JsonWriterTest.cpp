@@ -153,6 +153,13 @@ TEST(JsonWriter, DepthLimitMatchesTheReader)
     EXPECT_EQ(writer.stringWithObject(QVariant::fromValue(deep)).size(), 1200);
 }
 
+struct Ping
+{
+};
+struct Pong
+{
+};
+
 struct Point
 {
     int x = 0;
@@ -171,6 +178,13 @@ TEST(JsonWriter, WritesProxiesOfOtherTypes)
     EXPECT_EQ(JSONRepresentation(QVariantList{QVariant::fromValue(Point{1, 2})}),
               QStringLiteral("[[1,2]]"));
     EXPECT_EQ(JSONFragment(QVariant::fromValue(Point{5, 6})), QStringLiteral("[5,6]"));
+    // Two proxies answering each other end in an error, not in a stack overflow.
+    JsonWriter::registerProxy(QMetaType::fromType<Ping>(),
+                              [](const QVariant &) { return QVariant::fromValue(Pong()); });
+    JsonWriter::registerProxy(QMetaType::fromType<Pong>(),
+                              [](const QVariant &) { return QVariant::fromValue(Ping()); });
+    EXPECT_TRUE(writer.stringWithObject(QVariantList{QVariant::fromValue(Ping())}).isNull());
+    EXPECT_EQ(writer.firstError().code, 1);
     EXPECT_TRUE(JSONRepresentation(QStringLiteral("fragment")).isNull());
     EXPECT_EQ(JSONFragment(QStringLiteral("fragment")), QStringLiteral("\"fragment\""));
 
