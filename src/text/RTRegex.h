@@ -53,8 +53,15 @@ public:
             if (m.start < 0)
                 return Status::Ok;
             fn(m);
-            // An empty match moves on by one unit so the loop always ends.
-            offset = m.start + (m.length > 0 ? m.length : 1);
+            // An empty match moves on by one character (never into a surrogate pair) so
+            // the loop always ends.
+            offset = m.start + m.length;
+            if (m.length == 0) {
+                offset += (offset + 1 < text.size() && text[offset].isHighSurrogate() &&
+                           text[offset + 1].isLowSurrogate())
+                              ? 2
+                              : 1;
+            }
             if (offset > text.size())
                 return Status::Ok;
         }

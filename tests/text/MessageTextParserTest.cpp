@@ -333,6 +333,13 @@ TEST(MessageTextParser, BadInputIsBounded)
     const auto ok = P::searchForMatchesOf(u"b+"_s, u"abba b"_s);
     ASSERT_TRUE(ok.has_value());
     EXPECT_EQ(ok->size(), 2);
+    // Empty matches step over whole characters, never into a surrogate pair.
+    const auto empty = P::searchForMatchesOf(u"x*"_s, u"😀a"_s);
+    ASSERT_TRUE(empty.has_value());
+    QList<qsizetype> starts;
+    for (const RTRegex::Match &m : *empty)
+        starts.append(m.start);
+    EXPECT_EQ(starts, (QList<qsizetype>{0, 2, 3}));
 }
 
 namespace {
