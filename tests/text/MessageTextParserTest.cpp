@@ -2,6 +2,8 @@
 #include "text/RTMessageTextParser.h"
 
 #include <gtest/gtest.h>
+#include <atomic>
+#include <thread>
 
 using namespace Qt::Literals::StringLiterals;
 using P = RTMessageTextParser;
@@ -380,4 +382,28 @@ TEST(MessageTextParser, PictureLinksFromTheHostTable)
          u"http://img.example/xyz"_s, u"img_logo"_s},
     };
     EXPECT_EQ(found, expected);
+}
+
+TEST(MessageTextParser, ThreadsShareThePatterns)
+{
+    const QStringList texts = {u"@bob see www.example.com #tag"_s, u"mail a@b.example.org"_s,
+                               u"htp//example.com/x $ABCD"_s, u"Привет @Иван #Москва"_s};
+    QList<RTStyledText> expected;
+    for (const QString &t : texts)
+        expected.append(P::parse(t));
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([&] {
+            for (int round = 0; round < 50; ++round) {
+                for (qsizetype k = 0; k < texts.size(); ++k) {
+                    if (!(P::parse(texts[k]) == expected[k]))
+                        ++mismatches;
+                }
+            }
+        });
+    }
+    for (std::thread &t : threads)
+        t.join();
+    EXPECT_EQ(mismatches.load(), 0);
 }
