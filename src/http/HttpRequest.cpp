@@ -159,13 +159,13 @@ void HttpRequest::setDelegate(HttpRequestDelegate *delegate)
 
 void HttpRequest::cancel()
 {
-    QMutexLocker lock(&m_cancelLock);
+    std::lock_guard<std::recursive_mutex> lock(m_cancelLock);
     m_cancelled = true;
 }
 
 bool HttpRequest::isCancelled() const
 {
-    QMutexLocker lock(&m_cancelLock);
+    std::lock_guard<std::recursive_mutex> lock(m_cancelLock);
     return m_cancelled || (m_runningOperation && m_runningOperation->isCancelled());
 }
 

@@ -6,13 +6,13 @@
 #include <QByteArray>
 #include <QList>
 #include <QMap>
-#include <QRecursiveMutex>
 #include <QString>
 #include <QUrl>
 #include <QVariantMap>
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class HttpRequestDelegate;
 class Operation;
@@ -191,7 +191,7 @@ private:
     qint64 m_maxBodySize = kDefaultMaxResponseBodySize;
     QString m_caBundle;
 
-    mutable QRecursiveMutex m_cancelLock;
+    mutable std::recursive_mutex m_cancelLock;
     bool m_cancelled = false;
     const Operation *m_runningOperation = nullptr;
     std::atomic<bool> m_started{false};

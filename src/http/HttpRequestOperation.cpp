@@ -2,8 +2,6 @@
 
 #include "http/HttpRequest.h"
 
-#include <QMutexLocker>
-
 HttpRequestOperation::HttpRequestOperation(std::shared_ptr<HttpRequest> request)
     : m_request(std::move(request))
 {
@@ -12,12 +10,12 @@ HttpRequestOperation::HttpRequestOperation(std::shared_ptr<HttpRequest> request)
 void HttpRequestOperation::main()
 {
     {
-        QMutexLocker lock(&m_request->m_cancelLock);
+        std::lock_guard<std::recursive_mutex> lock(m_request->m_cancelLock);
         m_request->m_runningOperation = this;
     }
     m_request->run();
     {
-        QMutexLocker lock(&m_request->m_cancelLock);
+        std::lock_guard<std::recursive_mutex> lock(m_request->m_cancelLock);
         m_request->m_runningOperation = nullptr;
     }
     m_request->deliverCallbacks();
