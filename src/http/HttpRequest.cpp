@@ -298,8 +298,7 @@ void HttpRequest::startSynchronous()
 
 void HttpRequest::startAsynchronous()
 {
-    static OperationQueue queue(-1);
-    queue.addOperation(operation());
+    OperationQueue::forType(OperationQueue::ImmediateRequests).addOperation(operation());
 }
 
 std::shared_ptr<Operation> HttpRequest::operation()

@@ -115,7 +115,8 @@ public:
     // --- Running -------------------------------------------------------------------
     // Runs the whole exchange on the calling thread; read the results afterwards.
     void startSynchronous();
-    // Runs the exchange on a background queue; the callbacks arrive on the main thread.
+    // Runs the exchange on the immediate-requests queue; the callbacks arrive on the
+    // main thread.
     // The request must be owned by a shared_ptr; the queue keeps it alive until done.
     void startAsynchronous();
     // An operation that runs this request, for callers that pick the queue themselves.
