@@ -287,6 +287,7 @@ TEST_F(RequestOperationTest, DelegatesHearAnswersOnceAndServiceLessFailuresAreDe
                                                  QStringLiteral("TestRequestOperation"));
     ASSERT_NE(op, nullptr);
     ASSERT_TRUE(waitUntil([&] { return delegate->log.count() == 2; }));
+    op->waitUntilFinished(); // the error entry follows the callback
     EXPECT_FALSE(delegate->log.answers().last().success);
     EXPECT_FALSE(
         delegate->log.answers().last().result.value(key(kRTServiceKey)).value<RTServicePtr>());
