@@ -599,6 +599,35 @@ TEST(HttpRequest, SendsTheDefaultAndCallerHeaders)
         << HttpRequest::defaultUserAgentString().toStdString();
 }
 
+TEST(HttpRequest, KeptAliveConnectionsAreReusedUnlessSwitchedOff)
+{
+    TestHttpServer s;
+    s.server().set_keep_alive_max_count(100);
+    std::mutex lock;
+    std::vector<int> ports;
+    s.server().Get("/port", [&](const httplib::Request &req, httplib::Response &res) {
+        std::lock_guard<std::mutex> g(lock);
+        ports.push_back(req.remote_port);
+        // The last request closes the connection so that the server can stop at once.
+        if (req.has_param("last"))
+            res.set_header("Connection", "close");
+    });
+    s.start();
+    const char *paths[] = {"/port", "/port", "/port", "/port?last=1"};
+    for (int i = 0; i < 4; ++i) {
+        auto r = get(s.url(QString::fromLatin1(paths[i])));
+        r->setShouldAttemptPersistentConnection(i != 2);
+        r->startSynchronous();
+        ASSERT_TRUE(r->error().isNull());
+    }
+    std::lock_guard<std::mutex> g(lock);
+    ASSERT_EQ(ports.size(), 4u);
+    EXPECT_EQ(ports[0], ports[1]);
+    // The third asks for a fresh connection of its own and closes it.
+    EXPECT_NE(ports[2], ports[1]);
+    EXPECT_EQ(ports[3], ports[1]);
+}
+
 TEST(HttpRequest, HttpsVerifiesAgainstTheConfiguredCa)
 {
     TestHttpServer s(TestHttpServer::Scheme::Https);
