@@ -276,8 +276,12 @@ TEST(HttpRequest, AnswersBasicAndDigestChallenges)
     auto first = get(s.url(QStringLiteral("/digest")));
     first->setUsername(QStringLiteral("ann"));
     first->setPassword(QStringLiteral("s3cret"));
+    RecordingDelegate delegate;
+    first->setDelegate(&delegate);
     first->startSynchronous();
     ASSERT_TRUE(first->error().isNull());
+    // The challenge was dropped before the retry, once.
+    EXPECT_EQ(delegate.cancelLoads, QStringList({QStringLiteral("401 ")}));
     auto second = get(s.url(QStringLiteral("/digest")));
     second->startSynchronous();
     EXPECT_TRUE(second->error().isNull());
