@@ -4,6 +4,7 @@
 #include "accounts/RTServiceProtocols.h"
 #include "model/RTMessageTwitter.h"
 #include "model/RTUserTwitter.h"
+#include "twitter/RTTwitterDataSource.h"
 
 #include <QHash>
 #include <QMutex>
@@ -20,7 +21,8 @@ class RTServiceRegistry;
 class RTServiceTwitter : public RTService,
                          public RTMessageReceivingProtocol,
                          public RTSearchingProtocol,
-                         public RTMessageSendingProtocol
+                         public RTMessageSendingProtocol,
+                         public RTTwitterDataSource
 {
     Q_OBJECT
 
@@ -165,6 +167,33 @@ private:
     bool m_showRetweetsInHome = true;
     bool m_showSentInHome = true;
     bool m_showMentionsInHome = true;
+
+    // --- merge ---
+public:
+    // Answers merge into copies of the two stores under their locks (users first, then
+    // messages, never both at once) that then replace the stores.
+    UserList mergeExistingUsersWithNewUsers(const QHash<QString, RTTwitterUserRecord> &users,
+                                            const QHash<QString, QDateTime> &userUpdateDates,
+                                            int requestType, UserList *parsedUsers) override;
+    MessageList mergeExistingMessagesWithNewMessages(const QList<JsonValue> &statuses,
+                                                     int requestType,
+                                                     MessageList *parsedMessages) override;
+    MessageList mergeExistingMessageWithMessageObjects(const MessageList &messages,
+                                                       int requestType) override;
+    [[nodiscard]] RTMessageTwitterPtr twitterMessageWithId(const QString &id) const override;
+    [[nodiscard]] RTUserTwitterPtr userWithId(const QString &id) const override;
+    [[nodiscard]] MessageList repeatedMessagesWithId(const QString &id) const override;
+    [[nodiscard]] RTServiceTwitter *twitterAccount() override { return this; }
+    // Copies of the message held elsewhere: the retweeted status in every account, the
+    // same id in the other accounts, retweets of it anywhere, the searcher's copy.
+    [[nodiscard]] QList<std::shared_ptr<RTMessage>> messagesLike(const RTMessage &message) override;
+
+private:
+    // Retweets by the id they retweet, so looking up copies does not scan the store.
+    // Rebuilt when the store was replaced other than by a merge. Under the messages lock.
+    [[nodiscard]] const QHash<QString, MessageList> &retweetIndex() const;
+    mutable QHash<QString, MessageList> m_retweetsByStatusId;
+    mutable MessagesDictionary m_indexedMessages;
 };
 
 using RTServiceTwitterPtr = std::shared_ptr<RTServiceTwitter>;

@@ -1,0 +1,224 @@
+#include "twitter/RTServiceTwitter.h"
+
+#include "foundation/Log.h"
+#include "model/RTAccountDirectory.h"
+#include "twitter/RTTwitterRequestTypes.h"
+#include "twitter/RTTwitterResponseMapper.h"
+
+#include <exception>
+
+using RTMapper = RTTwitterResponseMapper;
+
+RTServiceTwitter::UserList
+RTServiceTwitter::mergeExistingUsersWithNewUsers(const QHash<QString, RTTwitterUserRecord> &users,
+                                                 const QHash<QString, QDateTime> &userUpdateDates,
+                                                 int requestType, UserList *parsedUsers)
+{
+    UserList fresh;
+    UserList all;
+    QMutexLocker lock(&m_usersDictionaryLock);
+    UsersDictionary copy = m_usersDictionary;
+    for (auto it = users.cbegin(); it != users.cend(); ++it) {
+        const RTTwitterUserRecord &record = it.value();
+        RTUserTwitterPtr user = copy.value(it.key());
+        if (!user) {
+            user = RTMapper::userWithDictionary(record, requestType, this, QDateTime());
+            copy.insert(it.key(), user);
+            fresh.append(user);
+        } else if (!record.isSearch()) {
+            const QDateTime date = userUpdateDates.value(it.key());
+            if (!user->updatedAt().isValid() || (date.isValid() && date > user->updatedAt()))
+                RTMapper::updateUserWithDictionary(*user, record, date);
+        } else if (user->profileImageUrl().isEmpty()) {
+            const JsonValue url = record.field("profile_image_url");
+            if (url.isString())
+                user->setProfileImageUrl(url.toString());
+        }
+        all.append(user);
+    }
+    if (!fresh.isEmpty())
+        setUsersDictionary(copy);
+    if (parsedUsers)
+        *parsedUsers = all;
+    return fresh;
+}
+
+RTServiceTwitter::MessageList
+RTServiceTwitter::mergeExistingMessagesWithNewMessages(const QList<JsonValue> &statuses,
+                                                       int requestType, MessageList *parsedMessages)
+{
+    // Taken before the messages lock: the two locks are never held together.
+    const UsersDictionary users = usersDictionary();
+
+    MessageList fresh;
+    MessageList all;
+    QMutexLocker lock(&m_messagesDictionaryLock);
+    (void)retweetIndex();
+    MessagesDictionary copy = m_messagesDictionary;
+    const RTTwitterDateParser dateParser(RTTwitterDateParser::patternForRequestType(requestType));
+    try {
+        for (const JsonValue &status : statuses) {
+            if (!status.isObject())
+                continue;
+            const QString id = status["id"].toString();
+            if (id.isEmpty())
+                continue;
+            RTMessageTwitterPtr message = copy.value(id);
+            const bool isNew = !message;
+            if (isNew) {
+                message =
+                    RTMapper::messageWithDictionary(status, requestType, this, users, dateParser);
+                if (!message)
+                    continue;
+                // Read, hidden and muted states come back after a restart.
+                if (m_permanentMessageFlags) {
+                    const auto stored = m_permanentMessageFlags->constFind(id);
+                    if (stored != m_permanentMessageFlags->cend())
+                        message->mergePermanentFlagsWithFlags(stored.value());
+                }
+            }
+            message->mergeTemporaryFlagsWithFlags(
+                RTMapper::temporaryFlagsForMessage(*message, requestType, status, this));
+            message->mergePermanentFlagsWithFlags(
+                RTMapper::permanentFlagsForMessage(*message, requestType));
+            if (requestType == RTTwitterRequestDestroyFavorite)
+                message->clearTemporaryFlag(RTTemporaryFlag::IsFavorite);
+            if (requestType == RTTwitterRequestDestroyStatus)
+                message->clearTemporaryFlag(RTTemporaryFlag::IsSent);
+            if (isNew) {
+                copy.insert(id, message);
+                fresh.append(message);
+            }
+            all.append(message);
+        }
+    } catch (const std::exception &e) {
+        // Nothing half-merged reaches the nodes: the store stays as it was, and messages
+        // it does not hold would come back as second objects on the next poll.
+        qCWarning(lcTwitter) << "Merging statuses failed:" << e.what();
+        if (parsedMessages)
+            parsedMessages->clear();
+        return {};
+    }
+
+    if (!fresh.isEmpty()) {
+        setMessagesDictionary(copy);
+        for (const RTMessageTwitterPtr &message : std::as_const(fresh)) {
+            if (!message->retweetedStatusId().isEmpty())
+                m_retweetsByStatusId[message->retweetedStatusId()].append(message);
+        }
+        m_indexedMessages = m_messagesDictionary;
+    }
+    if (parsedMessages)
+        *parsedMessages = all;
+    return fresh;
+}
+
+RTServiceTwitter::MessageList
+RTServiceTwitter::mergeExistingMessageWithMessageObjects(const MessageList &messages,
+                                                         int requestType)
+{
+    Q_UNUSED(requestType)
+    MessageList stored;
+    MessageList fresh;
+    QMutexLocker lock(&m_messagesDictionaryLock);
+    (void)retweetIndex();
+    MessagesDictionary copy = m_messagesDictionary;
+    for (const RTMessageTwitterPtr &message : messages) {
+        if (!message)
+            continue;
+        if (const RTMessageTwitterPtr known = copy.value(message->messageId())) {
+            known->mergeFlagsWithMessage(*message);
+            stored.append(known);
+            continue;
+        }
+        message->setService(this);
+        copy.insert(message->messageId(), message);
+        fresh.append(message);
+        stored.append(message);
+    }
+    if (!fresh.isEmpty()) {
+        setMessagesDictionary(copy);
+        for (const RTMessageTwitterPtr &message : std::as_const(fresh)) {
+            if (!message->retweetedStatusId().isEmpty())
+                m_retweetsByStatusId[message->retweetedStatusId()].append(message);
+        }
+        m_indexedMessages = m_messagesDictionary;
+    }
+    return stored;
+}
+
+RTMessageTwitterPtr RTServiceTwitter::twitterMessageWithId(const QString &id) const
+{
+    QMutexLocker lock(&m_messagesDictionaryLock);
+    return m_messagesDictionary.value(id);
+}
+
+RTUserTwitterPtr RTServiceTwitter::userWithId(const QString &id) const
+{
+    QMutexLocker lock(&m_usersDictionaryLock);
+    return m_usersDictionary.value(id);
+}
+
+const QHash<QString, RTServiceTwitter::MessageList> &RTServiceTwitter::retweetIndex() const
+{
+    if (!m_indexedMessages.isSharedWith(m_messagesDictionary)) {
+        m_retweetsByStatusId.clear();
+        for (const RTMessageTwitterPtr &message : std::as_const(m_messagesDictionary)) {
+            if (message && !message->retweetedStatusId().isEmpty())
+                m_retweetsByStatusId[message->retweetedStatusId()].append(message);
+        }
+        m_indexedMessages = m_messagesDictionary;
+    }
+    return m_retweetsByStatusId;
+}
+
+RTServiceTwitter::MessageList RTServiceTwitter::repeatedMessagesWithId(const QString &id) const
+{
+    QMutexLocker lock(&m_messagesDictionaryLock);
+    MessageList copies;
+    if (const RTMessageTwitterPtr message = m_messagesDictionary.value(id))
+        copies.append(message);
+    copies.append(retweetIndex().value(id));
+    return copies;
+}
+
+QList<RTMessagePtr> RTServiceTwitter::messagesLike(const RTMessage &message)
+{
+    QList<RTTwitterDataSource *> stores;
+    RTTwitterDataSource *searcher = nullptr;
+    if (RTAccountDirectory::hasShared()) {
+        for (QObject *account : RTAccountDirectory::shared().twitterAccounts()) {
+            if (auto *store = dynamic_cast<RTTwitterDataSource *>(account))
+                stores.append(store);
+        }
+        searcher = dynamic_cast<RTTwitterDataSource *>(RTAccountDirectory::shared().searcher());
+    }
+    if (!stores.contains(this))
+        stores.prepend(this);
+
+    QList<RTMessagePtr> like;
+    auto add = [&](const RTMessagePtr &copy) {
+        if (copy && copy.get() != &message && !like.contains(copy))
+            like.append(copy);
+    };
+    const auto *twitterMessage = dynamic_cast<const RTMessageTwitter *>(&message);
+    const QString id = message.messageId();
+    if (twitterMessage && !twitterMessage->retweetedStatusId().isEmpty()) {
+        for (RTTwitterDataSource *store : std::as_const(stores))
+            add(store->twitterMessageWithId(twitterMessage->retweetedStatusId()));
+    }
+    for (RTTwitterDataSource *store : std::as_const(stores)) {
+        if (store != this)
+            add(store->twitterMessageWithId(id));
+    }
+    for (RTTwitterDataSource *store : std::as_const(stores)) {
+        const MessageList copies = store->repeatedMessagesWithId(id);
+        for (const RTMessageTwitterPtr &copy : copies) {
+            if (copy->retweetedStatusId() == id)
+                add(copy);
+        }
+    }
+    if (searcher && searcher != this)
+        add(searcher->twitterMessageWithId(id));
+    return like;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "model/RTMessageDataSource.h"
+#include "model/RTMessageTwitter.h"
+#include "model/RTUserTwitter.h"
+#include "json/JsonValue.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+
+class RTServiceTwitter;
+
+// One user record of a status: a REST user object as sent, or the fields a search result
+// carries about its author or addressee, read under the REST names.
+struct RTTwitterUserRecord
+{
+    enum class Form : quint8
+    {
+        Rest,
+        SearchFrom, // "from_user_id", "from_user", "profile_image_url"
+        SearchTo,   // "to_user_id", "to_user"
+    };
+
+    JsonValue value;
+    Form form = Form::Rest;
+
+    // The field under its REST name ("id", "screen_name", "profile_image_url", ...).
+    [[nodiscard]] JsonValue field(std::string_view key) const;
+    [[nodiscard]] QString id() const { return field("id").toString(); }
+    [[nodiscard]] bool isSearch() const { return form != Form::Rest; }
+};
+
+// A store that Twitter answers merge into: an account, or the shared searcher. Merges run
+// on request workers; each store serialises its own merges.
+class RTTwitterDataSource : public RTMessageDataSource
+{
+public:
+    using MessageList = QList<RTMessageTwitterPtr>;
+    using UserList = QList<RTUserTwitterPtr>;
+
+    // Users of one answer by id, with the date of the status each was taken from.
+    // Returns the users new to the store; parsedUsers gets every user of the answer.
+    virtual UserList
+    mergeExistingUsersWithNewUsers(const QHash<QString, RTTwitterUserRecord> &users,
+                                   const QHash<QString, QDateTime> &userUpdateDates,
+                                   int requestType, UserList *parsedUsers) = 0;
+    // Status records of one answer. Returns the messages new to the store; parsedMessages
+    // gets every message of the answer, known ones as stored.
+    virtual MessageList mergeExistingMessagesWithNewMessages(const QList<JsonValue> &statuses,
+                                                             int requestType,
+                                                             MessageList *parsedMessages) = 0;
+    // Messages made elsewhere: a known id takes the newcomer's flags, a new one moves here.
+    // Returns the stored objects.
+    virtual MessageList mergeExistingMessageWithMessageObjects(const MessageList &messages,
+                                                               int requestType) = 0;
+
+    [[nodiscard]] virtual RTMessageTwitterPtr twitterMessageWithId(const QString &id) const = 0;
+    [[nodiscard]] virtual RTUserTwitterPtr userWithId(const QString &id) const = 0;
+    // This store's message with the id and its retweets.
+    [[nodiscard]] virtual MessageList repeatedMessagesWithId(const QString &id) const = 0;
+    // The account behind the store; nullptr for the searcher.
+    [[nodiscard]] virtual RTServiceTwitter *twitterAccount() = 0;
+};

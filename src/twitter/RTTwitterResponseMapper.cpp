@@ -1,0 +1,493 @@
+#include "twitter/RTTwitterResponseMapper.h"
+
+#include "foundation/Clock.h"
+#include "foundation/Log.h"
+#include "foundation/RTGlobalVariables.h"
+#include "twitter/RTDatedFiltersInterface.h"
+#include "twitter/RTServiceTwitter.h"
+#include "twitter/RTTwitterRequestTypes.h"
+
+#include <QMutex>
+#include <QSet>
+#include <algorithm>
+#include <limits>
+
+using namespace RTTemporaryFlag;
+using MessageList = RTTwitterDataSource::MessageList;
+using UserList = RTTwitterDataSource::UserList;
+
+// --- user records -------------------------------------------------------------------
+
+JsonValue RTTwitterUserRecord::field(std::string_view key) const
+{
+    switch (form) {
+    case Form::Rest:
+        return value.value(key);
+    case Form::SearchFrom:
+        if (key == "id")
+            return value.value("from_user_id");
+        if (key == "screen_name")
+            return value.value("from_user");
+        if (key == "profile_image_url")
+            return value.value("profile_image_url");
+        return {};
+    case Form::SearchTo:
+        if (key == "id")
+            return value.value("to_user_id");
+        if (key == "screen_name")
+            return value.value("to_user");
+        return {};
+    }
+    return {};
+}
+
+// --- results ------------------------------------------------------------------------
+
+namespace {
+
+template<class T> QVariant listVariant(const QList<T> &list)
+{
+    return QVariant::fromValue(list);
+}
+
+// Text of a string or number; null for anything else (null, absent, objects).
+QString text(const JsonValue &v)
+{
+    return (v.isString() || v.isNumber()) ? v.toString() : QString();
+}
+
+qint32 integer(const JsonValue &v)
+{
+    if (v.isString())
+        return v.toString().toInt();
+    bool ok = false;
+    const qint64 n = v.toInt64(&ok);
+    if (ok)
+        return qint32(std::clamp<qint64>(n, std::numeric_limits<qint32>::min(),
+                                         std::numeric_limits<qint32>::max()));
+    return qint32(v.toDouble());
+}
+
+// Twitter sends JSON booleans; older answers and the search API sent the text "true".
+bool isTrue(const JsonValue &v)
+{
+    if (v.isBool())
+        return v.toBool();
+    if (v.isString())
+        return v.toString() == QLatin1String("true");
+    return false;
+}
+
+// "following" counts only as a number or boolean.
+bool isNumberTrue(const JsonValue &v)
+{
+    if (v.isBool())
+        return v.toBool();
+    if (v.isNumber())
+        return v.toDouble() != 0.0;
+    return false;
+}
+
+bool hasProfileImage(const RTTwitterUserRecord &record)
+{
+    const JsonValue v = record.field("profile_image_url");
+    return v.isString() && !v.utf8View().empty();
+}
+
+bool isAsciiSpace(QChar c)
+{
+    switch (c.unicode()) {
+    case ' ':
+    case '\t':
+    case '\n':
+    case '\v':
+    case '\f':
+    case '\r':
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool isNameChar(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_';
+}
+
+QStringList plainMentions(const QString &text)
+{
+    QStringList found;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != QLatin1Char('@') || (i > 0 && isNameChar(text[i - 1])))
+            continue;
+        qsizetype end = i + 1;
+        while (end < text.size() && isNameChar(text[end]) && end - i <= 20)
+            ++end;
+        if (end > i + 1 && end - i <= 21)
+            found << text.mid(i + 1, end - i - 1);
+        i = end - 1;
+    }
+    return found;
+}
+
+QMutex s_mentionsLock;
+RTTwitterResponseMapper::MentionsFinder s_mentionsFinder; // under s_mentionsLock
+
+bool isMentioned(const QString &body, const QString &screenName)
+{
+    if (screenName.isEmpty() || !body.contains(screenName, Qt::CaseInsensitive))
+        return false;
+    const QStringList mentions = RTTwitterResponseMapper::mentionsInMessageText(body);
+    return std::any_of(mentions.cbegin(), mentions.cend(), [&](const QString &m) {
+        return m.compare(screenName, Qt::CaseInsensitive) == 0;
+    });
+}
+
+} // namespace
+
+QVariantMap RTTwitterParseResult::usersDictionary() const
+{
+    return {{QString::fromLatin1(kRTNewUsersKey), listVariant(newUsers)},
+            {QString::fromLatin1(kRTAllRequestUsersKey), listVariant(allUsers)}};
+}
+
+QVariantMap RTTwitterParseResult::messagesDictionary() const
+{
+    return {{QString::fromLatin1(kRTNewMessagesKey), listVariant(newMessages)},
+            {QString::fromLatin1(kRTAllRequestMessagesKey), listVariant(allMessages)}};
+}
+
+QList<RTMessagePtr> RTTwitterParseResult::allMessagesAsBase() const
+{
+    return QList<RTMessagePtr>(allMessages.cbegin(), allMessages.cend());
+}
+
+// --- parsing ------------------------------------------------------------------------
+
+RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const JsonValue &statuses,
+                                                            int requestType,
+                                                            RTTwitterDataSource &dataSource)
+{
+    QList<JsonValue> list;
+    if (statuses.isArray()) {
+        list.reserve(statuses.size());
+        for (const JsonValue &status : statuses)
+            list.append(status);
+    }
+    return parseMessages(list, requestType, dataSource);
+}
+
+RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValue> &statuses,
+                                                            int requestType,
+                                                            RTTwitterDataSource &dataSource)
+{
+    RTTwitterParseResult result;
+    if (statuses.isEmpty())
+        return result;
+    result.since = text(statuses.first()["id"]);
+
+    const RTTwitterDateParser dateParser(RTTwitterDateParser::patternForRequestType(requestType));
+    const bool search = requestType == RTTwitterRequestSearch;
+
+    // The same user may come with several statuses: keep the record of the newest status,
+    // or one with a picture over one without.
+    QHash<QString, RTTwitterUserRecord> users;
+    QHash<QString, QDateTime> dates;
+    for (const JsonValue &status : statuses) {
+        if (!status.isObject())
+            continue;
+        const QDateTime date = dateParser.dateFromString(status["created_at"].toString());
+        const QList<RTTwitterUserRecord> records =
+            search ? usersInSearchMessageDictionary(status) : usersInMessageDictionary(status);
+        for (const RTTwitterUserRecord &record : records) {
+            const QString id = record.id();
+            if (id.isEmpty())
+                continue;
+            auto it = users.find(id);
+            if (it == users.end()) {
+                users.insert(id, record);
+                dates.insert(id, date);
+                continue;
+            }
+            const QDateTime stored = dates.value(id);
+            const bool betterPicture = !hasProfileImage(*it) && hasProfileImage(record);
+            const bool newer = date.isValid() && (!stored.isValid() || date > stored);
+            if (betterPicture || newer) {
+                *it = record;
+                if (newer)
+                    dates.insert(id, date);
+            }
+        }
+    }
+
+    result.newUsers =
+        dataSource.mergeExistingUsersWithNewUsers(users, dates, requestType, &result.allUsers);
+    result.newMessages =
+        dataSource.mergeExistingMessagesWithNewMessages(statuses, requestType, &result.allMessages);
+
+    // Copies of a new status elsewhere (other accounts, retweets, the searcher) are
+    // repeats, and so is the new one.
+    for (const RTMessageTwitterPtr &message : std::as_const(result.newMessages)) {
+        const QList<RTMessagePtr> like = dataSource.messagesLike(*message);
+        if (like.isEmpty())
+            continue;
+        for (const RTMessagePtr &copy : like)
+            copy->setTemporaryFlag(IsRepeated);
+        message->setTemporaryFlag(IsRepeated);
+    }
+
+    if (RTDatedFiltersInterface::hasShared() && !result.allMessages.isEmpty())
+        RTDatedFiltersInterface::shared().applyDatedFiltersToMessages(result.allMessagesAsBase());
+    return result;
+}
+
+QList<RTTwitterUserRecord>
+RTTwitterResponseMapper::usersInMessageDictionary(const JsonValue &status)
+{
+    QList<RTTwitterUserRecord> records;
+    for (const JsonValue &user : {status["user"], status["retweeted_status"]["user"],
+                                  status["recipient"], status["sender"]}) {
+        if (user.isObject())
+            records.append({user, RTTwitterUserRecord::Form::Rest});
+    }
+    return records;
+}
+
+QList<RTTwitterUserRecord>
+RTTwitterResponseMapper::usersInSearchMessageDictionary(const JsonValue &status)
+{
+    QList<RTTwitterUserRecord> records;
+    if (!status.isObject())
+        return records;
+    records.append({status, RTTwitterUserRecord::Form::SearchFrom});
+    const JsonValue to = status["to_user_id"];
+    if (to.isValid() && !to.isNull())
+        records.append({status, RTTwitterUserRecord::Form::SearchTo});
+    return records;
+}
+
+// --- messages -----------------------------------------------------------------------
+
+RTMessageTwitterPtr
+RTTwitterResponseMapper::messageWithDictionary(const JsonValue &status, int requestType,
+                                               RTServiceTwitter *service, const UsersById &users,
+                                               const RTTwitterDateParser &dateParser)
+{
+    const QString id = text(status["id"]);
+    if (id.isEmpty())
+        return nullptr;
+    auto message = RTMessageTwitter::create(id);
+    message->setService(service);
+    message->setInReplyToUserId(text(status["in_reply_to_user_id"]));
+    message->setInReplyToMessageId(text(status["in_reply_to_status_id"]));
+    message->setInReplyToUserName(text(status["in_reply_to_screen_name"]));
+    message->setSource(text(status["source"]));
+    message->setISOLanguageCode(text(status["iso_language_code"]));
+    message->setCreatedAt(dateParser.dateFromString(status["created_at"].toString()));
+
+    const JsonValue retweeted = status["retweeted_status"];
+    if (retweeted.isValid() || requestType == RTTwitterRequestRetweet ||
+        requestType == RTTwitterRequestRetweetedByMe ||
+        requestType == RTTwitterRequestRetweetedToMe) {
+        message->setUserId(text(retweeted["user"]["id"]));
+        message->setUser(users.value(message->userId()));
+        message->setRetweeter(users.value(text(status["user"]["id"])));
+        message->setRetweetedStatusId(text(retweeted["id"]));
+        message->setBody(preprocessMessageText(retweeted["text"].toString()));
+        message->setSource(text(retweeted["source"]));
+    } else if (requestType == RTTwitterRequestDirectInbox ||
+               requestType == RTTwitterRequestDirectOutbox ||
+               requestType == RTTwitterRequestNewDirectMessage) {
+        message->setDMRecipient(users.value(text(status["recipient"]["id"])));
+        message->setUserId(text(status["sender"]["id"]));
+        message->setUser(users.value(message->userId()));
+        message->setBody(preprocessMessageText(status["text"].toString()));
+    } else {
+        message->setUserId(requestType == RTTwitterRequestSearch ? text(status["from_user_id"])
+                                                                 : text(status["user"]["id"]));
+        message->setUser(users.value(message->userId()));
+        message->setBody(preprocessMessageText(status["text"].toString()));
+    }
+
+    // Old statuses count as read: a new account would otherwise greet the user with
+    // hundreds of unread ones.
+    if (message->createdAt().isValid()) {
+        const qint64 limit = service && service->isNewlyAdded() ? kNewAccountSeenAge : kSeenAge;
+        const qint64 age = qAbs(message->createdAt().secsTo(Clock::currentDateTime()));
+        if (age >= limit)
+            message->setPermanentFlag(RTPermanentFlag::IsSeen);
+    }
+
+    message->processBody();
+    message->generateSourceName();
+    return message;
+}
+
+quint32 RTTwitterResponseMapper::temporaryFlagsForMessage(const RTMessageTwitter &message,
+                                                          int requestType, const JsonValue &status,
+                                                          const RTServiceTwitter *service)
+{
+    quint32 flags = IsFullyDownloaded;
+    if (!message.inReplyToMessageId().isEmpty())
+        flags |= IsReply;
+    const RTUserTwitterPtr myself = service ? service->myself() : nullptr;
+    if (myself && !myself->userId().isEmpty() && text(status["user"]["id"]) == myself->userId())
+        flags |= IsSent;
+
+    switch (requestType) {
+    case RTTwitterRequestFriendsTimeline:
+    case RTTwitterRequestHomeTimeline: {
+        flags |= IsHome;
+        if (status["retweeted_status"].isValid())
+            flags |= IsRetweet;
+        QString screenName = myself ? myself->screenName() : QString();
+        if (screenName.isEmpty() && service)
+            screenName = service->serviceId();
+        if (isMentioned(message.body(), screenName))
+            flags |= IsMention;
+        break;
+    }
+    case RTTwitterRequestMentions:
+        flags |= IsMention;
+        if (service && service->showMentionsInHome())
+            flags |= IsHome;
+        break;
+    case RTTwitterRequestSentTimeline:
+    case RTTwitterRequestDestroyDirectMessage:
+        flags |= IsSent;
+        break;
+    case RTTwitterRequestUpdateStatus:
+        flags |= IsSent | IsHome;
+        break;
+    case RTTwitterRequestFavorites:
+    case RTTwitterRequestCreateFavorite:
+        flags |= IsFavorite;
+        break;
+    case RTTwitterRequestDirectInbox:
+        flags |= IsPrivate;
+        break;
+    case RTTwitterRequestDirectOutbox:
+    case RTTwitterRequestNewDirectMessage:
+        flags |= IsPrivate | IsSent;
+        break;
+    case RTTwitterRequestSearch:
+        flags = (flags | IsSearch) & ~IsFullyDownloaded;
+        break;
+    case RTTwitterRequestListStatuses:
+        flags |= IsListed;
+        break;
+    case RTTwitterRequestRetweet:
+    case RTTwitterRequestRetweetedByMe:
+        flags |= IsRetweet | IsSent;
+        break;
+    case RTTwitterRequestRetweetedToMe:
+        flags |= IsRetweet;
+        break;
+    default:
+        break;
+    }
+    return flags;
+}
+
+quint32 RTTwitterResponseMapper::permanentFlagsForMessage(const RTMessageTwitter &message,
+                                                          int requestType)
+{
+    quint32 flags = 0;
+    if (message.isSent())
+        flags |= RTPermanentFlag::IsSeen;
+    if (requestType == RTTwitterRequestDestroyStatus ||
+        requestType == RTTwitterRequestDestroyDirectMessage)
+        flags |= RTPermanentFlag::IsDeleted;
+    return flags;
+}
+
+QString RTTwitterResponseMapper::preprocessMessageText(const QString &text)
+{
+    // One pass gives what replacing the first run of two or more white-space characters
+    // by one space, until none is left, gives.
+    QString out;
+    out.reserve(text.size());
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const QChar c = text[i] == QLatin1Char('\n') ? QLatin1Char(' ') : text[i];
+        if (!isAsciiSpace(c)) {
+            out.append(c);
+            ++i;
+            continue;
+        }
+        qsizetype end = i + 1;
+        while (end < text.size() && isAsciiSpace(text[end]))
+            ++end;
+        out.append(end - i >= 2 ? QLatin1Char(' ') : c);
+        i = end;
+    }
+    return out;
+}
+
+QStringList RTTwitterResponseMapper::mentionsInMessageText(const QString &text)
+{
+    MentionsFinder finder;
+    {
+        QMutexLocker lock(&s_mentionsLock);
+        finder = s_mentionsFinder;
+    }
+    return finder ? finder(text) : plainMentions(text);
+}
+
+void RTTwitterResponseMapper::setMentionsFinder(MentionsFinder finder)
+{
+    QMutexLocker lock(&s_mentionsLock);
+    s_mentionsFinder = std::move(finder);
+}
+
+// --- users --------------------------------------------------------------------------
+
+RTUserTwitterPtr RTTwitterResponseMapper::userWithDictionary(const RTTwitterUserRecord &record,
+                                                             int requestType,
+                                                             RTServiceTwitter *service,
+                                                             const QDateTime &date)
+{
+    auto user = RTUserTwitter::create(record.id());
+    if (requestType == RTTwitterRequestMentions || requestType == RTTwitterRequestDirectInbox)
+        user->setPriority(1);
+    if (record.isSearch()) {
+        user->setScreenName(text(record.field("screen_name")));
+        user->setProfileImageUrl(text(record.field("profile_image_url")));
+        user->setIsPartialUser(true);
+        return user;
+    }
+    updateUserWithDictionary(*user, record, date);
+    user->setService(service);
+    return user;
+}
+
+void RTTwitterResponseMapper::updateUserWithDictionary(RTUserTwitter &user,
+                                                       const RTTwitterUserRecord &record,
+                                                       const QDateTime &date)
+{
+    const JsonValue &v = record.value;
+    user.setCreatedAt(RTTwitterDateParser().dateFromString(v["created_at"].toString()));
+    user.setFollowing(isNumberTrue(v["following"]));
+    user.setFavoriteCount(integer(v["favourites_count"]));
+    user.setDescriptionText(text(v["description"]));
+    user.setVerifiedProfile(isTrue(v["verified"]) || isNumberTrue(v["verified"]));
+    user.setUtcOffset(text(v["utc_offset"]));
+    user.setNotifications(isTrue(v["notifications"]));
+    user.setProfileTextColor(text(v["profile_text_color"]));
+    user.setProfileImageUrl(text(v["profile_image_url"]));
+    user.setProfileBackgroundImageUrl(text(v["profile_background_image_url"]));
+    user.setUserTimezone(text(v["time_zone"]));
+    user.setUrl(text(v["url"]));
+    user.setScreenName(text(v["screen_name"]));
+    user.setLongName(text(v["name"]));
+    user.setProfileBackgroundTile(isTrue(v["profile_background_tile"]));
+    user.setFollowersCount(integer(v["followers_count"]));
+    user.setProtectedProfile(isTrue(v["protected"]));
+    user.setProfileBackgroundColor(text(v["profile_background_color"]));
+    user.setFollowingCount(integer(v["friends_count"]));
+    user.setMessagesCount(integer(v["statuses_count"]));
+    user.setLocation(text(v["location"]));
+    user.setProfileSidebarBorderColor(text(v["profile_sidebar_border_color"]));
+    user.setUpdatedAt(date);
+}
