@@ -110,15 +110,6 @@ QByteArray HttpRequest::requestHeader(const QByteArray &name) const
     return {};
 }
 
-void HttpRequest::setRequestHeaderIfAbsent(const QByteArray &name, const QByteArray &value)
-{
-    for (const auto &header : m_requestHeaders) {
-        if (header.first.compare(name, Qt::CaseInsensitive) == 0)
-            return;
-    }
-    m_requestHeaders.append({name, value});
-}
-
 double HttpRequest::defaultTimeOutSeconds()
 {
     return g_defaultTimeOut.load();

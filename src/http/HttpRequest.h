@@ -16,7 +16,6 @@
 
 class HttpRequestDelegate;
 class Operation;
-class OperationQueue;
 
 // One HTTP exchange: configure it, run it once (synchronously on the calling thread or
 // asynchronously on a queue), then read the response. Redirects, authentication retries,
@@ -155,7 +154,6 @@ protected:
     // Lets subclasses add their body and headers just before the first exchange.
     // Returning an error fails the request without contacting the server.
     virtual HttpError buildPostBody();
-    void setRequestHeaderIfAbsent(const QByteArray &name, const QByteArray &value);
 
 private:
     friend class HttpRequestOperation;
