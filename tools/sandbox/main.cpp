@@ -114,6 +114,9 @@ int main(int argc, char **argv)
         server.stop();
         return 1;
     }
+    if (parser.isSet(printProfile) && parser.value(printProfile) != u"-")
+        std::printf("talvo-sandbox host profile written to %s\n",
+                    qPrintable(QDir(parser.value(printProfile)).absolutePath()));
     std::printf("talvo-sandbox listening on http://127.0.0.1:%d and https://127.0.0.1:%d "
                 "(data in %s)\n",
                 server.port(), server.tlsPort(), qPrintable(options.dataDir));
