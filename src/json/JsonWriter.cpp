@@ -3,7 +3,7 @@
 #include "json/JsonDocument.h"
 
 #include <QHash>
-#include <QMutex>
+#include <QLocale>
 #include <QReadWriteLock>
 #include <QVariantHash>
 #include <algorithm>
