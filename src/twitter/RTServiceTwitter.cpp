@@ -277,7 +277,8 @@ void RTServiceTwitter::setPermanentMessageFlags(const std::optional<FlagsDiction
 }
 
 RTServiceTwitter::FlagsDictionary
-RTServiceTwitter::newestPermanentFlags(const MessagesDictionary &messages, int maxCount)
+RTServiceTwitter::newestPermanentFlags(const MessagesDictionary &messages,
+                                       const std::optional<FlagsDictionary> &stored, int maxCount)
 {
     struct Entry
     {
@@ -308,6 +309,20 @@ RTServiceTwitter::newestPermanentFlags(const MessagesDictionary &messages, int m
     result.reserve(qsizetype(keep));
     for (size_t i = 0; i < keep; ++i)
         result.insert(entries[i].id, entries[i].flags);
+
+    const qsizetype room = qsizetype(std::max(maxCount, 0)) - result.size();
+    if (stored && room > 0) {
+        std::vector<QString> carried;
+        for (auto it = stored->cbegin(); it != stored->cend(); ++it) {
+            if (!messages.contains(it.key()))
+                carried.push_back(it.key());
+        }
+        const size_t take = std::min(carried.size(), size_t(room));
+        std::partial_sort(carried.begin(), carried.begin() + qsizetype(take), carried.end(),
+                          [](const QString &a, const QString &b) { return idLess(b, a); });
+        for (size_t i = 0; i < take; ++i)
+            result.insert(carried[i], stored->value(carried[i]));
+    }
     return result;
 }
 
@@ -335,7 +350,7 @@ void RTServiceTwitter::encodeWithCoder(KeyedArchiver &coder) const
     coder.encodeBool(kShouldPollTwitterListsKey, m_shouldPollTwitterLists);
 
     coder.encodeValue(kPermanentMessageFlagsKey,
-                      flagsMap(newestPermanentFlags(messagesDictionary())));
+                      flagsMap(newestPermanentFlags(messagesDictionary(), permanentMessageFlags())));
 
     coder.encodeBool(kShowRetweetsInHomeKey, m_showRetweetsInHome);
     coder.encodeBool(kShowSentInHomeKey, m_showSentInHome);

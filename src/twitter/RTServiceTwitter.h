@@ -125,8 +125,11 @@ public:
 
     // The words an archive keeps: those of the newest kMaxArchivedMessageFlags messages
     // by creation date, so the state of what the timelines bring back survives.
+    // Stored words of messages not fetched again since the start fill the remaining room,
+    // largest ids first, so saving before the timelines arrive loses no read state.
     [[nodiscard]] static FlagsDictionary
     newestPermanentFlags(const MessagesDictionary &messages,
+                         const std::optional<FlagsDictionary> &stored = std::nullopt,
                          int maxCount = kMaxArchivedMessageFlags);
 
     // --- archive ------------------------------------------------------------------

@@ -148,10 +148,46 @@ TEST_F(TwitterAccountTest, NewestFlagsBreakDateTiesByIdAndPutUndatedMessagesLast
                  {3, {"100", "5", "99"}},
                  {10, {"100", "5", "7", "99"}}};
     for (const auto &c : cases) {
-        QStringList kept = RTServiceTwitter::newestPermanentFlags(messages, c.keep).keys();
+        QStringList kept =
+            RTServiceTwitter::newestPermanentFlags(messages, std::nullopt, c.keep).keys();
         kept.sort();
         EXPECT_EQ(kept, c.expected) << c.keep;
     }
+}
+
+TEST_F(TwitterAccountTest, SavingBeforeTimelinesArriveKeepsTheStoredFlags)
+{
+    // A restored account whose timelines brought back only message 300 so far.
+    RTServiceTwitter::MessagesDictionary messages;
+    auto m = RTMessageTwitter::create(QStringLiteral("300"));
+    m->setCreatedAt(QDateTime::fromSecsSinceEpoch(1262304000, Qt::UTC));
+    m->setPermanentFlags(RTPermanentFlag::IsHidden);
+    messages.insert(m->messageId(), m);
+    const RTServiceTwitter::FlagsDictionary stored{
+        {"300", 0x00010000}, {"99", 0x00010000}, {"1000", 0x00020000}, {"200", 0x00040000}};
+
+    const struct
+    {
+        int keep;
+        RTServiceTwitter::FlagsDictionary expected;
+    } cases[] = {
+        // The message in memory wins over its stored word.
+        {1, {{"300", 0x00020000}}},
+        // Then the stored words of messages not seen again, largest ids first.
+        {3, {{"300", 0x00020000}, {"1000", 0x00020000}, {"200", 0x00040000}}},
+        {10, {{"300", 0x00020000}, {"1000", 0x00020000}, {"200", 0x00040000}, {"99", 0x00010000}}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(RTServiceTwitter::newestPermanentFlags(messages, stored, c.keep), c.expected)
+            << c.keep;
+
+    RTServiceTwitter account;
+    account.setMessagesDictionary(messages);
+    account.setPermanentMessageFlags(stored);
+    auto restored = roundTrip(account);
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(restored->permanentMessageFlags()->value(QStringLiteral("99")), 0x00010000u);
+    EXPECT_EQ(restored->permanentMessageFlags()->value(QStringLiteral("300")), 0x00020000u);
 }
 
 TEST_F(TwitterAccountTest, OldStoresWithoutFlagWordsUniteTheSixSets)
