@@ -25,6 +25,7 @@ enum StatusColumn
 };
 
 constexpr int kMaxCount = 200;
+constexpr int kMaxScan = 20000; // rows a filtered timeline looks at
 constexpr int kMaxStatusLength = 140;
 
 QString sqlFor(const QString &where, const QString &tail = QString())
@@ -311,7 +312,8 @@ SandboxJson TwitterApi::messageJson(const Database::Row &row, const QString &ori
 // --- queries ----------------------------------------------------------------------
 
 void TwitterApi::timeline(SandboxCall &call, const QString &where, const QVariantList &binds,
-                          const char *countParam, int defaultCount)
+                          const char *countParam, int defaultCount,
+                          const std::function<bool(const Database::Row &)> &keep)
 {
     QString sql = where;
     QVariantList args = binds;
@@ -328,9 +330,23 @@ void TwitterApi::timeline(SandboxCall &call, const QString &where, const QVarian
     }
     const qint64 count = boundInt(1, call.intParam(countParam, defaultCount), kMaxCount);
     const qint64 page = boundInt(1, call.intParam("page", 1), 3200);
-    args << count << (page - 1) * count;
-    const QList<Database::Row> rows = m_db.query(
-        sqlFor(sql, QStringLiteral("ORDER BY s.id DESC LIMIT ? OFFSET ?")).toUtf8(), args);
+    QList<Database::Row> rows;
+    if (!keep) {
+        args << count << (page - 1) * count;
+        rows = m_db.query(
+            sqlFor(sql, QStringLiteral("ORDER BY s.id DESC LIMIT ? OFFSET ?")).toUtf8(), args);
+    } else {
+        args << kMaxScan;
+        qint64 skip = (page - 1) * count;
+        for (const Database::Row &row :
+             m_db.query(sqlFor(sql, QStringLiteral("ORDER BY s.id DESC LIMIT ?")).toUtf8(), args)) {
+            if (!keep(row) || skip-- > 0)
+                continue;
+            rows.append(row);
+            if (rows.size() >= count)
+                break;
+        }
+    }
     SandboxJson out = SandboxJson::array();
     const QString origin = call.origin();
     for (const Database::Row &row : rows)
@@ -391,16 +407,15 @@ void TwitterApi::mentions(SandboxCall &call, const QRegularExpressionMatch &)
 {
     const QString name =
         m_db.scalar("SELECT screen_name FROM users WHERE id = ?", {call.userId}).toString();
-    // "@name" followed by a character that cannot continue a screen name.
-    QString like;
-    QVariantList binds = {call.userId};
-    for (const char *end : {" ", ":", ",", ".", "!", "?", ")", "'", "\n"}) {
-        if (!like.isEmpty())
-            like += QStringLiteral(" OR ");
-        like += QStringLiteral("(s.text || ' ') LIKE ?");
-        binds << QStringLiteral("%@") + name + QLatin1String(end) + QStringLiteral("%");
-    }
-    timeline(call, QLatin1String(kVisible) + QStringLiteral(" AND (") + like + u')', binds);
+    // "@name" not inside a word or an address, and not the start of a longer name.
+    const QRegularExpression mention(QStringLiteral("(?<![A-Za-z0-9_@])@%1(?![A-Za-z0-9_])")
+                                         .arg(QRegularExpression::escape(name)),
+                                     QRegularExpression::CaseInsensitiveOption);
+    timeline(call, QLatin1String(kVisible) + QStringLiteral(" AND s.text LIKE ?"),
+             {call.userId, QStringLiteral("%@") + name + u'%'}, "count", 20,
+             [&mention](const Database::Row &row) {
+                 return mention.match(row.at(SText).toString()).hasMatch();
+             });
 }
 
 void TwitterApi::retweetedByMe(SandboxCall &call, const QRegularExpressionMatch &)

@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 
+#include <functional>
+
 #include <vector>
 
 class SandboxServer;
@@ -43,8 +45,11 @@ private:
     void error(SandboxCall &call, int status, const QString &message);
 
     // Queries
+    // Statuses matching where, newest first, paged as the request asks; keep filters what
+    // SQL cannot say.
     void timeline(SandboxCall &call, const QString &where, const QVariantList &binds,
-                  const char *countParam = "count", int defaultCount = 20);
+                  const char *countParam = "count", int defaultCount = 20,
+                  const std::function<bool(const Database::Row &)> &keep = {});
     qint64 userByName(const QString &screenName);
     qint64 targetUser(SandboxCall &call, const QString &pathPart);
     bool follows(qint64 a, qint64 b);
