@@ -121,9 +121,9 @@ RTRegex::Status RTRegex::matchAt(QStringView text, qsizetype offset, Match &m) c
         return Status::Ok;
     if (rc < 0) {
         const bool atLimit = rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT ||
-                           rc == PCRE2_ERROR_HEAPLIMIT || rc == PCRE2_ERROR_JIT_STACKLIMIT;
-        qCWarning(lcText) << (atLimit ? "pattern stopped at its work limit" : "pattern failed") << rc
-                          << "on a text of" << text.size() << "units";
+                             rc == PCRE2_ERROR_HEAPLIMIT || rc == PCRE2_ERROR_JIT_STACKLIMIT;
+        qCWarning(lcText) << (atLimit ? "pattern stopped at its work limit" : "pattern failed")
+                          << rc << "on a text of" << text.size() << "units";
         return atLimit ? Status::LimitHit : Status::Error;
     }
     const PCRE2_SIZE *ovector = pcre2_get_ovector_pointer(state.data);

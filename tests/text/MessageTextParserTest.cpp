@@ -1,8 +1,8 @@
 #include "foundation/StringAdditions.h"
 #include "text/RTMessageTextParser.h"
 
-#include <gtest/gtest.h>
 #include <atomic>
+#include <gtest/gtest.h>
 #include <thread>
 
 using namespace Qt::Literals::StringLiterals;
