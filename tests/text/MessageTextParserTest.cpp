@@ -1,5 +1,6 @@
 #include "foundation/StringAdditions.h"
 #include "text/RTMessageTextParser.h"
+#include "text/RTMessageTextPatterns.h"
 
 #include <atomic>
 #include <gtest/gtest.h>
@@ -406,4 +407,23 @@ TEST(MessageTextParser, ThreadsShareThePatterns)
     for (std::thread &t : threads)
         t.join();
     EXPECT_EQ(mismatches.load(), 0);
+}
+
+TEST(MessageTextParser, RangeOverlapSharesACharacter)
+{
+    // Ranges 10..14 and 20..39 (a long one) and 22..24 inside it.
+    const RTRangeIndex index(
+        {{10, 5, {}, {}, false}, {20, 20, {}, {}, false}, {22, 3, {}, {}, false}});
+    const struct
+    {
+        qsizetype start, length;
+        bool overlaps;
+    } cases[] = {
+        {0, 10, false}, {0, 11, true},  {14, 1, true}, {15, 5, false}, {15, 6, true},
+        {39, 5, true},  {40, 5, false}, {30, 1, true}, {12, 0, false}, {5, 100, true},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(index.overlaps(c.start, c.length), c.overlaps) << c.start << "+" << c.length;
+    }
+    EXPECT_FALSE(RTRangeIndex({}).overlaps(0, 100));
 }
