@@ -16,12 +16,6 @@ const RTMessageTextPatterns &patterns()
     return RTMessageTextPatterns::shared();
 }
 
-bool isUrl(const QString &escaped)
-{
-    const QUrl url(escaped, QUrl::StrictMode);
-    return url.isValid() && !url.scheme().isEmpty();
-}
-
 RTParseRecord linkRecord(qsizetype location, const QString &unescaped)
 {
     RTParseRecord r;
@@ -29,7 +23,7 @@ RTParseRecord linkRecord(qsizetype location, const QString &unescaped)
     r.length = unescaped.size();
     r.value = unescaped;
     r.link = standardScapedOutString(unescaped);
-    r.linkIsValid = isUrl(r.link);
+    r.linkIsValid = formsUrl(r.link);
     return r;
 }
 
@@ -377,8 +371,8 @@ QList<RTInlineImageInfo> RTMessageTextParser::imagersInMessageText(const QString
     QList<RTInlineImageInfo> out;
     for (const QString &link : linksInMessageText(text)) {
         const QString escaped = standardScapedOutString(link);
-        const QUrl url(escaped, QUrl::StrictMode);
-        if (!url.isValid())
+        const QUrl url(escaped, QUrl::TolerantMode);
+        if (!formsUrl(escaped))
             continue;
         const QString path = url.path(QUrl::FullyEncoded);
         // Picture pages have at most one path segment.

@@ -5,6 +5,7 @@
 
 #include <QMutex>
 #include <QRegularExpression>
+#include <QUrl>
 
 namespace {
 
@@ -219,4 +220,10 @@ bool RTRangeIndex::overlaps(qsizetype start, qsizetype length) const
     const auto it = std::lower_bound(m_starts.begin(), m_starts.end(), start + length);
     const auto count = size_t(it - m_starts.begin());
     return count > 0 && m_maxEndUpTo[count - 1] > start;
+}
+
+bool formsUrl(const QString &escaped)
+{
+    const QUrl url(escaped, QUrl::TolerantMode);
+    return url.isValid() && !url.scheme().isEmpty();
 }

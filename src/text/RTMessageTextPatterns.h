@@ -49,6 +49,10 @@ struct RTTextScan
     QList<RTRegex::Match> matches(const RTMessageTextPatterns::Regex &regex, QStringView text);
 };
 
+// True when a percent-escaped link text reads as a URL with a scheme. Hosts with
+// non-ASCII letters arrive escaped and count (the opener converts them to IDNA).
+[[nodiscard]] bool formsUrl(const QString &escaped);
+
 // The URL trim characters . ! : ; , " ( ) stripped from both ends of every match.
 [[nodiscard]] bool isUrlTrimChar(QChar c);
 // Start offset and length of s inside itself after trimming those characters.

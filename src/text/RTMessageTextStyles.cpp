@@ -66,8 +66,7 @@ RTStyledText RTMessageTextParser::parse(const QString &text)
     };
     const auto linkStyleForString = [&](const QString &link) {
         const QString escaped = standardScapedOutString(link);
-        const QUrl url(escaped, QUrl::StrictMode);
-        return url.isValid() && !url.scheme().isEmpty() ? linkStyle(escaped) : main;
+        return formsUrl(escaped) ? linkStyle(escaped) : main;
     };
 
     // Later steps overwrite earlier ones where ranges coincide.
@@ -253,8 +252,7 @@ std::optional<RTTextAttributes>
 RTMessageTextParser::messageLinkTextAttributesWithLinkString(const QString &link)
 {
     const QString escaped = standardScapedOutString(link);
-    const QUrl url(escaped, QUrl::StrictMode);
-    if (!url.isValid() || url.scheme().isEmpty())
+    if (!formsUrl(escaped))
         return std::nullopt;
     return messageLinkTextAttributesWithLink(escaped);
 }

@@ -211,6 +211,16 @@ TEST(MessageTextParser, ParseStylesLinksWithOverlapRules)
     EXPECT_EQ(repaired.text(), u"go http://example.com"_s);
     EXPECT_EQ(linkRuns(repaired).size(), 1);
 
+    // Hosts in other scripts are links too, with their escaped form as the target.
+    const RTStyledText idn = P::parse(u"見て http://例え.jp/パス www.café.fr"_s);
+    const QList<std::pair<QString, QString>> idnLinks = {
+        {u"http://例え.jp/パス"_s, standardScapedOutString(u"http://例え.jp/パス"_s)},
+        {u"www.café.fr"_s, u"http://www.caf%C3%A9.fr"_s},
+    };
+    EXPECT_EQ(linkRuns(idn), idnLinks);
+    EXPECT_EQ(P::linksInMessageText(idn.text()),
+              (QStringList{u"http://例え.jp/パス"_s, u"http://www.café.fr"_s}));
+
     const RTStyledText empty = P::parse(QString());
     EXPECT_TRUE(empty.isEmpty());
     EXPECT_TRUE(empty.runs().isEmpty());
