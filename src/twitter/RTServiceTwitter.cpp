@@ -146,6 +146,7 @@ void RTServiceTwitter::setServicePassword(const QString &password)
 void RTServiceTwitter::requestOAuthToken()
 {
     emit accessTokenRequested();
+    requestOAuthTokenWithDelegate(nullptr);
 }
 
 // --- fields -------------------------------------------------------------------------

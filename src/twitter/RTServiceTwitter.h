@@ -4,6 +4,10 @@
 #include "accounts/RTServiceProtocols.h"
 #include "model/RTMessageTwitter.h"
 #include "model/RTUserTwitter.h"
+#include "model/RTTwitterAccountActions.h"
+#include "network/RTRequestOperation.h"
+#include "twitter/RTListTwitter.h"
+#include "twitter/RTRequestOperationTwitter.h"
 #include "twitter/RTTwitterDataSource.h"
 
 #include <QHash>
@@ -22,7 +26,10 @@ class RTServiceTwitter : public RTService,
                          public RTMessageReceivingProtocol,
                          public RTSearchingProtocol,
                          public RTMessageSendingProtocol,
-                         public RTTwitterDataSource
+                         public RTTwitterDataSource,
+                         public RTRequestDelegate,
+                         public RTTwitterAccountActions,
+                         public std::enable_shared_from_this<RTServiceTwitter>
 {
     Q_OBJECT
 
@@ -143,6 +150,10 @@ signals:
     void homeContentsChanged();
     void messagesDictionaryChanged();
     void usersDictionaryChanged();
+    // --- requests ---
+    // Every answer, after the account's own reaction: the poll sequence, the rate-limit
+    // adaptation and the list views follow it.
+    void requestFinished(const QVariantMap &result, bool success);
 
 private:
     void applyMessageFontSize();
@@ -170,6 +181,88 @@ private:
     bool m_showRetweetsInHome = true;
     bool m_showSentInHome = true;
     bool m_showMentionsInHome = true;
+
+    // --- requests ---
+public:
+    // The account's calls of the Twitter API (RTServiceTwitterRequests.cpp). Each queues
+    // one RTRequestOperationTwitter; "account" answers come to serviceRequestSuccess() and
+    // serviceRequestFailure() once, other delegates get them as well.
+    void pollTimelineSince(const QString &since, const QVariant &pollObject, qint32 requestType,
+                           const QVariantMap &userInfo);
+    void getHomeTimelineMessagesSince(const QString &since);
+    void getHomeTimelineMessagesSince(const QString &since, const QVariant &pollObject,
+                                      const QVariantMap &userInfo);
+    void getHomeTimelineForUserId(const QString &userId, const QString &since,
+                                  const RTRequestDelegatePtr &delegate);
+    void getRetweetsToMeSince(const QString &since);
+    void getRetweetsByMeSince(const QString &since);
+    // One older page below maxId, once at a time per request type.
+    void pollForOlderTweetsOfRequestType(qint32 requestType, const QString &maxId,
+                                         const RTRequestDelegatePtr &callingTreeNode);
+    void pollList(const RTListTwitterPtr &list);
+    void pollList(const RTListTwitterPtr &list, const QVariant &pollingObject,
+                  const QVariantMap &userInfo);
+    void pollList(const RTListTwitterPtr &list, const QString &maxId,
+                  const RTRequestDelegatePtr &callingTreeNode);
+    void getUserLists();
+    void getSubscribedLists();
+    void synchronizeLists();
+    static void getTrendsWithDelegate(const RTRequestDelegatePtr &delegate);
+    void sendStatus(const QString &status, const QString &replyStatusId);
+    void sendDirectMessageWithText(const QString &text, const QString &recipient);
+    void deleteMessage(const RTMessageTwitterPtr &message);
+    void retweetWithMessage(const RTMessageTwitterPtr &message) override;
+    void favoriteCreateWithMessage(const RTMessageTwitterPtr &message) override;
+    void favoriteDestroyWithMessage(const RTMessageTwitterPtr &message) override;
+    void createFriendshipWithUser(const RTUserTwitterPtr &user) override;
+    void createFriendshipWithScreenName(const QString &screenName,
+                                        const RTRequestDelegatePtr &delegate);
+    void destroyFriendshipWithUser(const RTUserTwitterPtr &user) override;
+    void verifyFriendshipWithUser(const RTUserTwitterPtr &user,
+                                  const RTRequestDelegatePtr &delegate);
+    void verifyFriendshipWithScreenName(const QString &screenName,
+                                        const RTRequestDelegatePtr &delegate);
+    void getFriendshipInfoWithUser(const RTUserTwitterPtr &user,
+                                   const RTRequestDelegatePtr &delegate,
+                                   const QVariant &extraData);
+    void updateUser(const RTUserTwitterPtr &user);
+    void updateMyUserWithDelegate(const RTRequestDelegatePtr &delegate);
+    void blockUser(const RTUserTwitterPtr &user);
+    void reportSpam(const RTUserTwitterPtr &user);
+    void savedSearchesCreateWithObject(const QVariant &searchObject, const QString &searchName,
+                                       const QVariant &existingMessages);
+    void savedSearchesDestroyWithObject(const QString &searchId);
+    // jpegData: the picture already encoded (quality 90). Too large a picture is refused
+    // with an alert; returns whether a request was queued.
+    bool updateProfileImageWithImage(const QByteArray &jpegData,
+                                     const RTRequestDelegatePtr &delegate,
+                                     QObject *progressIndicator);
+    // The stored message when it is complete; otherwise nullptr, and the status is
+    // fetched for sender.
+    RTMessageTwitterPtr messageWithId(const QString &messageId, const QVariantMap &userInfo,
+                                      const RTRequestDelegatePtr &sender);
+    // The xAuth exchange with the stored password; delegate null: the account itself.
+    void requestOAuthTokenWithDelegate(const RTRequestDelegatePtr &delegate);
+
+    // Reactions to answers, on the main thread.
+    void serviceRequestSuccess(const QVariantMap &result) override;
+    void serviceRequestFailure(const QVariantMap &result) override;
+    OperationQueue *willAddOperation(RTRequestOperation &operation, OperationQueue *queue,
+                                     const QVariantMap &userInfo) override;
+
+    static constexpr qint64 kMaxProfileImageBytes = 716800;
+    // Token retries give up after this many failures while the account is stopped.
+    static constexpr qint32 kMaxStoppedTokenRetries = 3;
+
+protected:
+    // Seams the tests replace: queueing a request and running something later.
+    virtual RTRequestOperationPtr queueRequest(qint32 requestType, RTRequestDelegatePtr delegate,
+                                               const QVariantMap &parameters,
+                                               const QVariantMap &userInfo, int operationType);
+    virtual void performAfterDelay(double seconds, std::function<void()> action);
+
+private:
+    void reactToFailure(const QVariantMap &result);
 
     // --- merge ---
 public:

@@ -1,5 +1,6 @@
 #include "twitter/TwitterRegistration.h"
 
+#include "twitter/RTRequestOperationTwitter.h"
 #include "twitter/RTSearchTwitter.h"
 #include "twitter/RTServiceTwitter.h"
 
@@ -9,4 +10,9 @@ void registerTwitterArchiveClasses()
                                         [] { return std::make_unique<RTServiceTwitter>(); });
     ArchiveClassRegistry::registerClass(QStringLiteral("RTSearchTwitter"),
                                         [] { return std::make_unique<RTSearchTwitter>(); });
+}
+
+void registerTwitterRequestClasses()
+{
+    RTRequestOperationTwitter::registerClass();
 }
