@@ -29,8 +29,9 @@ public:
 
     virtual void main() = 0;
 
-    // Thread-safe; a running main() must notice it itself.
-    void cancel();
+    // Thread-safe; a running main() must notice it itself. Subclasses that block in main()
+    // extend it to abort that work, calling the base first.
+    virtual void cancel();
     [[nodiscard]] bool isCancelled() const;
     [[nodiscard]] bool isExecuting() const;
     [[nodiscard]] bool isFinished() const;

@@ -36,9 +36,9 @@ RTRequestOperation::RTRequestOperation() = default;
 
 RTRequestOperation::~RTRequestOperation() = default;
 
-void RTRequestOperation::cancelRequest()
+void RTRequestOperation::cancel()
 {
-    cancel();
+    Operation::cancel();
     QMutexLocker locker(&m_requestLock);
     if (m_runningRequest)
         m_runningRequest->cancel();

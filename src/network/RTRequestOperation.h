@@ -93,8 +93,10 @@ public:
     [[nodiscard]] virtual bool shouldScape() const { return m_shouldScape; }
     void setShouldScape(bool shouldScape) { m_shouldScape = shouldScape; }
 
-    // Cancels the operation and the exchange it is running; no callback follows.
-    void cancelRequest();
+    // Cancels the operation and the exchange it is running; no callback follows. A queue's
+    // cancelAllOperations() comes here too.
+    void cancel() override;
+    void cancelRequest() { cancel(); }
 
     // "?k=v?k2=v2" in key order, values as they are; null for no parameters.
     [[nodiscard]] static QString argumentStringFromDictionary(const QVariantMap &dictionary);

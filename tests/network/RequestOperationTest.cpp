@@ -2,6 +2,7 @@
 #include "TestHttpServer.h"
 
 #include "foundation/Clock.h"
+#include "foundation/OperationQueue.h"
 #include "foundation/RTGlobalVariables.h"
 #include "network/RTErrorMessageManager.h"
 #include "network/RTServiceRequests.h"
@@ -224,6 +225,22 @@ TEST_F(RequestOperationTest, CancelledOperationsAnswerNothingAndClearTheirProgre
         EXPECT_FALSE(status.hasStatusForObject(op.get(), QStringLiteral("/slow")));
         EXPECT_TRUE(errorDescriptions().isEmpty());
     }
+}
+
+TEST_F(RequestOperationTest, CancellingTheQueueAbortsARunningExchange)
+{
+    m_releaseSlow.store(false);
+    const int requestsBefore = m_slowRequests.load();
+    const auto op = RTServiceRequests::doRequest(m_service, TestRequestSlow, nullptr, {}, {}, 0);
+    ASSERT_NE(op, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return m_slowRequests.load() > requestsBefore; }));
+    OperationQueue::forType(OperationQueue::ServiceRequests).cancelAllOperations();
+    // The server still holds the answer back: only an aborted exchange lets it finish.
+    EXPECT_TRUE(waitUntil([&] { return op->isFinished(); }, 5000));
+    m_releaseSlow.store(true);
+    op->waitUntilFinished();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(m_service->log.count(), 0);
 }
 
 TEST_F(RequestOperationTest, UnverifiedAccountsAreDroppedUnlessTheRequestBypassesTheCheck)
