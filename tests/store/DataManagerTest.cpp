@@ -233,6 +233,7 @@ TEST_F(DataManagerTest, DamagedServicesFileGivesDefaultsAndIsKeptUntilNextSave)
         {"truncated by one byte", good.left(good.size() - 1)},
         {"trailing garbage", good + QByteArray("xx")},
         {"random bytes", random},
+        {"deeply nested", QByteArray(100000, '\x81') + QByteArray(1, '\0')},
         {"a map at the root", QCborValue(QCborMap{{1, 2}}).toCbor()},
         {"an entry that is not a map", archiveWith(QStringLiteral("service"))},
         {"an entry without a class", archiveWith(QCborMap{{QStringLiteral("serviceId"), 1}})},
@@ -370,6 +371,22 @@ TEST_F(DataManagerTest, RegistryOperationsAndStartup)
     for (int type : {0, 1, 2, 3, 4, -1})
         EXPECT_EQ(&dm.operationQueueForType(type), &OperationQueue::forType(type));
     EXPECT_EQ(&dm.imageDownloadingRequestsQueue(), &OperationQueue::forType(1));
+}
+
+TEST_F(DataManagerTest, RestoreHooksSeeTheCompleteRegistry)
+{
+    // Hooks stay for the whole process, so this one holds its own record.
+    auto seen = std::make_shared<QList<qsizetype>>();
+    TADataManager::addAfterRestoreHook(
+        [seen](TADataManager &dm) { seen->append(dm.services().size()); });
+    const QString folder = freshFolder();
+    {
+        Store store(folder);
+        store.manager->addService(account("RTServiceFacebook", "fay"));
+        store.manager->saveCachesToDisk();
+    }
+    Store again(folder);
+    EXPECT_EQ(*seen, (QList<qsizetype>{kDefaultClasses.size(), kDefaultClasses.size() + 1}));
 }
 
 TEST_F(DataManagerTest, SharedManagerCanBeStartedAfresh)

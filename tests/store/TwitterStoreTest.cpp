@@ -1,0 +1,187 @@
+// The store with Twitter accounts: flag words across a restart, old stores, talvoctl.
+#include "CtlCommand.h"
+
+#include "accounts/AccountsRegistration.h"
+#include "accounts/RTServiceRegistry.h"
+#include "foundation/KeyedArchive.h"
+#include "store/TADataManager.h"
+#include "support/TestSupport.h"
+#include "twitter/RTServiceTwitter.h"
+#include "twitter/TwitterRegistration.h"
+
+#include <gtest/gtest.h>
+
+#include <QCborArray>
+#include <QCborMap>
+#include <QDir>
+#include <QFile>
+#include <QUuid>
+
+namespace {
+
+QString freshFolder()
+{
+    const QString folder = testTempDir() + QLatin1String("/twitter-store-") +
+                           QUuid::createUuid().toString(QUuid::Id128);
+    QDir().mkpath(folder);
+    return folder;
+}
+
+QCborValue readServicesRoot(const QString &folder)
+{
+    QFile f(folder + QLatin1String("/services.dat"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QCborValue::fromCbor(f.readAll());
+}
+
+std::shared_ptr<RTServiceTwitter> twitterAt(const TADataManager &dm, const QString &id)
+{
+    return std::dynamic_pointer_cast<RTServiceTwitter>(dm.serviceWithServiceId(id, 2));
+}
+
+QString runStoreCommand(const QStringList &args, int *status)
+{
+    QString text;
+    QString errors;
+    QTextStream out(&text);
+    QTextStream err(&errors);
+    *status = cmdStore(args, out, err);
+    out.flush();
+    return text + errors;
+}
+
+} // namespace
+
+class TwitterStoreTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        registerAccountArchiveClasses();
+        registerTwitterArchiveClasses();
+    }
+};
+
+TEST_F(TwitterStoreTest, OldStoreWithFlagSetsIsReadAndRewrittenInTheCurrentForm)
+{
+    const QString folder = freshFolder();
+    QCborMap legacy{{QStringLiteral("$class"), QStringLiteral("RTServiceTwitter")},
+                    {QStringLiteral("serviceId"), QStringLiteral("alice")},
+                    {QStringLiteral("serviceName"), QStringLiteral("Twitter")},
+                    {QStringLiteral("permanentReadMessagesSet"), QCborArray{QStringLiteral("1")}},
+                    {QStringLiteral("temporaryHiddenMessagesSet"),
+                     QCborArray{QStringLiteral("1"), QStringLiteral("2")}}};
+    {
+        QFile f(folder + QLatin1String("/services.dat"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QCborValue(QCborArray{legacy}).toCbor());
+    }
+    RTServiceRegistry registry;
+    auto dm = std::make_unique<TADataManager>(folder, &registry);
+    ASSERT_TRUE(dm->servicesRestoreError().isEmpty()) << dm->servicesRestoreError().toStdString();
+    EXPECT_TRUE(dm->hasTwitterServices());
+    auto alice = twitterAt(*dm, QStringLiteral("alice"));
+    ASSERT_TRUE(alice);
+    EXPECT_EQ(dm->services().first(), alice); // saved services before the defaults
+    const RTServiceTwitter::FlagsDictionary expected{{QStringLiteral("1"), 0x00030000u},
+                                                     {QStringLiteral("2"), 0x00020000u}};
+    EXPECT_EQ(alice->permanentMessageFlags(), expected);
+
+    dm->saveCachesToDisk();
+    const QCborMap rewritten = readServicesRoot(folder).toArray().at(0).toMap();
+    EXPECT_EQ(rewritten.value(QStringLiteral("$class")).toString(),
+              QLatin1String("RTServiceTwitter"));
+    EXPECT_TRUE(rewritten.contains(QStringLiteral("permanentMessageFlags")));
+    for (const char *old : {"permanentReadMessagesSet", "temporaryHiddenMessagesSet",
+                            "temporaryReadMessagesSet", "permanentHiddenMessagesSet"})
+        EXPECT_FALSE(rewritten.contains(QLatin1String(old))) << old;
+}
+
+TEST_F(TwitterStoreTest, FlagWordsOfReceivedMessagesSurviveARestart)
+{
+    const QString folder = freshFolder();
+    {
+        RTServiceRegistry registry;
+        TADataManager dm(folder, &registry);
+        auto bob = std::dynamic_pointer_cast<RTServiceTwitter>(
+            createServiceOfClass(QStringLiteral("RTServiceTwitter")));
+        ASSERT_TRUE(bob);
+        bob->setServiceId(QStringLiteral("bob"));
+        RTServiceTwitter::MessagesDictionary messages;
+        const QDateTime base = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
+        for (int i = 1; i <= 3; ++i) {
+            auto m = RTMessageTwitter::create(QString::number(i));
+            m->setCreatedAt(base.addSecs(i));
+            m->setPermanentFlags(0x00010000u * quint32(i));
+            messages.insert(m->messageId(), m);
+        }
+        bob->setMessagesDictionary(messages);
+        dm.addService(bob);
+        dm.saveCachesToDisk();
+    }
+    RTServiceRegistry registry;
+    TADataManager dm(folder, &registry);
+    auto bob = twitterAt(dm, QStringLiteral("bob"));
+    ASSERT_TRUE(bob);
+    const RTServiceTwitter::FlagsDictionary expected{{QStringLiteral("1"), 0x00010000u},
+                                                     {QStringLiteral("2"), 0x00020000u},
+                                                     {QStringLiteral("3"), 0x00030000u}};
+    EXPECT_EQ(bob->permanentMessageFlags(), expected);
+    EXPECT_FALSE(bob->isNewlyAdded());
+}
+
+TEST_F(TwitterStoreTest, StoreCommandReadsWrittenAndDamagedFolders)
+{
+    const QString folder = freshFolder();
+    {
+        RTServiceRegistry registry;
+        TADataManager dm(folder, &registry);
+        auto carol = std::dynamic_pointer_cast<RTServiceTwitter>(
+            createServiceOfClass(QStringLiteral("RTServiceTwitter")));
+        carol->setServiceId(QStringLiteral("carol"));
+        RTServiceTwitter::MessagesDictionary messages;
+        for (int i = 1; i <= 4; ++i) {
+            auto m = RTMessageTwitter::create(QString::number(100 + i));
+            m->setCreatedAt(QDateTime::fromSecsSinceEpoch(1700000000 + i, Qt::UTC));
+            messages.insert(m->messageId(), m);
+        }
+        carol->setMessagesDictionary(messages);
+        registry.setServices(RTServiceList{carol} + registry.services());
+        dm.newImageDownloaded({{QStringLiteral("kRTImageURLKey"), QStringLiteral("http://p/1")},
+                               {QStringLiteral("kRTImageDataKey"), QByteArray(10, 'x')}});
+        dm.urlCache().setValue(QStringLiteral("a2V5\n"), QStringLiteral("http://long/"));
+        dm.saveCachesToDisk();
+    }
+    QDir dir(folder);
+    const QStringList before = dir.entryList(QDir::Files);
+
+    int status = -1;
+    QString text = runStoreCommand({QStringLiteral("--dir"), folder}, &status);
+    EXPECT_EQ(status, 0) << text.toStdString();
+    EXPECT_TRUE(text.contains(QLatin1String("14 services"))) << text.toStdString();
+    EXPECT_TRUE(
+        text.contains(QLatin1String("1. RTServiceTwitter (type 2)  serviceId carol  flag words 4")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QLatin1String("14. RTServiceTalvo (type 8)"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QLatin1String("images.dat: "))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QLatin1String(", 1 pictures"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QLatin1String(", 1 links"))) << text.toStdString();
+    EXPECT_EQ(dir.entryList(QDir::Files), before); // read-only
+
+    // A damaged file is told apart from a missing one.
+    {
+        QFile f(folder + QLatin1String("/services.dat"));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        f.resize(f.size() / 2);
+    }
+    QFile::remove(folder + QLatin1String("/urls.dat"));
+    text = runStoreCommand({QStringLiteral("--dir"), folder}, &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(text.contains(QLatin1String("services.dat: "))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QLatin1String("damaged"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QLatin1String("urls.dat: missing"))) << text.toStdString();
+
+    text = runStoreCommand({QStringLiteral("--bogus")}, &status);
+    EXPECT_EQ(status, 2);
+}
