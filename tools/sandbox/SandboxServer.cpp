@@ -154,10 +154,11 @@ void SandboxServer::stop()
     m_db.close();
 }
 
-void SandboxServer::wait()
+void SandboxServer::closeForExit()
 {
-    while (!m_stopping)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    m_stopping = true;
+    std::lock_guard lock(m_stateMutex);
+    m_db.close();
 }
 
 HostProfile SandboxServer::profile() const

@@ -49,8 +49,9 @@ public:
 
     bool start(QString *error);
     void stop();
-    // Blocks until stop() is called from elsewhere (or a signal handler).
-    void wait();
+    // For a process about to exit: refuses further requests and closes the database once
+    // no request is inside it, without waiting for idle kept-alive connections to time out.
+    void closeForExit();
 
     [[nodiscard]] int port() const { return m_port; }
     [[nodiscard]] int tlsPort() const { return m_tlsPort; }
@@ -102,7 +103,6 @@ private:
     std::thread m_httpsThread;
     std::thread m_activityThread;
     std::atomic<bool> m_stopping{false};
-    std::mutex m_waitMutex;
     int m_port = 0;
     int m_tlsPort = 0;
     QString m_caBundle;
