@@ -70,7 +70,8 @@ QList<RTListTwitterPtr> RTListTwitter::parseUserLists(const JsonValue &body, int
     for (const JsonValue &record : records) {
         const JsonValue owner = record["user"];
         const QString id = text(owner["id"]);
-        if (owner.isObject() && !id.isEmpty()) {
+        // The first full record of an owner; later lists of the same owner may carry less.
+        if (owner.isObject() && !id.isEmpty() && !owners.contains(id)) {
             owners.insert(id, {owner, RTTwitterUserRecord::Form::Rest});
             dates.insert(id, QDateTime());
         }
