@@ -1,11 +1,50 @@
 #include "support/SandboxFixture.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QThread>
+
+namespace {
+
+// The CA and server certificate are made once per build and copied into each new data
+// folder: making them costs more than the rest of a sandbox's start.
+const char *const kCertFiles[] = {"ca.pem", "ca.key", "server.pem", "server.key", "server.names"};
+
+QString certCacheDir()
+{
+    return QFileInfo(SandboxFixture::binaryPath()).absolutePath() + QStringLiteral("/test-certs");
+}
+
+bool copyCerts(const QString &from, const QString &to)
+{
+    if (!QDir().mkpath(to))
+        return false;
+    for (const char *name : kCertFiles) {
+        const QString file = QString::fromLatin1(name);
+        if (!QFile::copy(from + u'/' + file, to + u'/' + file))
+            return false;
+    }
+    return true;
+}
+
+void rememberCerts(const QString &dataDir)
+{
+    const QString cache = certCacheDir();
+    if (QFileInfo::exists(cache))
+        return;
+    // Copy beside the cache and rename, so a parallel test never sees half a folder.
+    const QString staging = cache + QStringLiteral(".%1").arg(QCoreApplication::applicationPid());
+    if (copyCerts(dataDir, staging) && QDir().rename(staging, cache))
+        return;
+    QDir(staging).removeRecursively();
+}
+
+} // namespace
 
 SandboxFixture::SandboxFixture() = default;
 
@@ -56,7 +95,12 @@ bool SandboxFixture::start(const Options &options, int timeoutMs)
     m_options = options;
     if (m_options.faultsFile.isEmpty())
         m_options.faultsFile = m_dir->filePath(QStringLiteral("faults.conf"));
-    return launch(timeoutMs);
+    if (QFileInfo::exists(certCacheDir()))
+        copyCerts(certCacheDir(), dataDir());
+    if (!launch(timeoutMs))
+        return false;
+    rememberCerts(dataDir());
+    return true;
 }
 
 bool SandboxFixture::restart(int timeoutMs)
