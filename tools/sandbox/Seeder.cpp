@@ -28,6 +28,20 @@ constexpr qint64 kSeedSpanSecs = 10 * 86400;
 
 } // namespace
 
+Database::Row Seeder::retweetable(qint64 statusId, qint64 retweeter)
+{
+    const Database::Row row =
+        m_server.db()
+            .query("SELECT s.id, u.screen_name, s.text, s.user_id FROM statuses s JOIN users u ON "
+                   "u.id = s.user_id WHERE s.id = (SELECT COALESCE(retweet_of, id) FROM statuses "
+                   "WHERE id = ?)",
+                   {statusId})
+            .value(0);
+    if (row.isEmpty() || row.at(3).toLongLong() == retweeter)
+        return {};
+    return row;
+}
+
 int Seeder::rand(int n)
 {
     return n <= 1 ? 0 : int(m_server.rng()() % quint32(n));
@@ -164,16 +178,12 @@ void Seeder::seed(int userCount)
             replyUser = authors.at(target);
             replyName = other;
             text = QStringLiteral("@%1 %2").arg(other, randomText(author, false)).left(140);
-        } else if (kind == 2 && authors.at(statusIds.size() - 1) != author) { // a retweet
-            const qint64 original = statusIds.last();
-            const Database::Row row =
-                db.query("SELECT u.screen_name, s.text FROM statuses s JOIN users u ON u.id = "
-                         "s.user_id WHERE s.id = ?",
-                         {original})
-                    .value(0);
-            retweetOf = original;
+        } else if (kind == 2 && !retweetable(statusIds.last(), author).isEmpty()) { // a retweet
+            // Retweets always point at the original status, never at another retweet.
+            const Database::Row row = retweetable(statusIds.last(), author);
+            retweetOf = row.at(0);
             text = QStringLiteral("RT @%1: %2")
-                       .arg(row.value(0).toString(), row.value(1).toString())
+                       .arg(row.at(1).toString(), row.at(2).toString())
                        .left(140);
         } else {
             text = randomText(author, kind == 3 || kind == 4);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Database.h"
+
 #include <QString>
 
 class SandboxServer;
@@ -28,6 +30,9 @@ public:
 
 private:
     qint64 randomUser(qint64 except = 0);
+    // The original behind statusId (id, author name, text, author id), or empty when
+    // retweeter wrote it.
+    Database::Row retweetable(qint64 statusId, qint64 retweeter);
     QString randomText(qint64 authorId, bool withLink);
     int rand(int n);
 
