@@ -35,8 +35,15 @@ bool copyCerts(const QString &from, const QString &to)
 void rememberCerts(const QString &dataDir)
 {
     const QString cache = certCacheDir();
-    if (QFileInfo::exists(cache))
-        return;
+    auto names = [](const QString &dir) {
+        QFile f(dir + QStringLiteral("/server.names"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    if (QFileInfo::exists(cache)) {
+        if (names(cache) == names(dataDir))
+            return;
+        QDir(cache).removeRecursively(); // made for another set of host names
+    }
     // Copy beside the cache and rename, so a parallel test never sees half a folder.
     const QString staging = cache + QStringLiteral(".%1").arg(QCoreApplication::applicationPid());
     if (copyCerts(dataDir, staging) && QDir().rename(staging, cache))

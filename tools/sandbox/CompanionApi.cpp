@@ -135,15 +135,22 @@ void CompanionApi::shorteners(SandboxCall &call)
     SandboxJson list = SandboxJson::array();
     for (const QString &name : SandboxServer::shortenerNames())
         list.append(shortenerHost(name));
-    SandboxJson imager = SandboxJson::object();
-    imager.set(QStringLiteral("thumbnail_url"),
-               QStringLiteral("https://pics.localhost:%1/thumb/%@").arg(port));
-    imager.set(QStringLiteral("inline_url"),
-               QStringLiteral("https://pics.localhost:%1/full/%@").arg(port));
-    imager.set(QStringLiteral("inline_logo"), "logo_sandbox");
-    imager.set(QStringLiteral("inline_id"), "photo");
+    // Two picture hosts: one names its full picture, the other only a page that holds it in
+    // <img id="photo">, for the client's page resolver.
+    SandboxJson pics = SandboxJson::object();
+    pics.set(QStringLiteral("thumbnail_url"),
+             QStringLiteral("https://pics.localhost:%1/thumb/[hash]").arg(port));
+    pics.set(QStringLiteral("inline_url"),
+             QStringLiteral("https://pics.localhost:%1/full/[hash]").arg(port));
+    pics.set(QStringLiteral("inline_logo"), "logo_sandbox");
+    SandboxJson photos = SandboxJson::object();
+    photos.set(QStringLiteral("thumbnail_url"),
+               QStringLiteral("https://photos.localhost:%1/thumb/[hash]").arg(port));
+    photos.set(QStringLiteral("inline_logo"), "logo_sandbox");
+    photos.set(QStringLiteral("inline_id"), "photo");
     SandboxJson imagers = SandboxJson::object();
-    imagers.set(QStringLiteral("pics.localhost"), imager);
+    imagers.set(QStringLiteral("pics.localhost"), pics);
+    imagers.set(QStringLiteral("photos.localhost"), photos);
     SandboxJson framer = SandboxJson::object();
     framer.set(QStringLiteral("domain"), "frame.localhost");
     framer.set(QStringLiteral("method"), "IFRAME");

@@ -56,7 +56,8 @@ QStringList SandboxServer::shortenerNames()
 QStringList SandboxServer::virtualHosts()
 {
     QStringList hosts = {QStringLiteral("localhost"), QStringLiteral("www.localhost"),
-                         QStringLiteral("frame.localhost")};
+                         QStringLiteral("frame.localhost"), QStringLiteral("pics.localhost"),
+                         QStringLiteral("photos.localhost")};
     for (const QString &name : shortenerNames())
         hosts << name + QStringLiteral(".localhost")
               << QStringLiteral("api.") + name + QStringLiteral(".localhost");

@@ -187,6 +187,12 @@ void Seeder::seed(int userCount)
                        .left(140);
         } else {
             text = randomText(author, kind == 3 || kind == 4);
+            if (kind == 5) // a picture
+                text = QStringLiteral("%1 https://%2:%3/p%4")
+                           .arg(text.left(100),
+                                QLatin1String(i % 2 ? "pics.localhost" : "photos.localhost"),
+                                QLatin1String(kPortToken))
+                           .arg(i);
         }
         db.exec(
             "INSERT INTO statuses (id, user_id, text, created_at, source, in_reply_to_status_id,"

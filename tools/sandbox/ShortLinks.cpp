@@ -3,6 +3,7 @@
 #include "SandboxServer.h"
 #include "Seeder.h"
 
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace {
@@ -11,6 +12,9 @@ constexpr int kMaxLongUrl = 4096;
 // bit.ly-shaped error codes.
 constexpr int kErrorMissingArgument = 500;
 constexpr int kErrorNotFound = 1203;
+// A 1x1 PNG: every picture of the picture hosts.
+constexpr char kPngBase64[] = "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+"
+                              "M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==";
 
 bool isWebUrl(const QString &s)
 {
@@ -50,7 +54,29 @@ bool ShortLinks::handle(SandboxCall &call)
                   200, "text/html; charset=utf-8");
         return true;
     }
+    if (host == u"pics.localhost" || host == u"photos.localhost")
+        return picture(call, host);
     return follow(call, host);
+}
+
+bool ShortLinks::picture(SandboxCall &call, const QString &host)
+{
+    static const QRegularExpression file(QStringLiteral("^/(?:thumb|full)/[\\w.-]+$"));
+    static const QRegularExpression page(QStringLiteral("^/([\\w-]+)$"));
+    if (file.match(call.path).hasMatch()) {
+        call.text(QByteArray::fromBase64(kPngBase64), 200, "image/png");
+        return true;
+    }
+    const QRegularExpressionMatch m = page.match(call.path);
+    if (!m.hasMatch())
+        return false;
+    // The picture page: a relative source, which the client completes with this page's host.
+    call.text(QStringLiteral("<html><body><h1>%1</h1><img id=\"logo\" src=\"/thumb/logo.png\">"
+                             "<img id=\"photo\" src=\"/full/%2.png\" alt=\"photo\"></body></html>")
+                  .arg(host, m.captured(1))
+                  .toUtf8(),
+              200, "text/html; charset=utf-8");
+    return true;
 }
 
 QString ShortLinks::shorten(const QString &service, const QString &longUrl, qint64 now)

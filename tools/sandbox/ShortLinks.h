@@ -6,7 +6,8 @@
 class SandboxServer;
 
 // The shorteners' APIs (on api.<name>.localhost), their short links (on <name>.localhost,
-// answered with redirects), a framing host and the pages long links point at.
+// answered with redirects), a framing host, two picture hosts and the pages long links
+// point at.
 class ShortLinks
 {
 public:
@@ -16,6 +17,7 @@ public:
 private:
     bool api(SandboxCall &call, const QString &service);
     bool follow(SandboxCall &call, const QString &host);
+    bool picture(SandboxCall &call, const QString &host);
     QString shorten(const QString &service, const QString &longUrl, qint64 now);
     QString longFor(const QString &shortUrl);
     QString expand(QString text) const;
