@@ -204,7 +204,12 @@ TEST_F(SandboxDetails, CompanionHighlightsTranslatesAndGroupChanges)
     EXPECT_EQ(
         send("GET", "/v1/search/trends?api_key=" TALVO_API_KEY).parsed().at("status").at("result"),
         "OK");
+    // The two answers our client asks for without the API key.
     EXPECT_TRUE(send("GET", "/v1/epoch").parsed().at("epoch").is_number());
+    const json shorteners = send("GET", "/v1/static/shorteners").parsed();
+    EXPECT_EQ(shorteners.at("status").at("result"), "OK");
+    EXPECT_EQ(shorteners.at("framers")[0].at("sandboxframe").at("domain"), "frame.localhost");
+    EXPECT_EQ(send("GET", "/v1/static/setups").status, 401);
 }
 
 TEST_F(SandboxDetails, StalledBodiesTimeOutAndActivityAddsStatuses)
