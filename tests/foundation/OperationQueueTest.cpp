@@ -105,17 +105,6 @@ TEST(OperationQueueTest, HigherPriorityStartsFirstAndEqualPrioritiesKeepOrder)
     EXPECT_EQ(order, expected);
 }
 
-TEST(OperationQueueTest, PrioritySnapsToNearestLevel)
-{
-    const std::pair<int, int> cases[] = {{-100, -8}, {-7, -8}, {-5, -4}, {-1, 0},  {1, 0},
-                                         {3, 4},     {5, 4},   {7, 8},   {100, 8}, {4, 4}};
-    for (const auto &[given, expected] : cases) {
-        FnOperation o([] {});
-        o.setQueuePriority(given);
-        EXPECT_EQ(o.queuePriority(), expected) << given;
-    }
-}
-
 TEST(OperationQueueTest, CancelledOperationsNeverRunMainButFinish)
 {
     OperationQueue queue(1);
@@ -155,15 +144,6 @@ TEST(OperationQueueTest, CancelledOperationsNeverRunMainButFinish)
         EXPECT_TRUE(o->isCancelled());
     }
     EXPECT_TRUE(sawCancel.load());
-}
-
-TEST(OperationQueueTest, DataManagerQueuesHaveTheirWidths)
-{
-    const std::pair<int, int> cases[] = {{0, 3}, {1, 2}, {2, 2}, {3, -1}, {7, 3}, {-1, 3}};
-    for (const auto &[type, width] : cases)
-        EXPECT_EQ(OperationQueue::forType(type).maxConcurrentOperationCount(), width) << type;
-    EXPECT_EQ(&OperationQueue::forType(99), &OperationQueue::forType(0));
-    EXPECT_NE(&OperationQueue::forType(1), &OperationQueue::forType(2));
 }
 
 TEST(OperationQueueTest, AddingTheSameOperationTwiceRunsItOnce)
