@@ -204,18 +204,20 @@ void OperationQueue::waitUntilAllOperationsAreFinished()
 
 OperationQueue &OperationQueue::forType(int type)
 {
-    static OperationQueue serviceRequests(3);
-    static OperationQueue imageDownloadingRequests(2);
-    static OperationQueue urlFollowing(2);
-    static OperationQueue immediateRequests(-1);
+    // Never destroyed: at exit a worker may still wait for the main thread, and a
+    // destructor that waits for it would hang the quit.
+    static auto *serviceRequests = new OperationQueue(3);
+    static auto *imageDownloadingRequests = new OperationQueue(2);
+    static auto *urlFollowing = new OperationQueue(2);
+    static auto *immediateRequests = new OperationQueue(-1);
     switch (type) {
     case ImageDownloadingRequests:
-        return imageDownloadingRequests;
+        return *imageDownloadingRequests;
     case UrlFollowing:
-        return urlFollowing;
+        return *urlFollowing;
     case ImmediateRequests:
-        return immediateRequests;
+        return *immediateRequests;
     default:
-        return serviceRequests;
+        return *serviceRequests;
     }
 }
