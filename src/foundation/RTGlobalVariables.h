@@ -193,6 +193,11 @@ inline constexpr char kRTErrorMessageIdentifier[] = "kRTErrorMessageIdentifier";
 // ---------------------------------------------------------------------------
 // Twitter
 // ---------------------------------------------------------------------------
+// Posted (object: the account) when the newest Home or Sent status id moves on.
+inline constexpr char RTHomeReferenceMessageIdNotification[] =
+    "RTHomeReferenceMessageIdNotification";
+inline constexpr char RTSentReferenceMessageIdNotification[] =
+    "RTSentReferenceMessageIdNotification";
 
 // ---------------------------------------------------------------------------
 // Timelines

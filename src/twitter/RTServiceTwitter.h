@@ -283,6 +283,9 @@ public:
     // Copies of the message held elsewhere: the retweeted status in every account, the
     // same id in the other accounts, retweets of it anywhere, the searcher's copy.
     [[nodiscard]] QList<std::shared_ptr<RTMessage>> messagesLike(const RTMessage &message) override;
+    // After a Home or Sent answer (main thread): the largest status id of the answer
+    // becomes the reference id when it is larger, announced when the loop is idle.
+    void updateReferenceMessageIds(int requestType, const MessageList &allMessages);
 
 private:
     // Retweets by the id they retweet, so looking up copies does not scan the store.

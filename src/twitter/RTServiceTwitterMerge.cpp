@@ -1,10 +1,15 @@
 #include "twitter/RTServiceTwitter.h"
 
 #include "foundation/Log.h"
+#include "foundation/MainThread.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/RTGlobalVariables.h"
 #include "model/RTAccountDirectory.h"
 #include "twitter/RTTwitterRequestTypes.h"
 #include "twitter/RTTwitterResponseMapper.h"
 
+#include <QPointer>
+#include <QTimer>
 #include <exception>
 
 using RTMapper = RTTwitterResponseMapper;
@@ -16,28 +21,50 @@ RTServiceTwitter::mergeExistingUsersWithNewUsers(const QHash<QString, RTTwitterU
 {
     UserList fresh;
     UserList all;
-    QMutexLocker lock(&m_usersDictionaryLock);
-    UsersDictionary copy = m_usersDictionary;
-    for (auto it = users.cbegin(); it != users.cend(); ++it) {
-        const RTTwitterUserRecord &record = it.value();
-        RTUserTwitterPtr user = copy.value(it.key());
-        if (!user) {
-            user = RTMapper::userWithDictionary(record, requestType, this, QDateTime());
-            copy.insert(it.key(), user);
-            fresh.append(user);
-        } else if (!record.isSearch()) {
-            const QDateTime date = userUpdateDates.value(it.key());
-            if (!user->updatedAt().isValid() || (date.isValid() && date > user->updatedAt()))
-                RTMapper::updateUserWithDictionary(*user, record, date);
-        } else if (user->profileImageUrl().isEmpty()) {
-            const JsonValue url = record.field("profile_image_url");
-            if (url.isString())
-                user->setProfileImageUrl(url.toString());
+    struct Update
+    {
+        RTUserTwitterPtr user;
+        RTTwitterUserRecord record;
+        QDateTime date;
+    };
+    QList<Update> updates;
+    {
+        QMutexLocker lock(&m_usersDictionaryLock);
+        UsersDictionary copy = m_usersDictionary;
+        for (auto it = users.cbegin(); it != users.cend(); ++it) {
+            RTUserTwitterPtr user = copy.value(it.key());
+            if (!user) {
+                user = RTMapper::userWithDictionary(it.value(), requestType, this, QDateTime());
+                copy.insert(it.key(), user);
+                fresh.append(user);
+            } else {
+                updates.append({user, it.value(), userUpdateDates.value(it.key())});
+            }
+            all.append(user);
         }
-        all.append(user);
+        if (!fresh.isEmpty())
+            setUsersDictionary(copy);
     }
-    if (!fresh.isEmpty())
-        setUsersDictionary(copy);
+
+    // Views read published users on the main thread, so known users change there; the
+    // updates are queued ahead of the answer's own delivery.
+    if (!updates.isEmpty()) {
+        runOnMainThread(
+            [updates] {
+                for (const Update &u : updates) {
+                    if (!u.record.isSearch()) {
+                        const QDateTime stored = u.user->updatedAt();
+                        if (!stored.isValid() || (u.date.isValid() && u.date > stored))
+                            RTMapper::updateUserWithDictionary(*u.user, u.record, u.date);
+                    } else if (u.user->profileImageUrl().isEmpty()) {
+                        const JsonValue url = u.record.field("profile_image_url");
+                        if (url.isString())
+                            u.user->setProfileImageUrl(url.toString());
+                    }
+                }
+            },
+            false);
+    }
     if (parsedUsers)
         *parsedUsers = all;
     return fresh;
@@ -221,4 +248,38 @@ QList<RTMessagePtr> RTServiceTwitter::messagesLike(const RTMessage &message)
     if (searcher && searcher != this)
         add(searcher->twitterMessageWithId(id));
     return like;
+}
+
+void RTServiceTwitter::updateReferenceMessageIds(int requestType, const MessageList &allMessages)
+{
+    const bool home = requestType == RTTwitterRequestFriendsTimeline ||
+                      requestType == RTTwitterRequestHomeTimeline;
+    if (!home && requestType != RTTwitterRequestSentTimeline)
+        return;
+    quint64 largest = 0;
+    for (const RTMessageTwitterPtr &message : allMessages) {
+        bool ok = false;
+        const quint64 id = message->messageId().toULongLong(&ok);
+        if (ok && id > largest)
+            largest = id;
+    }
+    if (largest == 0)
+        return;
+    bool storedOk = false;
+    const QString stored = home ? homeReferenceMessageId() : sentReferenceMessageId();
+    const quint64 current = stored.toULongLong(&storedOk);
+    if (storedOk && current >= largest)
+        return;
+    const QString id = QString::number(largest);
+    if (home)
+        setHomeReferenceMessageId(id);
+    else
+        setSentReferenceMessageId(id);
+    const QString name = QString::fromLatin1(home ? RTHomeReferenceMessageIdNotification
+                                                  : RTSentReferenceMessageIdNotification);
+    QTimer::singleShot(0, this, [this, name] {
+        NotificationCenter::defaultCenter().post(name, static_cast<const void *>(this));
+    });
+    if (home)
+        emit homeContentsChanged();
 }

@@ -1,6 +1,9 @@
 #include "MappingTestSupport.h"
+#include "support/TestSupport.h"
 
 #include "accounts/AccountsRegistration.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/RTGlobalVariables.h"
 #include "model/ModelRegistration.h"
 #include "twitter/RTTwitterRequestTypes.h"
 #include "twitter/TwitterRegistration.h"
@@ -154,10 +157,18 @@ TEST_F(MergeTest, KnownUsersChangeOnlyForNewerRecordsAndSearchesOnlyFillThePictu
     EXPECT_EQ(user->screenName(), "newer");
     EXPECT_EQ(account->userWithId("7"), user); // one object throughout
 
+    // From a worker the change waits for the main thread, where views read users.
+    std::unique_ptr<QThread> worker(QThread::create(
+        [&] { feed(*account, RTTwitterRequestHomeTimeline, {page("84", "fromworker", 5)}); }));
+    worker->start();
+    ASSERT_TRUE(worker->wait(5000));
+    EXPECT_EQ(user->screenName(), "newer");
+    EXPECT_TRUE(waitUntil([&] { return user->screenName() == "fromworker"; }));
+
     const QString found = R"({"id":90,"text":"s","from_user_id":7,"from_user":"searchname",)"
                           R"("profile_image_url":"http://img/7.png"})";
     feed(*account, RTTwitterRequestSearch, {found});
-    EXPECT_EQ(user->screenName(), "newer");
+    EXPECT_EQ(user->screenName(), "fromworker");
     EXPECT_EQ(user->profileImageUrl(), "http://img/7.png");
     EXPECT_FALSE(user->isPartialUser());
 }
@@ -230,6 +241,46 @@ TEST_F(MergeTest, MessageObjectsFromElsewhereMergeFlagsOrMoveIn)
     EXPECT_EQ(stored[1], stranger);
     EXPECT_EQ(stranger->service(), account.get());
     EXPECT_EQ(account->messagesDictionary().size(), 2);
+}
+
+TEST_F(MergeTest, TheLargestHomeAndSentIdsBecomeReferenceIdsAndAreAnnounced)
+{
+    auto account = makeAccount();
+    QStringList posted;
+    const int observer = NotificationCenter::defaultCenter().addObserver(
+        RTHomeReferenceMessageIdNotification, [&](const void *object, const QVariantMap &) {
+            if (object == account.get())
+                posted << account->homeReferenceMessageId();
+        });
+    const struct
+    {
+        int type;
+        QStringList ids;
+        QString home;
+        QString sent;
+    } steps[] = {
+        // Compared as numbers: 9 is less than 10.
+        {RTTwitterRequestHomeTimeline, {"9", "10"}, "10", ""},
+        {RTTwitterRequestFriendsTimeline, {"8"}, "10", ""},
+        {RTTwitterRequestMentions, {"99"}, "10", ""},
+        {RTTwitterRequestSentTimeline, {"12345678901234567890"}, "10", "12345678901234567890"},
+        {RTTwitterRequestHomeTimeline,
+         {"18446744073709551615"},
+         "18446744073709551615",
+         "12345678901234567890"},
+    };
+    for (const auto &step : steps) {
+        QStringList statuses;
+        for (const QString &id : step.ids)
+            statuses << status(id, "2", "x");
+        const auto r = feed(*account, step.type, statuses);
+        account->updateReferenceMessageIds(step.type, r.allMessages);
+        EXPECT_EQ(account->homeReferenceMessageId(), step.home) << step.type;
+        EXPECT_EQ(account->sentReferenceMessageId(), step.sent) << step.type;
+    }
+    EXPECT_TRUE(posted.isEmpty()); // only once the loop is idle
+    EXPECT_TRUE(waitUntil([&] { return posted.size() == 2; }));
+    NotificationCenter::defaultCenter().removeObserver(observer);
 }
 
 } // namespace
