@@ -128,10 +128,12 @@ void RTServiceTwitter::start()
         return;
     }
     RTService::start();
+    startPolling();
 }
 
 void RTServiceTwitter::stop()
 {
+    invalidateAllTimers();
     RTService::stop();
 }
 

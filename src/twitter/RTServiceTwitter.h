@@ -2,18 +2,21 @@
 
 #include "accounts/RTService.h"
 #include "accounts/RTServiceProtocols.h"
+#include "accounts/RTPollingObject.h"
 #include "model/RTMessageTwitter.h"
 #include "model/RTUserTwitter.h"
 #include "model/RTTwitterAccountActions.h"
 #include "network/RTRequestOperation.h"
 #include "twitter/RTListTwitter.h"
 #include "twitter/RTRequestOperationTwitter.h"
+#include "twitter/RTSearchTwitter.h"
 #include "twitter/RTTwitterDataSource.h"
 
 #include <QHash>
 #include <QMutex>
 #include <optional>
 
+class QTimer;
 class RTServiceRegistry;
 
 // A Twitter account: its settings, its own user, and its message and user stores.
@@ -293,6 +296,80 @@ private:
     [[nodiscard]] const QHash<QString, MessageList> &retweetIndex() const;
     mutable QHash<QString, MessageList> m_retweetsByStatusId;
     mutable MessagesDictionary m_indexedMessages;
+
+    // --- polling ---
+public:
+    // Request types that exist only for polling: groups of lists polled together.
+    static constexpr qint32 kOwnPublicListsGroup = 5001;
+    static constexpr qint32 kSubscribedListsGroup = 5002;
+    static constexpr qint32 kOwnPrivateListsGroup = 5003;
+    static constexpr double kServiceTimerInterval = 30.0;
+    // The service timer is first armed this long after start, whatever the sequence does.
+    static constexpr double kStartTimersDelay = 20.0;
+
+    [[nodiscard]] QList<RTListTwitterPtr> listsArray() const { return m_listsArray; }
+    void setListsArray(const QList<RTListTwitterPtr> &lists) { m_listsArray = lists; }
+    [[nodiscard]] QList<RTSearchTwitterPtr> savedSearchesArray() const
+    {
+        return m_savedSearchesArray;
+    }
+    void setSavedSearchesArray(const QList<RTSearchTwitterPtr> &searches)
+    {
+        m_savedSearchesArray = searches;
+    }
+
+    [[nodiscard]] QList<RTPollingObjectPtr> pollingObjects() const { return m_pollingObjects; }
+    // Stacks: the next poll to run is the last element.
+    [[nodiscard]] QList<RTPollingObjectPtr> startupPollSequence() const
+    {
+        return m_startupPollSequence;
+    }
+    [[nodiscard]] QList<RTPollingObjectPtr> refreshPollSequence() const
+    {
+        return m_refreshPollSequence;
+    }
+    [[nodiscard]] RTPollingObjectPtr pollingObjectForRequestType(qint32 requestType) const;
+    [[nodiscard]] bool timelinesPollingTimerIsActive() const;
+
+    // The polling part of start(): own user, polling objects, startup sequence, timer.
+    void startPolling();
+    void setupPollingObjects();
+    // Polls the first polling object; each answer of the account then runs the next.
+    void createStartupPollSequence();
+    // label: where it was armed from, for the log only.
+    void startTimers(const QString &label);
+    // The service timer's tick: every polling object checks whether it is due.
+    void pollTimelines();
+    void invalidateAllTimers();
+    // After every answer of the account, success or failure.
+    void processPollSequenceWithResultsDictionary(const QVariantMap &result);
+    // Reload-all: searches, then lists, then every timeline, one after another. Nothing
+    // happens while a refresh is still running.
+    void refreshTimelines();
+    void refreshSearches();
+    void refreshLists();
+    [[nodiscard]] QList<RTPollingObjectPtr> inmediatePollObjectsForSearches();
+    [[nodiscard]] QList<RTPollingObjectPtr> inmediatePollObjectsForLists();
+    // The list-group call: polls the lists of the group, skipping (once) those that
+    // arrived moments ago.
+    void pollListSince(const QString &since, qint32 requestType);
+    void pollListsInArray(const QList<RTListTwitterPtr> &lists);
+    // Adapts the intervals of the busy timelines to the remaining API allowance.
+    void updateTimeIntervalsWithApiLimit(qint64 limit);
+    void reloadListWithRequestType(qint32 requestType);
+
+private:
+    void updatePollingActivity();
+    void pollingRequestFinished(const QVariantMap &result, bool success);
+    void pollSearch(const RTSearchTwitterPtr &search, const QVariant &pollingObject,
+                    const QVariantMap &userInfo);
+
+    QList<RTPollingObjectPtr> m_pollingObjects;
+    QList<RTPollingObjectPtr> m_startupPollSequence;
+    QList<RTPollingObjectPtr> m_refreshPollSequence;
+    QTimer *m_timelinesPollingTimer = nullptr;
+    QList<RTListTwitterPtr> m_listsArray;
+    QList<RTSearchTwitterPtr> m_savedSearchesArray;
 };
 
 using RTServiceTwitterPtr = std::shared_ptr<RTServiceTwitter>;
