@@ -19,6 +19,8 @@ public:
     [[nodiscard]] virtual bool hasServiceInServiceList() const = 0;
     virtual void createGrowlDelegate() = 0;
     virtual void saveStore() = 0;
+    // After the application data is deleted nothing may write the store again.
+    virtual void disableStoreSaving() = 0;
 
     // Menu actions.
     virtual void markAllMessagesAsSeen() = 0;

@@ -78,6 +78,7 @@ bool RTMainMenuController::deleteApplicationData()
     }
     qCInfo(lcApp) << "Deleted application data";
     m_delegate.setSaveDataOnTermination(false);
+    m_components.disableStoreSaving();
     DesktopApplication::shared().terminate();
     return true;
 }

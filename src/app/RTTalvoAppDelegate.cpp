@@ -1,6 +1,8 @@
 #include "app/RTTalvoAppDelegate.h"
 
+#include "accounts/AccountKeychain.h"
 #include "app/RTAppComponents.h"
+#include "app/TAErrorHandler.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/RTGlobalVariables.h"
@@ -27,6 +29,11 @@ RTTalvoAppDelegate::RTTalvoAppDelegate(RTAppComponents &components, QObject *par
     : QObject(parent)
     , m_components(components)
 {
+    // Keychain trouble can be found on a request worker; it is handled here, queued.
+    connect(&AccountKeychain::shared(), &AccountKeychain::accessRefused, this,
+            &RTTalvoAppDelegate::keychainAccessRefused);
+    connect(&AccountKeychain::shared(), &AccountKeychain::keychainUnavailable, this,
+            &RTTalvoAppDelegate::keychainUnavailable);
 }
 
 RTTalvoAppDelegate::~RTTalvoAppDelegate()
@@ -166,6 +173,22 @@ void RTTalvoAppDelegate::hotKeyPressed()
     } else {
         desktop.hide();
     }
+}
+
+void RTTalvoAppDelegate::keychainAccessRefused()
+{
+    if (m_quittingForKeychain)
+        return;
+    m_quittingForKeychain = true;
+    qCWarning(lcApp) << "access to the keyring was refused; saving and quitting";
+    m_components.saveStore();
+    m_saveDataOnTermination = false; // saved just now
+    DesktopApplication::shared().terminate();
+}
+
+void RTTalvoAppDelegate::keychainUnavailable(const QString &message)
+{
+    TAErrorHandler::sharedHandler().showErrorDialog(message);
 }
 
 void RTTalvoAppDelegate::installShowHideHotKey(int keyCode, quint32 flags)

@@ -48,6 +48,10 @@ public:
     void changedShowHideTalvoHotkey(const QVariantMap &userInfo);
     // The show/hide hot key was pressed.
     void hotKeyPressed();
+    // The user left the keyring locked: nothing more can be read or stored, so the
+    // application saves what it has and quits.
+    void keychainAccessRefused();
+    void keychainUnavailable(const QString &message);
 
     // The process-wide show/hide hot key registration (0 when none).
     [[nodiscard]] static HotKeyService::Handle showHideHotKeyHandle();
@@ -62,4 +66,5 @@ private:
     QString m_helperPath;
     int m_helperSubscription = 0;
     int m_hotKeyObserver = 0;
+    bool m_quittingForKeychain = false;
 };

@@ -1,3 +1,4 @@
+#include "accounts/AccountKeychain.h"
 #include "app/RTAppComponents.h"
 #include "app/RTApplication.h"
 #include "app/RTMainMenuController.h"
@@ -29,6 +30,7 @@ public:
     bool hasServiceInServiceList() const override { return hasAccount; }
     void createGrowlDelegate() override { m_log << QStringLiteral("createGrowlDelegate"); }
     void saveStore() override { m_log << QStringLiteral("saveStore"); }
+    void disableStoreSaving() override { m_log << QStringLiteral("disableStoreSaving"); }
     void markAllMessagesAsSeen() override { m_log << QStringLiteral("markAllMessagesAsSeen"); }
     void synchronizeGroups() override { m_log << QStringLiteral("synchronizeGroups"); }
     void synchronizeSearches() override { m_log << QStringLiteral("synchronizeSearches"); }
@@ -243,6 +245,7 @@ TEST(RTMainMenuController, DeleteApplicationDataKeepsSettingsAndSkipsTheFinalSav
     ASSERT_TRUE(menu.deleteApplicationData());
     EXPECT_FALSE(QDir(folder).exists());
     EXPECT_TRUE(platform.called(QStringLiteral("terminate")));
+    EXPECT_TRUE(log.contains(QStringLiteral("disableStoreSaving")));
     delegate.applicationWillTerminate();
     EXPECT_FALSE(log.contains(QStringLiteral("saveStore")));
     EXPECT_EQ(TAUtility::talvoGuid(), guid);
@@ -273,4 +276,23 @@ TEST(RTMainMenuController, TogglesAndTheirTitles)
     EXPECT_TRUE(
         platform.called(QStringLiteral("openUrl https://api.talvo.org/website/guid/%1 foreground")
                             .arg(TAUtility::talvoGuid())));
+}
+
+TEST(RTTalvoAppDelegate, RefusedKeyringSavesOnceAndQuits)
+{
+    freshSettings("keyring");
+    FakePlatform platform;
+    QStringList log;
+    RecordingComponents components(log);
+    RTTalvoAppDelegate delegate(components);
+    Q_EMIT AccountKeychain::shared().accessRefused();
+    Q_EMIT AccountKeychain::shared().accessRefused();
+    EXPECT_EQ(log.count(QStringLiteral("saveStore")), 1);
+    EXPECT_EQ(platform.calls.count(QStringLiteral("terminate")), 1);
+    delegate.applicationWillTerminate();
+    EXPECT_EQ(log.count(QStringLiteral("saveStore")), 1);
+
+    Q_EMIT AccountKeychain::shared().keychainUnavailable(QStringLiteral("No keyring"));
+    EXPECT_TRUE(
+        waitUntil([&] { return platform.called(QStringLiteral("alert No keyring [OK]")); }));
 }
