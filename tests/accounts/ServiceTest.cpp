@@ -1,5 +1,6 @@
 #include "accounts/AccountKeychain.h"
 #include "accounts/RTServiceInstapaper.h"
+#include "accounts/RTServiceTalvo.h"
 #include "platform/fake/FakeKeychain.h"
 
 #include <QCborArray>
@@ -175,4 +176,37 @@ TEST(RTServicePersist, MessageIdSetKeepsTheNewestIds)
     for (const auto &v : stored)
         got << v.toString();
     EXPECT_EQ(got, QStringList({"1000", "123", "99"}));
+}
+
+TEST(RTServiceTalvoArchive, HostListsAndFilteredMessageSetsRoundTrip)
+{
+    RTServiceTalvo companion;
+    companion.setIsAnonymous(false);
+    companion.setShortenersList({QStringLiteral("sho.rt"), QStringLiteral("x.co")});
+    companion.setImagers(
+        {{QStringLiteral("pics.example"),
+          QVariantMap{{QStringLiteral("thumbnail_url"), QStringLiteral("http://t/%@")}}}});
+    for (int i = 0; i < 6000; ++i)
+        companion.permanentMutedMessagesSet.insert(QString::number(100000 + i));
+    companion.temporaryHighlightedMessagesSet.insert(QStringLiteral("42"));
+
+    RTServiceTalvo decoded;
+    const KeyedUnarchiver coder(KeyedArchiver::archiveObject(&companion).toMap());
+    decoded.decodeWithCoder(coder);
+    EXPECT_FALSE(coder.failed()) << coder.errorString().toStdString();
+    EXPECT_FALSE(decoded.isAnonymous());
+    EXPECT_EQ(decoded.shortenersList(), companion.shortenersList());
+    EXPECT_EQ(decoded.imagers(), companion.imagers());
+    EXPECT_EQ(decoded.permanentMutedMessagesSet.size(), RTServiceTalvo::kMaxArchivedFilteredIds);
+    EXPECT_TRUE(decoded.permanentMutedMessagesSet.contains(QStringLiteral("105999")));
+    EXPECT_FALSE(decoded.permanentMutedMessagesSet.contains(QStringLiteral("100999")));
+    EXPECT_EQ(decoded.temporaryHighlightedMessagesSet, QSet<QString>{QStringLiteral("42")});
+
+    // An archive from before these keys keeps the defaults.
+    RTServiceTalvo old;
+    old.decodeWithCoder(
+        KeyedUnarchiver(QCborMap{{QStringLiteral("serviceName"), QStringLiteral("Talvo")}}));
+    EXPECT_TRUE(old.isAnonymous());
+    EXPECT_EQ(old.shortenersList().size(), 3);
+    EXPECT_EQ(old.twitterSources().size(), 2);
 }
