@@ -1,0 +1,90 @@
+#include "timelines/RTMessageCollection.h"
+
+#include "timelines/RTTreeNodePredicates.h"
+
+#include <algorithm>
+
+namespace {
+
+// Numeric ids order as numbers ("999" before "1000"); others as text.
+int compareIds(const QString &a, const QString &b)
+{
+    bool okA = false;
+    bool okB = false;
+    const qint64 x = a.toLongLong(&okA);
+    const qint64 y = b.toLongLong(&okB);
+    if (okA && okB)
+        return x < y ? -1 : (x > y ? 1 : 0);
+    return a.compare(b);
+}
+
+} // namespace
+
+bool RTMessageCollection::isNewerThan(const RTMessage &a, const RTMessage &b)
+{
+    const QDateTime da = a.createdAt();
+    const QDateTime db = b.createdAt();
+    if (da != db)
+        return da > db;
+    return compareIds(a.messageId(), b.messageId()) > 0;
+}
+
+bool RTMessageCollection::contains(const RTMessage *message) const
+{
+    return m_members.contains(message);
+}
+
+int RTMessageCollection::addMessages(const QList<RTMessagePtr> &messages)
+{
+    QList<RTMessagePtr> fresh;
+    fresh.reserve(messages.size());
+    for (const RTMessagePtr &message : messages) {
+        if (message && !m_members.contains(message.get())) {
+            m_members.insert(message.get());
+            fresh.append(message);
+        }
+    }
+    if (fresh.isEmpty())
+        return 0;
+    const auto newer = [](const RTMessagePtr &a, const RTMessagePtr &b) {
+        return isNewerThan(*a, *b);
+    };
+    std::stable_sort(fresh.begin(), fresh.end(), newer);
+    QList<RTMessagePtr> merged;
+    merged.reserve(m_content.size() + fresh.size());
+    std::merge(m_content.cbegin(), m_content.cend(), fresh.cbegin(), fresh.cend(),
+               std::back_inserter(merged), newer);
+    m_content.swap(merged);
+    return int(fresh.size());
+}
+
+int RTMessageCollection::removeMessages(const QList<RTMessagePtr> &messages)
+{
+    QSet<const RTMessage *> gone;
+    for (const RTMessagePtr &message : messages) {
+        if (message && m_members.remove(message.get()))
+            gone.insert(message.get());
+    }
+    if (gone.isEmpty())
+        return 0;
+    m_content.removeIf([&gone](const RTMessagePtr &m) { return gone.contains(m.get()); });
+    return int(gone.size());
+}
+
+void RTMessageCollection::clear()
+{
+    m_content.clear();
+    m_members.clear();
+}
+
+QList<RTMessagePtr> RTMessageCollection::arrangedObjects() const
+{
+    if (m_filter.isNull())
+        return m_content;
+    QList<RTMessagePtr> shown;
+    for (const RTMessagePtr &message : m_content) {
+        if (evaluatePredicate(m_filter, *message))
+            shown.append(message);
+    }
+    return shown;
+}
