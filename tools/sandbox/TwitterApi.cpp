@@ -259,6 +259,7 @@ SandboxJson TwitterApi::statusJson(const Database::Row &row, qint64 viewer, cons
         j.set(QStringLiteral("user"), userJson(row.at(SUser).toLongLong(), viewer, origin));
     j.set(QStringLiteral("text"), expand(row.at(SText).toString()));
     j.set(QStringLiteral("truncated"), false);
+    j.set(QStringLiteral("geo"), SandboxJson());
     j.set(QStringLiteral("in_reply_to_status_id"),
           row.at(SReplyId).isNull() ? SandboxJson() : SandboxJson(row.at(SReplyId).toLongLong()));
     j.set(QStringLiteral("in_reply_to_user_id"),
