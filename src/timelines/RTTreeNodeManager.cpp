@@ -1,0 +1,826 @@
+#include "timelines/RTTreeNodeManager.h"
+
+#include "accounts/RTServiceProtocols.h"
+#include "accounts/RTServiceRegistry.h"
+#include "accounts/RTServiceTalvo.h"
+#include "foundation/Localization.h"
+#include "foundation/Log.h"
+#include "foundation/RTGlobalVariables.h"
+#include "foundation/SettingsStore.h"
+#include "model/RTMessageDataSource.h"
+#include "model/RTMessageTwitter.h"
+#include "timelines/RTTreeNodeAllFilteredMessages.h"
+#include "timelines/RTTreeNodePopupHost.h"
+#include "timelines/RTTreeNodePopupHostTwitterGroupsParent.h"
+#include "timelines/RTTreeNodePredicates.h"
+#include "twitter/RTServiceTwitter.h"
+
+#include <QHash>
+#include <QTimer>
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+constexpr qint32 kSearchRequestType = 35;
+
+QHash<QString, RTTreeNodeManager::NodeFactory> &nodeFactories()
+{
+    static QHash<QString, RTTreeNodeManager::NodeFactory> factories;
+    return factories;
+}
+
+RTTreeNodeManager *g_sharedManager = nullptr;
+
+RTTreeNode *asTreeNode(RTMessageHolder *holder)
+{
+    return dynamic_cast<RTTreeNode *>(holder);
+}
+
+bool isHeldBy(const RTMessagePtr &message, const RTTreeNode *node)
+{
+    return message->containedInTreeNodesSet().contains(
+        const_cast<RTMessageHolder *>(static_cast<const RTMessageHolder *>(node)));
+}
+
+bool rootLessThan(const RTTreeNode *a, const RTTreeNode *b)
+{
+    if (a->sortWeight() != b->sortWeight())
+        return a->sortWeight() < b->sortWeight();
+    return a->name() < b->name();
+}
+
+const char *const kCombinedSettings[] = {RTShowCombinedAllKey,       RTShowCombinedRetweetsKey,
+                                         RTShowCombinedFavoritesKey, RTShowCombinedListsKey,
+                                         RTShowCombinedGroupsKey,    RTShowCombinedSearchesKey};
+
+} // namespace
+
+void RTTreeNodeManager::registerTreeNodeClass(const QString &className, NodeFactory factory)
+{
+    nodeFactories().insert(className, std::move(factory));
+}
+
+RTTreeNode *RTTreeNodeManager::createTreeNodeOfClass(const QString &className,
+                                                     const RTServicePtr &service)
+{
+    const NodeFactory factory = nodeFactories().value(className);
+    return factory ? factory(service) : nullptr;
+}
+
+RTTreeNodeManager::RTTreeNodeManager(RTServiceRegistry &registry, QObject *parent)
+    : QObject(parent)
+    , m_registry(registry)
+{
+    RTTreeNodeOwner::setShared(this);
+    RTTreeNodeManagerInterface::setShared(this);
+    m_registry.setNodeManager(this);
+
+    m_systemWideCountNode = new RTTreeNode(QStringLiteral("AllMessages"), nullptr, 0, QString(),
+                                           systemWideCountNodeValidMessagePredicate());
+    m_systemWideCountNode->setIsCombinedNode(true);
+    m_statusIconCountNode = new RTTreeNode(QStringLiteral("statusIconMessages"), nullptr, 0,
+                                           QString(), statusIconNodeValidMessagePredicate());
+    m_statusIconCountNode->setIsCombinedNode(true);
+
+    initNodes();
+    initCombinedViewTreeNodes();
+
+    SettingsStore &settings = SettingsStore::shared();
+    m_settingsConnections.append(connect(&settings, &SettingsStore::valueChanged, this,
+                                         [this](const QString &key, const QVariant &) {
+                                             for (const char *combinedKey : kCombinedSettings) {
+                                                 if (key == QLatin1String(combinedKey)) {
+                                                     emit combinedToolbarTreeNodesChanged();
+                                                     return;
+                                                 }
+                                             }
+                                         }));
+    connect(&m_registry, &RTServiceRegistry::servicesChanged, this, [this] {
+        const bool hasAccounts =
+            !m_registry.servicesConformingTo<RTMessageReceivingProtocol>().isEmpty();
+        for (RTTreeNode *node : std::as_const(m_combinedToolbarTreeNodes))
+            if (auto *view = qobject_cast<RTTreeNodeAllFilteredMessages *>(node))
+                view->servicesChanged(hasAccounts);
+    });
+    m_isBatchChangingNewCount = false;
+}
+
+RTTreeNodeManager::~RTTreeNodeManager()
+{
+    m_destroying = true;
+    for (const QMetaObject::Connection &c : std::as_const(m_settingsConnections))
+        disconnect(c);
+    if (m_registry.nodeManager() == this)
+        m_registry.setNodeManager(nullptr);
+    qDeleteAll(m_combinedToolbarTreeNodes);
+    m_combinedToolbarTreeNodes.clear();
+    const QList<RTTreeNode *> roots = m_rootNodes;
+    m_rootNodes.clear();
+    qDeleteAll(roots);
+    delete m_systemWideCountNode;
+    delete m_statusIconCountNode;
+    if (RTTreeNodeOwner::hasShared() && &RTTreeNodeOwner::shared() == this)
+        RTTreeNodeOwner::setShared(nullptr);
+    if (RTTreeNodeManagerInterface::hasShared() && &RTTreeNodeManagerInterface::shared() == this)
+        RTTreeNodeManagerInterface::setShared(nullptr);
+    if (g_sharedManager == this)
+        g_sharedManager = nullptr;
+}
+
+RTTreeNodeManager &RTTreeNodeManager::sharedManager()
+{
+    if (!g_sharedManager)
+        g_sharedManager = new RTTreeNodeManager(RTServiceRegistry::shared());
+    return *g_sharedManager;
+}
+
+RTTreeNodeManager *RTTreeNodeManager::existingSharedManager()
+{
+    return g_sharedManager;
+}
+
+// --- the tree ---------------------------------------------------------------------------
+
+void RTTreeNodeManager::initNodes()
+{
+    for (const RTServicePtr &service :
+         m_registry.servicesConformingTo<RTMessageReceivingProtocol>()) {
+        addNodeWithService(service, false);
+        if (!service->treeNodeClass().isEmpty())
+            observePredicateForHomeNode(service);
+    }
+
+    const QList<std::shared_ptr<RTServiceTalvo>> companions =
+        m_registry.allServicesOfSameClass<RTServiceTalvo>();
+    const RTServicePtr companion = companions.isEmpty() ? nullptr : companions.first();
+    if (RTTreeNode *talvo = createTreeNodeOfClass(QStringLiteral("RTTreeNodeTalvo"), companion)) {
+        RTTreeNode *trends = createTreeNodeOfClass(QStringLiteral("RTTreeNodeTrend"), companion);
+        if (!trends)
+            trends = new RTTreeNode();
+        trends->setName(localizedString("##RTTreeNodeManager:2##"));
+        trends->setService(companion.get());
+        trends->setRequestType(0);
+        trends->setImageName(QStringLiteral("twitter_16"));
+        trends->setValidMessagePredicate(RTPredicates::serviceIs(companion.get()) &&
+                                         Predicate::compare(QStringLiteral("trendType"),
+                                                            Predicate::Op::Equal,
+                                                            PredicateValue::integer(0)));
+        trends->setShouldAppearInOutlineView(false);
+
+        RTTreeNode *muted = createTreeNodeOfClass(QStringLiteral("RTTreeNodeMutes"), nullptr);
+        if (!muted)
+            muted = new RTTreeNode();
+        muted->setName(localizedString("##RTTreeNodeManager:3##"));
+        muted->setService(nullptr);
+        muted->setRequestType(RTTreeNodeRequestType::Mutes);
+        muted->setImageName(QStringLiteral("node_muted"));
+        muted->setValidMessagePredicate(RTPredicates::flag("isMuted", true));
+        muted->setShouldAppearInOutlineView(true);
+        muted->setIsAutoHiding(false);
+        muted->setIsUnreadNode(true);
+        talvo->addChildNodes({trends, muted});
+        addRootNode(talvo);
+    }
+
+    if (RTTreeNode *empty = createTreeNodeOfClass(QStringLiteral("RTTreeNodeEmpty"), nullptr))
+        addRootNode(empty);
+    arrangeRootNodes();
+}
+
+void RTTreeNodeManager::initCombinedViewTreeNodes()
+{
+    const auto f = [](const char *name, bool value) { return RTPredicates::flag(name, value); };
+    struct View
+    {
+        Predicate filter;
+        const char *titleKey;
+        const char *image;
+        qint32 requestType;
+        const char *setting; // nullptr: always shown
+        RTTreeNodeAllFilteredMessages::ReferencedPredicate format;
+    };
+    const Predicate allBase = f("isMuted", false);
+    const Predicate homeBase =
+        Predicate::andPredicate({f("isHome", true), f("isPrivate", false), f("isMuted", false)});
+    const View views[] = {
+        {allBase, "##RTCombinedToolbar:0##", "combined_all", RTTreeNodeRequestType::Combined,
+         RTShowCombinedAllKey,
+         [allBase](const QDateTime &date) {
+             return RTPredicates::createdAtSince(date) && allBase;
+         }},
+        {homeBase, "##RTCombinedToolbar:1##", "combined_home", 55, nullptr,
+         [homeBase](const QDateTime &date) {
+             return homeBase && RTPredicates::createdAtSince(date);
+         }},
+        {f("isMention", true) && f("isMuted", false),
+         "##RTCombinedToolbar:2##",
+         "combined_mentions",
+         3,
+         nullptr,
+         {}},
+        {Predicate::andPredicate({f("isRetweet", true), f("isSent", false), f("isMuted", false)}),
+         "##RTTreeNodeManager:4##",
+         "combined_retweet",
+         51,
+         RTShowCombinedRetweetsKey,
+         {}},
+        {f("isFavorite", true) && f("isMuted", false),
+         "##RTTreeNodeManager:6##",
+         "combined_favorites",
+         46,
+         RTShowCombinedFavoritesKey,
+         {}},
+        {f("isPrivate", true), "##RTCombinedToolbar:4##", "combined_direct", 11, nullptr, {}},
+        {f("isSent", true) && f("isPrivate", false),
+         "##RTTreeNodeManager:0##",
+         "combined_sent",
+         4,
+         nullptr,
+         {}},
+    };
+    SettingsStore &settings = SettingsStore::shared();
+    const auto bindToSetting = [this, &settings](RTTreeNode *node, const char *key) {
+        if (!key)
+            return;
+        const QString settingKey = QString::fromLatin1(key);
+        node->setShouldAppearInOutlineView(settings.boolForKey(settingKey));
+        QPointer<RTTreeNode> weak(node);
+        m_settingsConnections.append(
+            connect(&settings, &SettingsStore::valueChanged, this,
+                    [weak, settingKey](const QString &changed, const QVariant &value) {
+                        if (weak && changed == settingKey)
+                            weak->setShouldAppearInOutlineView(value.toBool());
+                    }));
+    };
+    for (const View &view : views) {
+        auto *node =
+            new RTTreeNodeAllFilteredMessages(view.filter, localizedString(view.titleKey),
+                                              QString::fromLatin1(view.image), view.requestType);
+        node->setRegistry(&m_registry);
+        if (view.format)
+            node->setReferencedValidMessagePredicateFormat(view.format);
+        bindToSetting(node, view.setting);
+        m_combinedToolbarTreeNodes.append(node);
+        node->listViewController(); // loaded at once
+        node->reloadContent();
+    }
+    RTTreeNode *lists = RTTreeNodePopupHost::twitterListsPopupHostWithService(nullptr);
+    bindToSetting(lists, RTShowCombinedListsKey);
+    RTTreeNode *groups =
+        RTTreeNodePopupHostTwitterGroupsParent::twitterGroupsPopupHostWithService(nullptr);
+    bindToSetting(groups, RTShowCombinedGroupsKey);
+    RTTreeNode *searches = RTTreeNodePopupHost::twitterSearchesPopupHostWithService(nullptr);
+    bindToSetting(searches, RTShowCombinedSearchesKey);
+    m_combinedToolbarTreeNodes << lists << groups << searches;
+}
+
+QList<RTTreeNode *> RTTreeNodeManager::visibleCombinedToolbarTreeNodes() const
+{
+    QList<RTTreeNode *> visible;
+    for (RTTreeNode *node : m_combinedToolbarTreeNodes)
+        if (node->shouldAppearInOutlineView())
+            visible.append(node);
+    return visible;
+}
+
+void RTTreeNodeManager::addRootNode(RTTreeNode *node)
+{
+    if (!node || m_rootNodes.contains(node))
+        return;
+    m_rootNodes.append(node);
+    connect(node, &RTTreeNode::nameChanged, this, [this] { arrangeRootNodes(); });
+    arrangeRootNodes();
+}
+
+void RTTreeNodeManager::arrangeRootNodes()
+{
+    std::stable_sort(m_rootNodes.begin(), m_rootNodes.end(), rootLessThan);
+    emit rootTreeNodesChanged();
+}
+
+QList<RTTreeNode *> RTTreeNodeManager::allTreeNodes() const
+{
+    QList<RTTreeNode *> all;
+    for (RTTreeNode *root : m_rootNodes)
+        all += root->flatRepresentation();
+    return all;
+}
+
+RTTreeNode *RTTreeNodeManager::getRootNodeForService(const RTService *service) const
+{
+    if (!service)
+        return nullptr;
+    for (RTTreeNode *root : m_rootNodes)
+        if (root->service() == service)
+            return root;
+    return nullptr;
+}
+
+RTTreeNode *RTTreeNodeManager::getTalvoParentNode() const
+{
+    for (RTTreeNode *root : m_rootNodes)
+        if (root->inherits("RTTreeNodeTalvo"))
+            return root;
+    return nullptr;
+}
+
+RTTreeNode *RTTreeNodeManager::getSearchRootNode() const
+{
+    for (RTTreeNode *root : m_rootNodes)
+        if (root->inherits("RTTreeNodeSearch"))
+            return root;
+    return nullptr;
+}
+
+RTTreeNode *RTTreeNodeManager::treeNodeWithIdentity(const QVariantMap &identity) const
+{
+    if (identity.isEmpty())
+        return nullptr;
+    for (RTTreeNode *node : allTreeNodes())
+        if (node->identity() == identity)
+            return node;
+    for (RTTreeNode *node : m_combinedToolbarTreeNodes)
+        if (node->identity() == identity)
+            return node;
+    return nullptr;
+}
+
+int RTTreeNodeManager::registeredNodeCount() const
+{
+    QReadLocker locker(&m_registrationLock);
+    return int(m_treeNodesSet.size());
+}
+
+bool RTTreeNodeManager::isRegistered(const RTTreeNode *node) const
+{
+    QReadLocker locker(&m_registrationLock);
+    return m_treeNodesSet.contains(const_cast<RTTreeNode *>(node));
+}
+
+// --- accounts ---------------------------------------------------------------------------
+
+void RTTreeNodeManager::addNodeWithService(const RTServicePtr &service, bool expand)
+{
+    if (!service || getRootNodeForService(service.get()))
+        return;
+    RTTreeNode *node = createTreeNodeOfClass(service->treeNodeClass(), service);
+    if (!node)
+        return;
+    addRootNode(node);
+    if (expand) {
+        QPointer<RTTreeNode> weak(node);
+        QTimer::singleShot(200, this, [this, weak] {
+            if (weak) {
+                setExpanded(weak, true);
+                emit expandNodeRequested(weak);
+            }
+        });
+    }
+}
+
+void RTTreeNodeManager::removeNodeWithService(const RTServicePtr &service)
+{
+    RTTreeNode *root = nullptr;
+    for (RTTreeNode *node : std::as_const(m_rootNodes)) {
+        if (service && node->representedObject() == service.get()) {
+            root = node;
+            break;
+        }
+    }
+    if (!root)
+        return;
+    m_rootNodes.removeAll(root);
+    disconnect(root, nullptr, this, nullptr);
+    emit rootTreeNodesChanged();
+    root->closeNode();
+    root->deleteLater();
+}
+
+void RTTreeNodeManager::observePredicateForHomeNode(const RTServicePtr &service)
+{
+    auto *twitter = qobject_cast<RTServiceTwitter *>(service.get());
+    if (!twitter)
+        return;
+    // The count predicates include the account's Home predicate, which follows its
+    // reference message.
+    connect(twitter, &RTServiceTwitter::homeContentsChanged, this, [this] {
+        m_systemWideCountNode->setValidMessagePredicate(systemWideCountNodeValidMessagePredicate());
+        m_statusIconCountNode->setValidMessagePredicate(statusIconNodeValidMessagePredicate());
+    });
+}
+
+void RTTreeNodeManager::stopObservingPredicateForHomeNode(const RTServicePtr &service)
+{
+    if (service)
+        disconnect(service.get(), nullptr, this, nullptr);
+}
+
+Predicate RTTreeNodeManager::systemWideCountNodeValidMessagePredicate() const
+{
+    // Unmuted Home messages of every account, mentions and received direct messages.
+    std::vector<Predicate> kinds;
+    for (const auto &account : m_registry.allServicesOfSameClass<RTServiceTwitter>()) {
+        const Predicate home = RTPredicates::home(account.get());
+        if (!home.isFalse())
+            kinds.push_back(home);
+    }
+    kinds.push_back(RTPredicates::flag("isMention", true));
+    kinds.push_back(RTPredicates::flag("isPrivate", true) && RTPredicates::flag("isSent", false));
+    return Predicate::orPredicate(kinds) && RTPredicates::flag("isMuted", false);
+}
+
+Predicate RTTreeNodeManager::statusIconNodeValidMessagePredicate() const
+{
+    return systemWideCountNodeValidMessagePredicate();
+}
+
+void RTTreeNodeManager::setIsBatchChangingNewCount(bool value)
+{
+    if (m_isBatchChangingNewCount == value)
+        return;
+    m_isBatchChangingNewCount = value;
+    emit isBatchChangingNewCountChanged(value);
+}
+
+// --- registration -----------------------------------------------------------------------
+
+void RTTreeNodeManager::treeNodesSetAddNode(RTTreeNode *node)
+{
+    QMutexLocker locker(&m_treeNodesSetLock);
+    QWriteLocker writer(&m_registrationLock);
+    m_treeNodesSet.insert(node);
+}
+
+void RTTreeNodeManager::treeNodesSetRemoveNode(RTTreeNode *node)
+{
+    QList<RTMessagePtr> content;
+    {
+        QMutexLocker locker(&m_treeNodesSetLock);
+        {
+            QWriteLocker writer(&m_registrationLock);
+            if (!m_treeNodesSet.remove(node))
+                return;
+        }
+        m_expandedNodes.remove(node);
+        if (m_destroying)
+            return;
+        content = node->messagesArrayController().content();
+        for (const RTMessagePtr &message : std::as_const(content))
+            message->willBeRemovedFromTreeNode(node);
+    }
+    QList<RTMessagePtr> spare;
+    QList<RTMessagePtr> remove;
+    QList<RTMessagePtr> add;
+    validateMessages(content, spare, remove, add);
+    if (node->requestType() == kSearchRequestType) {
+        const QList<RTMessagePtr> changed = updateFlagsOfMessages(spare, node);
+        if (!changed.isEmpty())
+            allTreeNodesReEvaluateMessages(changed, kSearchRequestType, {});
+    }
+    if (!remove.isEmpty()) {
+        allTreeNodesRemoveMessages(remove, node->requestType(),
+                                   {{QStringLiteral("forceRemove"), true}});
+        for (const RTMessagePtr &message : std::as_const(remove))
+            message->wasRemovedFromAllTreeNodes();
+    }
+}
+
+void RTTreeNodeManager::validateMessages(const QList<RTMessagePtr> &messages,
+                                         QList<RTMessagePtr> &messagesToSpare,
+                                         QList<RTMessagePtr> &messagesToRemove,
+                                         QList<RTMessagePtr> &messagesToAdd)
+{
+    messagesToAdd.clear();
+    for (const RTMessagePtr &message : messages) {
+        const QSet<RTMessageHolder *> holders = message->containedInTreeNodesSet();
+        const bool held = std::any_of(holders.cbegin(), holders.cend(), [](RTMessageHolder *h) {
+            const RTTreeNode *node = asTreeNode(h);
+            return node && !node->isCombinedNode();
+        });
+        (held ? messagesToSpare : messagesToRemove).append(message);
+    }
+}
+
+QList<RTMessagePtr> RTTreeNodeManager::updateFlagsOfMessages(const QList<RTMessagePtr> &messages,
+                                                             RTTreeNode *removedNode)
+{
+    QList<RTMessagePtr> changed;
+    for (const RTMessagePtr &message : messages) {
+        auto *twitter = dynamic_cast<RTMessageTwitter *>(message.get());
+        if (!twitter || !twitter->isSearch())
+            continue;
+        const QSet<RTMessageHolder *> holders = message->containedInTreeNodesSet();
+        const bool stillSearched =
+            std::any_of(holders.cbegin(), holders.cend(), [removedNode](RTMessageHolder *h) {
+                const RTTreeNode *node = asTreeNode(h);
+                return node && node != removedNode && !node->isCombinedNode() &&
+                       node->requestType() == kSearchRequestType;
+            });
+        if (stillSearched)
+            continue;
+        twitter->setIsSearch(false);
+        changed.append(message);
+    }
+    return changed;
+}
+
+// --- messages ---------------------------------------------------------------------------
+
+void RTTreeNodeManager::underLock(const std::function<void()> &body)
+{
+    QMutexLocker locker(&m_treeNodesSetLock);
+    try {
+        body();
+    } catch (const std::exception &error) {
+        // A general failure inside one step ends the step; the lock is released either way.
+        qCWarning(lcTimelines) << "tree node update failed:" << error.what();
+    }
+}
+
+QList<RTMessagePtr> RTTreeNodeManager::messagesToAddToNode(RTTreeNode *node,
+                                                           const QList<RTMessagePtr> &messages)
+{
+    QList<RTMessagePtr> kept;
+    kept.reserve(messages.size());
+    for (const RTMessagePtr &message : messages) {
+        if (isHeldBy(message, node))
+            continue;
+        if (message->isRepeated()) {
+            // The same status received by several accounts shows once per node.
+            RTMessageDataSource *source = message->dataSource();
+            bool copyHeld = false;
+            if (source) {
+                for (const RTMessagePtr &like : source->messagesLike(*message)) {
+                    if (like && like != message && isHeldBy(like, node)) {
+                        copyHeld = true;
+                        break;
+                    }
+                }
+            }
+            if (copyHeld)
+                continue;
+        }
+        message->willBeAddedToTreeNode(node);
+        kept.append(message);
+    }
+    return kept;
+}
+
+QList<RTMessagePtr> RTTreeNodeManager::containedMessages(RTTreeNode *node,
+                                                         const QList<RTMessagePtr> &messages)
+{
+    QList<RTMessagePtr> contained;
+    for (const RTMessagePtr &message : messages) {
+        if (isHeldBy(message, node)) {
+            message->willBeRemovedFromTreeNode(node);
+            contained.append(message);
+        }
+    }
+    return contained;
+}
+
+void RTTreeNodeManager::allTreeNodesAddMessages(const QList<RTMessagePtr> &messages,
+                                                int requestType, const QVariantMap &userInfo)
+{
+    if (messages.isEmpty())
+        return;
+    std::vector<Offer> offers;
+    {
+        QReadLocker reader(&m_registrationLock);
+        for (RTTreeNode *node : std::as_const(m_treeNodesSet)) {
+            Offer offer{node, {}};
+            for (const RTMessagePtr &message : messages)
+                if (message && node->isMessageValid(message, requestType, userInfo))
+                    offer.messages.append(message);
+            if (!offer.messages.isEmpty())
+                offers.push_back(std::move(offer));
+        }
+    }
+    if (offers.empty())
+        return;
+    underLock([&] {
+        for (const Offer &offer : offers) {
+            if (!m_treeNodesSet.contains(offer.node))
+                continue; // closed meanwhile
+            const QList<RTMessagePtr> kept = messagesToAddToNode(offer.node, offer.messages);
+            if (!kept.isEmpty())
+                offer.node->messagesArrayControllerAddMessages(kept);
+        }
+    });
+}
+
+void RTTreeNodeManager::allTreeNodesRemoveMessages(const QList<RTMessagePtr> &messages,
+                                                   int requestType, const QVariantMap &userInfo)
+{
+    if (messages.isEmpty())
+        return;
+    const bool force = userInfo.value(QStringLiteral("forceRemove")).toBool();
+    std::vector<Offer> offers;
+    {
+        QReadLocker reader(&m_registrationLock);
+        for (RTTreeNode *node : std::as_const(m_treeNodesSet)) {
+            Offer offer{node, {}};
+            for (const RTMessagePtr &message : messages) {
+                if (!message || !isHeldBy(message, node))
+                    continue;
+                if (force || node->shouldRemoveMessage(message, requestType, userInfo))
+                    offer.messages.append(message);
+            }
+            if (!offer.messages.isEmpty())
+                offers.push_back(std::move(offer));
+        }
+    }
+    if (offers.empty())
+        return;
+    underLock([&] {
+        for (const Offer &offer : offers) {
+            if (!m_treeNodesSet.contains(offer.node))
+                continue;
+            const QList<RTMessagePtr> removed = containedMessages(offer.node, offer.messages);
+            if (!removed.isEmpty())
+                offer.node->messagesArrayControllerRemoveMessages(removed);
+        }
+    });
+}
+
+void RTTreeNodeManager::reEvaluateMessages(const QList<RTMessagePtr> &messages, int requestType,
+                                           const QVariantMap &userInfo, RTTreeNode *node)
+{
+    if (!node || messages.isEmpty())
+        return;
+    QList<RTMessagePtr> accepted;
+    QList<RTMessagePtr> rejected;
+    for (const RTMessagePtr &message : messages) {
+        if (!message)
+            continue;
+        if (node->isMessageValid(message, requestType, userInfo))
+            accepted.append(message);
+        else if (isHeldBy(message, node) &&
+                 node->shouldRemoveMessage(message, requestType, userInfo))
+            rejected.append(message);
+    }
+    underLock([&] {
+        if (!m_treeNodesSet.contains(node))
+            return;
+        const QList<RTMessagePtr> removed = containedMessages(node, rejected);
+        if (!removed.isEmpty())
+            node->messagesArrayControllerRemoveMessages(removed);
+        const QList<RTMessagePtr> kept = messagesToAddToNode(node, accepted);
+        if (!kept.isEmpty())
+            node->messagesArrayControllerAddMessages(kept);
+    });
+}
+
+void RTTreeNodeManager::allTreeNodesReEvaluateMessages(const QList<RTMessagePtr> &messages,
+                                                       int requestType, const QVariantMap &userInfo)
+{
+    if (messages.isEmpty())
+        return;
+    struct Verdict
+    {
+        RTTreeNode *node;
+        QList<RTMessagePtr> accepted;
+        QList<RTMessagePtr> rejected;
+    };
+    std::vector<Verdict> verdicts;
+    {
+        QReadLocker reader(&m_registrationLock);
+        for (RTTreeNode *node : std::as_const(m_treeNodesSet)) {
+            Verdict verdict{node, {}, {}};
+            for (const RTMessagePtr &message : messages) {
+                if (!message)
+                    continue;
+                const bool held = isHeldBy(message, node);
+                if (node->isMessageValid(message, requestType, userInfo)) {
+                    if (!held)
+                        verdict.accepted.append(message);
+                } else if (held && node->shouldRemoveMessage(message, requestType, userInfo)) {
+                    verdict.rejected.append(message);
+                }
+            }
+            if (!verdict.accepted.isEmpty() || !verdict.rejected.isEmpty())
+                verdicts.push_back(std::move(verdict));
+        }
+    }
+    if (verdicts.empty())
+        return;
+    underLock([&] {
+        for (const Verdict &verdict : verdicts) {
+            if (!m_treeNodesSet.contains(verdict.node))
+                continue;
+            const QList<RTMessagePtr> removed = containedMessages(verdict.node, verdict.rejected);
+            if (!removed.isEmpty())
+                verdict.node->messagesArrayControllerRemoveMessages(removed);
+            const QList<RTMessagePtr> kept = messagesToAddToNode(verdict.node, verdict.accepted);
+            if (!kept.isEmpty())
+                verdict.node->messagesArrayControllerAddMessages(kept);
+        }
+    });
+}
+
+namespace {
+
+QList<RTMessagePtr> allStoredMessages(const RTServiceRegistry &registry)
+{
+    QList<RTMessagePtr> all;
+    for (const auto &account : registry.allServicesOfSameClass<RTServiceTwitter>()) {
+        const RTServiceTwitter::MessagesDictionary messages = account->messagesDictionary();
+        all.reserve(all.size() + messages.size());
+        for (const RTMessageTwitterPtr &message : messages)
+            all.append(message);
+    }
+    return all;
+}
+
+} // namespace
+
+void RTTreeNodeManager::reEvaluateAllMessagesForTreeNode(RTTreeNode *node)
+{
+    reEvaluateMessages(allStoredMessages(m_registry), node ? node->requestType() : 0, {}, node);
+}
+
+void RTTreeNodeManager::allTreeNodesReEvaluteContent()
+{
+    setIsBatchChangingNewCount(true);
+    allTreeNodesReEvaluateMessages(allStoredMessages(m_registry), 0, {});
+    setIsBatchChangingNewCount(false);
+}
+
+// --- window layer -----------------------------------------------------------------------
+
+void RTTreeNodeManager::showNode(RTTreeNode *node)
+{
+    emit showNodeRequested(node);
+}
+
+void RTTreeNodeManager::selectCombinedSectionOfHost(RTTreeNode *child)
+{
+    if (auto *host =
+            qobject_cast<RTTreeNodePopupHost *>(child ? child->referingTreeNode() : nullptr))
+        host->selectAllCombinedSection();
+}
+
+void RTTreeNodeManager::nodeWillHide(RTTreeNode *node)
+{
+    if (node)
+        m_expandedNodes.remove(node);
+}
+
+void RTTreeNodeManager::reloadOutline()
+{
+    emit outlineReloadRequested();
+}
+
+// --- expanded nodes ---------------------------------------------------------------------
+
+bool RTTreeNodeManager::isExpanded(const RTTreeNode *node) const
+{
+    return m_expandedNodes.contains(const_cast<RTTreeNode *>(node));
+}
+
+void RTTreeNodeManager::setExpanded(RTTreeNode *node, bool expanded)
+{
+    if (!node)
+        return;
+    if (expanded)
+        m_expandedNodes.insert(node);
+    else
+        m_expandedNodes.remove(node);
+    if (!m_restoringExpandedNodes)
+        saveExpandedNodes();
+}
+
+void RTTreeNodeManager::saveExpandedNodes()
+{
+    QVariantList identities;
+    for (RTTreeNode *node : allTreeNodes()) {
+        if (!m_expandedNodes.contains(node))
+            continue;
+        const QVariantMap identity = node->identity();
+        if (!identity.isEmpty())
+            identities.append(identity);
+    }
+    SettingsStore::shared().setValue(QString::fromLatin1(RTExpandedNodesKey), identities);
+}
+
+void RTTreeNodeManager::restoreExpandedNodes()
+{
+    m_restoringExpandedNodes = true;
+    const QVariantList stored =
+        SettingsStore::shared().arrayForKey(QString::fromLatin1(RTExpandedNodesKey));
+    m_expandedNodes.clear();
+    if (stored.isEmpty()) {
+        for (RTTreeNode *root : std::as_const(m_rootNodes))
+            if (root->shouldAppearInOutlineView())
+                m_expandedNodes.insert(root);
+    } else {
+        for (RTTreeNode *node : allTreeNodes()) {
+            const QVariantMap identity = node->identity();
+            if (!identity.isEmpty() && stored.contains(identity))
+                m_expandedNodes.insert(node);
+        }
+    }
+    m_restoringExpandedNodes = false;
+    emit outlineReloadRequested();
+}
