@@ -1,6 +1,7 @@
 // The Twitter account's API calls and its reactions to their answers.
 #include "twitter/RTServiceTwitter.h"
 
+#include "accounts/RTServiceRegistry.h"
 #include "foundation/Localization.h"
 #include "foundation/Log.h"
 #include "foundation/RTGlobalVariables.h"
@@ -55,8 +56,15 @@ RTRequestOperationPtr RTServiceTwitter::queueRequest(qint32 requestType,
                                                      const QVariantMap &parameters,
                                                      const QVariantMap &userInfo, int operationType)
 {
-    // Requests hold the account; one that no shared pointer owns yet cannot send.
-    const RTServicePtr self = weak_from_this().lock();
+    // Requests hold the account. Accounts restored from the store are owned through their
+    // base class, so the registry's pointer stands in when ours is not set.
+    RTServicePtr self = weak_from_this().lock();
+    if (!self) {
+        for (const RTServicePtr &registered : RTServiceRegistry::shared().services()) {
+            if (registered.get() == this)
+                self = registered;
+        }
+    }
     if (!self) {
         qCWarning(lcTwitter).noquote() << "request" << requestType << "without an owned account";
         return nullptr;

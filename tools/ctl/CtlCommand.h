@@ -21,3 +21,5 @@ int cmdEntities(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdStore(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdFetch(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdJson(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdPoll(const QStringList &args, QTextStream &out, QTextStream &err);

@@ -16,6 +16,11 @@ const CtlCommand kCommands[] = {
      "talvoctl fetch [-X METHOD] [-H 'Name: value']... [-d name=value]... [--multipart] "
      "[--cacert FILE] [--timeout SECONDS] URL",
      cmdFetch},
+    {"login", "talvoctl login --profile NAME SCREEN_NAME", cmdLogin},
+    {"poll",
+     "talvoctl poll --profile NAME --type home|mentions|inbox|outbox|sent|favorites|retweets|"
+     "retweeted|list|search [--count N] [--account SCREEN_NAME] [--list OWNER/ID] [--query TEXT]",
+     cmdPoll},
     {"oauth-sign",
      "talvoctl oauth-sign --method M --url URL [--form name=value]... --consumer-key K "
      "--consumer-secret S [--token T --token-secret TS] [--nonce N --timestamp T] [--no-version]",

@@ -1,0 +1,126 @@
+// talvoctl login: the xAuth exchange for one screen name; the tokens go to the keyring
+// and the account into the store.
+#include "CtlCommand.h"
+#include "CtlTwitterSession.h"
+
+#include "foundation/RTGlobalVariables.h"
+#include "store/TADataManager.h"
+#include "twitter/RTServiceTwitter.h"
+
+#include <QEventLoop>
+#include <QTimer>
+#include <cstdio>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kTwitterServiceType = 2;
+
+// The password from the terminal without echo, or the first line of a pipe.
+QString readPassword(QTextStream &err)
+{
+    const bool terminal = isatty(STDIN_FILENO) != 0;
+    termios saved{};
+    if (terminal) {
+        err << "Password: " << Qt::flush;
+        tcgetattr(STDIN_FILENO, &saved);
+        termios quiet = saved;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+    }
+    QTextStream in(stdin);
+    const QString line = in.readLine(1024);
+    if (terminal) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+        err << "\n" << Qt::flush;
+    }
+    return line;
+}
+
+class Answer : public RTRequestDelegate
+{
+public:
+    void serviceRequestSuccess(const QVariantMap &r) override { finish(true, r); }
+    void serviceRequestFailure(const QVariantMap &r) override { finish(false, r); }
+
+    bool done = false;
+    bool success = false;
+    QVariantMap result;
+    QEventLoop loop;
+
+private:
+    void finish(bool ok, const QVariantMap &r)
+    {
+        done = true;
+        success = ok;
+        result = r;
+        loop.quit();
+    }
+};
+
+} // namespace
+
+int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    QString profile;
+    QString screenName;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--profile") && i + 1 < args.size())
+            profile = args.at(++i);
+        else if (screenName.isEmpty() && !args.at(i).startsWith(QLatin1Char('-')))
+            screenName = args.at(i);
+        else {
+            err << "usage: talvoctl login --profile NAME SCREEN_NAME\n";
+            return 2;
+        }
+    }
+    if (screenName.isEmpty()) {
+        err << "usage: talvoctl login --profile NAME SCREEN_NAME\n";
+        return 2;
+    }
+    if (!CtlTwitterSession::setUp(profile, err))
+        return 1;
+    const QString password = readPassword(err);
+    if (password.isEmpty()) {
+        err << "no password given\n";
+        return 1;
+    }
+
+    TADataManager &store = TADataManager::sharedManager();
+    auto account = std::dynamic_pointer_cast<RTServiceTwitter>(
+        store.serviceWithServiceId(screenName, kTwitterServiceType));
+    const bool known = account != nullptr;
+    if (!account) {
+        account = std::make_shared<RTServiceTwitter>();
+        account->setServiceId(screenName);
+    }
+    account->setServicePassword(password);
+    account->setAuthFailureCount(0);
+
+    auto answer = std::make_shared<Answer>();
+    account->requestOAuthTokenWithDelegate(answer);
+    QTimer::singleShot(60000, &answer->loop, &QEventLoop::quit);
+    if (!answer->done)
+        answer->loop.exec();
+    if (!answer->done) {
+        err << "no answer from the server\n";
+        return 1;
+    }
+    if (!answer->success) {
+        err << "login failed: "
+            << answer->result.value(QString::fromLatin1(kRTOperationFailureMessageKey)).toString()
+            << "\n";
+        return 1;
+    }
+    // The screen name as Twitter writes it.
+    const QString name = answer->result.value(QString::fromLatin1(kRTScreenNameKey)).toString();
+    if (!name.isEmpty())
+        account->setServiceId(name);
+    if (!known)
+        store.addService(account);
+    account->stop();
+    store.saveCachesToDisk();
+    out << "logged in as " << account->serviceId() << "\n";
+    return 0;
+}

@@ -1,0 +1,104 @@
+#include "CtlTwitterSession.h"
+
+#include "accounts/AccountsRegistration.h"
+#include "foundation/HostProfile.h"
+#include "http/HttpRequest.h"
+#include "model/ModelRegistration.h"
+#include "model/RTMessageFlags.h"
+#include "platform/linux/SecretServiceKeychain.h"
+#include "twitter/TwitterRegistration.h"
+
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace CtlTwitterSession {
+
+namespace {
+
+QString findProfile(const QString &name)
+{
+    if (QFileInfo(name).isFile())
+        return name;
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    for (const QString &candidate : {QStringLiteral("%1/Talvo/hosts/%2.conf").arg(config, name),
+                                     QStringLiteral("%1/talvo-%2/%2.conf").arg(data, name)}) {
+        if (QFileInfo(candidate).isFile())
+            return candidate;
+    }
+    return {};
+}
+
+} // namespace
+
+bool setUp(const QString &profileName, QTextStream &err)
+{
+    HostProfile profile;
+    if (profileName.isEmpty() || profileName == QLatin1String("real")) {
+        profile = HostProfile::real();
+    } else {
+        const QString path = findProfile(profileName);
+        if (path.isEmpty()) {
+            err << "no host profile '" << profileName << "'\n";
+            return false;
+        }
+        QString error;
+        profile = HostProfile::load(path, &error);
+        if (profile.isEmpty()) {
+            err << "cannot read the host profile " << path << ": " << error << "\n";
+            return false;
+        }
+    }
+    HostProfile::setCurrent(profile);
+    if (!profile.caBundle().isEmpty())
+        HttpRequest::setDefaultCaBundle(profile.caBundle());
+
+    static SecretServiceKeychain keychain;
+    Keychain::setShared(&keychain);
+    registerAccountArchiveClasses();
+    registerModelArchiveClasses();
+    registerTwitterArchiveClasses();
+    registerTwitterRequestClasses();
+    return true;
+}
+
+QString flagWords(const RTMessage &message)
+{
+    struct Bit
+    {
+        quint32 bit;
+        const char *word;
+    };
+    static constexpr Bit kTemporary[] = {
+        {RTTemporaryFlag::IsHome, "home"},
+        {RTTemporaryFlag::IsMention, "mention"},
+        {RTTemporaryFlag::IsReply, "reply"},
+        {RTTemporaryFlag::IsPrivate, "private"},
+        {RTTemporaryFlag::IsSent, "sent"},
+        {RTTemporaryFlag::IsFavorite, "favorite"},
+        {RTTemporaryFlag::IsSearch, "search"},
+        {RTTemporaryFlag::IsListed, "listed"},
+        {RTTemporaryFlag::IsRetweet, "retweet"},
+        {RTTemporaryFlag::IsTranslated, "translated"},
+        {RTTemporaryFlag::IsHighlighted, "highlighted"},
+        {RTTemporaryFlag::IsRepeated, "repeated"},
+    };
+    static constexpr Bit kPermanent[] = {
+        {RTPermanentFlag::IsSeen, "seen"},
+        {RTPermanentFlag::IsHidden, "hidden"},
+        {RTPermanentFlag::IsDeleted, "deleted"},
+        {RTPermanentFlag::IsMuted, "muted"},
+    };
+    QStringList words;
+    for (const Bit &b : kTemporary) {
+        if (message.temporaryFlags() & b.bit)
+            words << QString::fromLatin1(b.word);
+    }
+    for (const Bit &b : kPermanent) {
+        if (message.permanentFlags() & b.bit)
+            words << QString::fromLatin1(b.word);
+    }
+    return words.join(QLatin1Char(' '));
+}
+
+} // namespace CtlTwitterSession
