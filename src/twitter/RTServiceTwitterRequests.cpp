@@ -453,6 +453,8 @@ void RTServiceTwitter::serviceRequestSuccess(const QVariantMap &result)
     const auto operation = std::dynamic_pointer_cast<RTRequestOperationTwitter>(
         result.value(key(kRTRequestOperationKey)).value<RTRequestOperationPtr>());
 
+    if (operation)
+        updateReferenceMessageIds(type, operation->allMessages());
     if (type == RTTwitterRequestAccessToken) {
         setVerifiedCredentials(true);
         if (!running())

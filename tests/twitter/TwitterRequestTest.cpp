@@ -6,6 +6,7 @@
 #include "twitter/RTListTwitter.h"
 #include "twitter/RTSearchTwitter.h"
 #include "twitter/RTServiceTwitter.h"
+#include "twitter/RTTreeNodeManagerInterface.h"
 #include "twitter/TwitterRegistration.h"
 #include "json/Json.h"
 
@@ -428,6 +429,115 @@ TEST(TwitterAnswerParsing, ResultKeysOfBodiesThatAreNotMerged)
     QVariantMap result;
     EXPECT_FALSE(
         unknown.dealWithParsedResponse(QVariant::fromValue(JSONValue(QByteArray("[]"))), result));
+}
+
+} // namespace
+
+namespace {
+
+// Records what result handling tells the tree node manager.
+class RecordingNodeManager : public RTTreeNodeManagerInterface
+{
+public:
+    struct Call
+    {
+        QString what;
+        QStringList ids;
+        int type = 0;
+    };
+    QList<Call> calls;
+
+    void allTreeNodesAddMessages(const QList<RTMessagePtr> &messages, int type,
+                                 const QVariantMap &) override
+    {
+        record(QStringLiteral("add"), messages, type);
+    }
+    void allTreeNodesRemoveMessages(const QList<RTMessagePtr> &messages, int type,
+                                    const QVariantMap &) override
+    {
+        record(QStringLiteral("remove"), messages, type);
+    }
+    void allTreeNodesReEvaluateMessages(const QList<RTMessagePtr> &messages, int type,
+                                        const QVariantMap &) override
+    {
+        record(QStringLiteral("reevaluate"), messages, type);
+    }
+
+private:
+    void record(const QString &what, const QList<RTMessagePtr> &messages, int type)
+    {
+        QStringList ids;
+        for (const RTMessagePtr &m : messages)
+            ids << m->messageId();
+        ids.sort();
+        calls.append({what, ids, type});
+    }
+};
+
+QByteArray status(const char *id, const char *userId)
+{
+    return QByteArrayLiteral(R"({"id":)") + id +
+           QByteArrayLiteral(R"(,"text":"hello","created_at":"Wed Dec 09 08:00:00 +0000 2026",)"
+                             R"("user":{"id":)") +
+           userId + QByteArrayLiteral(R"(,"screen_name":"u)") + userId + "\"}}";
+}
+
+TEST_F(TwitterRequestTableTest, ResultHandlingMergesAndTellsTheTreeNodes)
+{
+    RecordingNodeManager manager;
+    RTTreeNodeManagerInterface::setShared(&manager);
+    auto answer = [&](qint32 type, const QByteArray &body, const QVariantMap &userInfo = {}) {
+        auto operation = std::make_shared<RTRequestOperationTwitter>();
+        operation->setService(account);
+        operation->setRequestType(type);
+        operation->setUserInfo(userInfo);
+        operation->setSince(QStringLiteral("1"));
+        QVariantMap result;
+        EXPECT_TRUE(
+            operation->dealWithParsedResponse(QVariant::fromValue(JSONValue(body)), result));
+        return operation;
+    };
+
+    // A page: merged, the newest id becomes the next since, every message offered.
+    auto home = answer(RTTwitterRequestHomeTimeline,
+                       "[" + status("30", "9") + "," + status("20", "8") + "]");
+    EXPECT_EQ(home->since(), QStringLiteral("30"));
+    EXPECT_EQ(home->allMessages().size(), 2);
+    EXPECT_EQ(home->newMessages().size(), 2);
+    EXPECT_EQ(account->messagesDictionary().size(), 2);
+    // An empty page keeps the since value.
+    EXPECT_EQ(answer(RTTwitterRequestHomeTimeline, "[]")->since(), QStringLiteral("1"));
+
+    // Single statuses: deletions leave the nodes, favourites are re-evaluated.
+    answer(RTTwitterRequestDestroyStatus, status("20", "8"));
+    answer(RTTwitterRequestCreateFavorite, status("30", "9"));
+    answer(RTTwitterRequestUpdateStatus, status("40", "7"));
+
+    // Unfollowing a user takes that user's messages out of Home.
+    const auto unfollowed =
+        answer(RTTwitterRequestDestroyFriendship, R"({"id":9,"screen_name":"u9"})");
+    EXPECT_EQ(unfollowed->allUsers().size(), 1);
+    EXPECT_FALSE(account->messagesDictionary().value("30")->isHome());
+    EXPECT_TRUE(account->messagesDictionary().value("40")->isHome());
+
+    // A list's page also goes to the list.
+    auto list = std::make_shared<RTListTwitter>(QStringLiteral("42"));
+    answer(RTTwitterRequestListStatuses, "[" + status("50", "8") + "]",
+           {{QStringLiteral("listObject"), QVariant::fromValue(list)}});
+    EXPECT_TRUE(list->messagesSet().contains(QStringLiteral("50")));
+
+    const QList<std::tuple<QString, QStringList, int>> expected = {
+        {"add", {"20", "30"}, 55}, {"remove", {"20"}, 7},      {"reevaluate", {"30"}, 9},
+        {"add", {"40"}, 6},        {"reevaluate", {"30"}, 16}, {"add", {"50"}, 46},
+    };
+    ASSERT_EQ(manager.calls.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        const auto &[what, ids, type] = expected.at(i);
+        EXPECT_EQ(manager.calls.at(i).what, what) << i;
+        EXPECT_EQ(manager.calls.at(i).ids, ids) << i;
+        EXPECT_EQ(manager.calls.at(i).type, type) << i;
+    }
+    RTTreeNodeManagerInterface::setShared(nullptr);
 }
 
 } // namespace
