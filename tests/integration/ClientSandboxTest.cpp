@@ -24,13 +24,13 @@ QString key(const char *name)
     return QString::fromLatin1(name);
 }
 
-// Waits a hundredth of the real delays, so retries happen within the test.
+// Waits a thousandth of the real delays, so retries happen within the test.
 class QuickTwitter : public RTServiceTwitter
 {
 protected:
     void performAfterDelay(double seconds, std::function<void()> action) override
     {
-        RTServiceTwitter::performAfterDelay(seconds / 100.0, std::move(action));
+        RTServiceTwitter::performAfterDelay(seconds / 1000.0, std::move(action));
     }
 };
 
@@ -270,7 +270,7 @@ TEST_F(ClientSandboxTest, AWrongPasswordFailsAndIsRetriedOnlyAFewTimes)
               QStringLiteral("Could not Authenticate with Twitter"));
     // Retries a (scaled) minute apart: three more, then the count stops them.
     int failures = 1;
-    while (answerOf(RTTwitterRequestAccessToken, 1500))
+    while (answerOf(RTTwitterRequestAccessToken, 500))
         ++failures;
     EXPECT_EQ(failures, 4);
     EXPECT_EQ(account->authFailureCount(), 4);
