@@ -13,6 +13,7 @@
 #include "timelines/RTTreeNodePopupHost.h"
 #include "timelines/RTTreeNodePopupHostTwitterGroupsParent.h"
 #include "timelines/RTTreeNodePredicates.h"
+#include "timelines/RTTreeNodeTwitter.h"
 #include "twitter/RTServiceTwitter.h"
 
 #include <QHash>
@@ -54,6 +55,37 @@ const char *const kCombinedSettings[] = {RTShowCombinedAllKey,       RTShowCombi
                                          RTShowCombinedFavoritesKey, RTShowCombinedListsKey,
                                          RTShowCombinedGroupsKey,    RTShowCombinedSearchesKey};
 
+// The node classes of this layer; others may replace them (tests register their own).
+void registerDefaultNodeClasses()
+{
+    static const bool registered = [] {
+        QHash<QString, RTTreeNodeManager::NodeFactory> &factories = nodeFactories();
+        if (!factories.contains(QStringLiteral("RTTreeNodeTwitter"))) {
+            factories.insert(QStringLiteral("RTTreeNodeTwitter"),
+                             [](const RTServicePtr &service) -> RTTreeNode * {
+                                 auto *account = qobject_cast<RTServiceTwitter *>(service.get());
+                                 return account ? new RTTreeNodeTwitter(account) : nullptr;
+                             });
+        }
+        RTTreeNodeTwitter::setPopupHostFactory([](RTServiceTwitter *account,
+                                                  qint32 requestType) -> RTTreeNode * {
+            switch (requestType) {
+            case 41:
+                return RTTreeNodePopupHost::twitterListsPopupHostWithService(account);
+            case 35:
+                return RTTreeNodePopupHost::twitterSearchesPopupHostWithService(account);
+            case 2:
+                return RTTreeNodePopupHostTwitterGroupsParent::twitterGroupsPopupHostWithService(
+                    account);
+            default:
+                return nullptr;
+            }
+        });
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
 } // namespace
 
 void RTTreeNodeManager::registerTreeNodeClass(const QString &className, NodeFactory factory)
@@ -72,6 +104,7 @@ RTTreeNodeManager::RTTreeNodeManager(RTServiceRegistry &registry, QObject *paren
     : QObject(parent)
     , m_registry(registry)
 {
+    registerDefaultNodeClasses();
     RTTreeNodeOwner::setShared(this);
     RTTreeNodeManagerInterface::setShared(this);
     m_registry.setNodeManager(this);

@@ -1,0 +1,399 @@
+#include "../twitter/MappingTestSupport.h"
+#include "support/TestSupport.h"
+
+#include "accounts/RTServiceRegistry.h"
+#include "foundation/RTGlobalVariables.h"
+#include "foundation/SettingsStore.h"
+#include "model/RTMessageTwitter.h"
+#include "timelines/RTTreeNodeAllFilteredMessages.h"
+#include "timelines/RTTreeNodeManager.h"
+#include "timelines/RTTreeNodePopupHost.h"
+#include "timelines/RTTreeNodePredicates.h"
+#include "twitter/RTTwitterRequestTypes.h"
+
+#include <QThread>
+#include <vector>
+
+using namespace RTTemporaryFlag;
+
+namespace {
+
+class ManagerTest : public MappingTestBase
+{
+protected:
+    void SetUp() override
+    {
+        MappingTestBase::SetUp();
+        SettingsStore::shared().removeObjectForKey(QString::fromLatin1(RTExpandedNodesKey));
+    }
+    void TearDown() override
+    {
+        manager.reset();
+        registry.setServices({});
+        MappingTestBase::TearDown();
+    }
+
+    std::shared_ptr<RTServiceTwitter> addAccount(const QString &name)
+    {
+        auto account = std::make_shared<RTServiceTwitter>();
+        account->setServiceId(name);
+        account->setIsNewlyAdded(false);
+        auto myself = RTUserTwitter::create(QStringLiteral("1"));
+        myself->setScreenName(name);
+        account->setMyself(myself);
+        accounts.append(account.get());
+        RTServiceList services = registry.services();
+        services.append(account);
+        registry.setServices(services);
+        return account;
+    }
+
+    void startManager()
+    {
+        manager.reset();
+        manager = std::make_unique<RTTreeNodeManager>(registry);
+    }
+
+    RTTreeNodeAllFilteredMessages *view(int index) const
+    {
+        return qobject_cast<RTTreeNodeAllFilteredMessages *>(
+            manager->combinedToolbarTreeNodes().at(index));
+    }
+
+    // Feeds statuses through the mapping and hands the result to the manager.
+    QList<RTMessagePtr> deliver(RTServiceTwitter &account, int type, const QStringList &statuses)
+    {
+        const auto result = feed(account, type, statuses);
+        QList<RTMessagePtr> messages;
+        for (const auto &m : result.allMessages)
+            messages.append(m);
+        manager->allTreeNodesAddMessages(messages, type, {});
+        return messages;
+    }
+
+    static RTMessagePtr message(const QString &id, quint32 temporary, quint32 permanent = 0)
+    {
+        auto m = RTMessageTwitter::create(id);
+        m->setCreatedAt(QDateTime::currentDateTimeUtc());
+        m->setTemporaryFlags(temporary);
+        m->setPermanentFlags(permanent);
+        return m;
+    }
+
+    RTServiceRegistry registry;
+    std::unique_ptr<RTTreeNodeManager> manager;
+};
+
+enum ViewIndex
+{
+    All,
+    Home,
+    Mentions,
+    Retweets,
+    Favorites,
+    Direct,
+    Sent
+};
+
+TEST_F(ManagerTest, CombinedViewsTakeTheMessagesOfTheirFlags)
+{
+    startManager();
+    ASSERT_EQ(manager->combinedToolbarTreeNodes().size(), 10);
+    const quint32 muted = RTPermanentFlag::IsMuted;
+    struct Row
+    {
+        quint32 temporary;
+        quint32 permanent;
+        QList<int> views; // All and Home have no reference yet: never listed
+    };
+    const std::vector<Row> rows = {
+        {IsHome, 0, {}},
+        {IsMention, 0, {Mentions}},
+        {IsMention, muted, {}},
+        {IsRetweet, 0, {Retweets}},
+        {IsRetweet | IsSent, 0, {Sent}},
+        {IsFavorite | IsMention, 0, {Mentions, Favorites}},
+        {IsFavorite, muted, {}},
+        {IsPrivate, 0, {Direct}},
+        {IsPrivate | IsSent, muted, {Direct}}, // direct messages ignore mutes
+        {IsSent, 0, {Sent}},
+        {IsSearch | IsListed, 0, {}},
+    };
+    for (const Row &row : rows) {
+        const RTMessagePtr m = message(QStringLiteral("7"), row.temporary, row.permanent);
+        for (int i = All; i <= Sent; ++i) {
+            EXPECT_EQ(view(i)->isMessageValid(m, 0, {}), row.views.contains(i))
+                << "flags " << row.temporary << "/" << row.permanent << " view " << i;
+        }
+    }
+    // The lists and searches hosts take listed and searched messages of any account.
+    const RTMessagePtr listed = message(QStringLiteral("8"), IsListed);
+    EXPECT_TRUE(manager->combinedToolbarTreeNodes().at(7)->isMessageValid(listed, 0, {}));
+    EXPECT_FALSE(manager->combinedToolbarTreeNodes().at(9)->isMessageValid(listed, 0, {}));
+}
+
+TEST_F(ManagerTest, ARepeatAppearsOncePerCombinedViewAndOnceInEachAccount)
+{
+    auto alice = addAccount(QStringLiteral("alice"));
+    auto bob = addAccount(QStringLiteral("bob"));
+    startManager();
+    const QString mention =
+        status(QStringLiteral("500"), QStringLiteral("9"), QStringLiteral("@alice @bob hi"));
+    const auto fromAlice = deliver(*alice, RTTwitterRequestMentions, {mention});
+    const auto fromBob = deliver(*bob, RTTwitterRequestMentions, {mention});
+    ASSERT_EQ(fromAlice.size(), 1);
+    ASSERT_EQ(fromBob.size(), 1);
+    ASSERT_NE(fromAlice.first(), fromBob.first());
+    ASSERT_TRUE(fromBob.first()->isRepeated());
+    // Delivering the same batch again changes nothing.
+    manager->allTreeNodesAddMessages(fromBob, RTTwitterRequestMentions, {});
+
+    EXPECT_EQ(view(Mentions)->messagesArrayController().count(), 1);
+    EXPECT_EQ(view(Mentions)->newMessagesCount(), 1);
+    for (auto *account : {alice.get(), bob.get()}) {
+        RTTreeNode *root = manager->getRootNodeForService(account);
+        ASSERT_NE(root, nullptr);
+        RTTreeNode *mentions = root->getChildByRequestType(RTTwitterRequestMentions);
+        ASSERT_NE(mentions, nullptr);
+        EXPECT_EQ(mentions->messagesArrayController().count(), 1)
+            << account->serviceId().toStdString();
+    }
+}
+
+TEST_F(ManagerTest, SeenChangesMoveTheCountOfEveryHoldingNode)
+{
+    auto alice = addAccount(QStringLiteral("alice"));
+    startManager();
+    const auto messages =
+        deliver(*alice, RTTwitterRequestMentions,
+                {status(QStringLiteral("10"), QStringLiteral("9"), QStringLiteral("@alice one")),
+                 status(QStringLiteral("11"), QStringLiteral("9"), QStringLiteral("@alice two"))});
+    ASSERT_EQ(messages.size(), 2);
+    RTTreeNode *accountMentions = manager->getRootNodeForService(alice.get())
+                                      ->getChildByRequestType(RTTwitterRequestMentions);
+    const QList<RTTreeNode *> holders{view(Mentions), accountMentions,
+                                      manager->systemWideCountNode()};
+    for (RTTreeNode *node : holders)
+        EXPECT_EQ(node->newMessagesCount(), 2) << node->name().toStdString();
+
+    messages.first()->setIsSeen(true);
+    messages.first()->setIsSeen(true); // no change: no second decrement
+    for (RTTreeNode *node : holders)
+        EXPECT_EQ(node->newMessagesCount(), 1) << node->name().toStdString();
+    messages.first()->setIsSeen(false);
+    for (RTTreeNode *node : holders)
+        EXPECT_EQ(node->newMessagesCount(), 2) << node->name().toStdString();
+
+    // Muting moves a message out of the views on re-evaluation, with its count.
+    messages.last()->setIsMuted(true);
+    manager->allTreeNodesReEvaluateMessages({messages.last()}, 0, {});
+    EXPECT_EQ(view(Mentions)->messagesArrayController().count(), 1);
+    EXPECT_EQ(view(Mentions)->newMessagesCount(), 1);
+    EXPECT_EQ(manager->systemWideCountNode()->newMessagesCount(), 1);
+}
+
+TEST_F(ManagerTest, HomeAndAllWaitForAReferenceThatNeverMovesBack)
+{
+    auto alice = addAccount(QStringLiteral("alice"));
+    auto bob = addAccount(QStringLiteral("bob"));
+    startManager();
+    // Ids of different lengths: as text "999" would sort after "1000".
+    const auto aliceHome =
+        feed(*alice, RTTwitterRequestHomeTimeline,
+             {status(QStringLiteral("1000"), QStringLiteral("9"), QStringLiteral("new"), {}, 60),
+              status(QStringLiteral("900"), QStringLiteral("9"), QStringLiteral("old"), {}, 600)});
+    const auto bobHome =
+        feed(*bob, RTTwitterRequestHomeTimeline,
+             {status(QStringLiteral("999"), QStringLiteral("9"), QStringLiteral("bob"), {}, 300)});
+    QList<RTMessagePtr> all;
+    for (const auto &m : aliceHome.allMessages + bobHome.allMessages)
+        all.append(m);
+    manager->allTreeNodesAddMessages(all, RTTwitterRequestHomeTimeline, {});
+    EXPECT_EQ(view(Home)->messagesArrayController().count(), 0);
+    EXPECT_EQ(view(All)->messagesArrayController().count(), 0);
+
+    alice->setHomeReferenceMessageId(QStringLiteral("1000"));
+    bob->setHomeReferenceMessageId(QStringLiteral("999"));
+    for (int i : {All, Home}) {
+        EXPECT_TRUE(view(i)->newHomeReferenceMessageId(bob.get()));
+        EXPECT_TRUE(view(i)->newHomeReferenceMessageId(alice.get()));
+        EXPECT_FALSE(view(i)->newHomeReferenceMessageId(bob.get()));
+        EXPECT_EQ(view(i)->homeReferenceMessageId(), "1000");
+        EXPECT_NEAR(view(i)->homeReferenceMessageDate().secsTo(clock.now()), 60, 1);
+    }
+    EXPECT_EQ(view(Home)->messagesArrayController().count(), 1);
+    EXPECT_EQ(view(Home)->messagesArrayController().content().first()->messageId(), "1000");
+    // Views with a fixed predicate keep it; identities tell the views apart.
+    view(Mentions)->newHomeReferenceMessageId(alice.get());
+    EXPECT_EQ(view(Mentions)->validMessagePredicate(), view(Mentions)->filterPredicate());
+    QSet<QString> identities;
+    for (int i = All; i <= Sent; ++i)
+        identities.insert(view(i)->identity().value("predicateDescription").toString());
+    EXPECT_EQ(identities.size(), 7);
+    EXPECT_EQ(manager->treeNodeWithIdentity(view(Sent)->identity()), view(Sent));
+}
+
+// A search or list node of an account, as the outline would open it.
+RTTreeNode *openNode(RTTreeNodeManager &manager, qint32 type, const char *flag)
+{
+    auto *node = new RTTreeNode(QStringLiteral("node"), nullptr, type, QString(),
+                                RTPredicates::flag(flag, true));
+    manager.reEvaluateAllMessagesForTreeNode(node);
+    return node;
+}
+
+TEST_F(ManagerTest, ClosingNodesClearsSearchFlagsAndDropsMessagesOnlyViewsHeld)
+{
+    auto alice = addAccount(QStringLiteral("alice"));
+    startManager();
+    const auto searched =
+        feed(*alice, RTTwitterRequestHomeTimeline,
+             {status(QStringLiteral("70"), QStringLiteral("9"), QStringLiteral("found"))});
+    auto found = std::static_pointer_cast<RTMessageTwitter>(searched.allMessages.first());
+    found->setIsSearch(true);
+    found->setIsListed(true);
+    std::unique_ptr<RTTreeNode> first(openNode(*manager, 35, "isSearch"));
+    std::unique_ptr<RTTreeNode> second(openNode(*manager, 35, "isSearch"));
+    std::unique_ptr<RTTreeNode> list(openNode(*manager, 41, "isListed"));
+    RTTreeNode *searchesHost = manager->combinedToolbarTreeNodes().at(9);
+    RTTreeNode *listsHost = manager->combinedToolbarTreeNodes().at(7);
+    manager->reEvaluateAllMessagesForTreeNode(searchesHost);
+    manager->reEvaluateAllMessagesForTreeNode(listsHost);
+    ASSERT_EQ(searchesHost->messagesArrayController().count(), 1);
+    ASSERT_EQ(listsHost->messagesArrayController().count(), 1);
+
+    first->closeNode();
+    EXPECT_TRUE(found->isSearch()); // the other search still shows it
+    second->closeNode();
+    EXPECT_FALSE(found->isSearch());
+    EXPECT_EQ(searchesHost->messagesArrayController().count(), 0);
+    // The list node and Home of the account still hold it: the lists host keeps it.
+    EXPECT_EQ(listsHost->messagesArrayController().count(), 1);
+
+    // Only combined nodes hold it once the list closes and the account root goes.
+    list->closeNode();
+    manager->removeNodeWithService(alice);
+    EXPECT_EQ(listsHost->messagesArrayController().count(), 0);
+    EXPECT_EQ(manager->systemWideCountNode()->messagesArrayController().count(), 0);
+    EXPECT_TRUE(found->containedInTreeNodesSet().isEmpty());
+    EXPECT_FALSE(manager->isRegistered(first.get()));
+}
+
+class FakeSection : public RTPopupHostSectionProtocol
+{
+public:
+    FakeSection(const QString &id, const QString &name, int unseen)
+        : m_id(id)
+        , m_node(name, nullptr, 41, QStringLiteral("node_list"), Predicate())
+    {
+        for (int i = 0; i < unseen; ++i)
+            m_node.changeNewMessagesCountBy(1);
+    }
+    QString identificationString() const override { return m_id; }
+    RTTreeNode *treeNodeForSelf() override { return &m_node; }
+
+private:
+    QString m_id;
+    RTTreeNode m_node;
+};
+
+TEST_F(ManagerTest, PopupHostsListEachSectionOnceSortedWithTheirEntries)
+{
+    startManager();
+    auto *host = qobject_cast<RTTreeNodePopupHost *>(manager->combinedToolbarTreeNodes().at(7));
+    ASSERT_NE(host, nullptr);
+    FakeSection friends(QStringLiteral("@a/friends"), QStringLiteral("@a/close-friends"), 2);
+    FakeSection news(QStringLiteral("@a/news"), QStringLiteral("@a/news"), 0);
+    FakeSection friendsAgain(QStringLiteral("@a/friends"), QStringLiteral("@a/close-friends"), 1);
+    host->handleNewItemsArray({&news, &friends});
+    host->handleNewItemsArray({&friendsAgain, &friends}); // the second account follows it too
+    const QList<RTTreeNode *> sections = host->sections();
+    ASSERT_EQ(sections.size(), 3);
+    EXPECT_EQ(sections.at(0), host);
+    EXPECT_EQ(sections.at(1), friends.treeNodeForSelf());
+    EXPECT_EQ(sections.at(2), news.treeNodeForSelf());
+    EXPECT_EQ(friends.treeNodeForSelf()->referingTreeNode(), host);
+    EXPECT_TRUE(friends.treeNodeForSelf()->inPopupHostingView());
+
+    const QVariantMap entry = host->itemDictionaryFromNode(friends.treeNodeForSelf());
+    EXPECT_EQ(entry.value("name").toString(), "@a/close friends");
+    EXPECT_EQ(entry.value("count").toInt(), 2);
+    EXPECT_EQ(host->itemDictionaryFromNode(host).value("name").toString(),
+              host->combinedFieldName());
+    ASSERT_EQ(host->popupEntries().size(), 3);
+    friends.treeNodeForSelf()->changeNewMessagesCountBy(-1);
+    EXPECT_EQ(host->popupEntries().at(1).value("count").toInt(), 1);
+
+    host->selectSection(news.treeNodeForSelf());
+    host->handleRemovalOfItemsInArray({&news});
+    EXPECT_EQ(host->sections().size(), 2);
+    EXPECT_EQ(host->selectedSection(), host);
+    EXPECT_EQ(host->identity().value("serviceId").toString(), "Combined");
+    host->handleRemovalOfItemsInArray({&friends});
+}
+
+TEST_F(ManagerTest, ExpandedNodesAreRememberedByIdentity)
+{
+    auto alice = addAccount(QStringLiteral("alice"));
+    auto bob = addAccount(QStringLiteral("bob"));
+    startManager();
+    RTTreeNode *aliceRoot = manager->getRootNodeForService(alice.get());
+    RTTreeNode *bobRoot = manager->getRootNodeForService(bob.get());
+    ASSERT_TRUE(aliceRoot && bobRoot);
+    ASSERT_FALSE(aliceRoot->identity().isEmpty());
+    manager->restoreExpandedNodes(); // nothing stored: every visible root
+    EXPECT_TRUE(manager->isExpanded(aliceRoot));
+    EXPECT_TRUE(manager->isExpanded(bobRoot));
+
+    RTTreeNode *home = aliceRoot->getChildByRequestType(RTTwitterRequestHomeTimeline);
+    ASSERT_NE(home, nullptr);
+    manager->setExpanded(bobRoot, false);
+    manager->setExpanded(home, true);
+
+    startManager(); // the next run
+    aliceRoot = manager->getRootNodeForService(alice.get());
+    bobRoot = manager->getRootNodeForService(bob.get());
+    manager->restoreExpandedNodes();
+    EXPECT_TRUE(manager->isExpanded(aliceRoot));
+    EXPECT_FALSE(manager->isExpanded(bobRoot));
+    EXPECT_TRUE(
+        manager->isExpanded(aliceRoot->getChildByRequestType(RTTwitterRequestHomeTimeline)));
+}
+
+TEST_F(ManagerTest, ConcurrentBatchesLeaveEachMessageOnceInEveryNode)
+{
+    auto alice = addAccount(QStringLiteral("alice"));
+    startManager();
+    QStringList statuses;
+    for (int i = 0; i < 200; ++i)
+        statuses << status(QString::number(1000 + i), QStringLiteral("9"),
+                           QStringLiteral("@alice n%1").arg(i));
+    const auto parsed = feed(*alice, RTTwitterRequestMentions, statuses);
+    QList<RTMessagePtr> messages;
+    for (const auto &m : parsed.allMessages)
+        messages.append(m);
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back(QThread::create([&] {
+            for (int round = 0; round < 5; ++round) {
+                manager->allTreeNodesAddMessages(messages, RTTwitterRequestMentions, {});
+                manager->allTreeNodesReEvaluateMessages(messages, RTTwitterRequestMentions, {});
+            }
+        }));
+        threads.back()->start();
+    }
+    for (auto &thread : threads)
+        thread->wait();
+    EXPECT_EQ(view(Mentions)->messagesArrayController().count(), 200);
+    EXPECT_EQ(view(Mentions)->newMessagesCount(), 200);
+    RTTreeNode *accountMentions = manager->getRootNodeForService(alice.get())
+                                      ->getChildByRequestType(RTTwitterRequestMentions);
+    EXPECT_EQ(accountMentions->messagesArrayController().count(), 200);
+    const auto content = view(Mentions)->messagesArrayController().content();
+    EXPECT_TRUE(std::is_sorted(content.begin(), content.end(),
+                               [](const RTMessagePtr &a, const RTMessagePtr &b) {
+                                   return RTMessageCollection::isNewerThan(*a, *b);
+                               }));
+}
+
+} // namespace
