@@ -130,6 +130,10 @@ TEST_F(StartupPolling, RunsThePollsInOrderPastAFailingEndpointAndArmsTheTimer)
               "/1/statuses/user_timeline /1/users/show");
     EXPECT_TRUE(s_sandbox->log().contains(QStringLiteral(" 503 "))) << "the fault was not served";
     EXPECT_FALSE(account->messagesDictionary().isEmpty());
+    // The sandbox allows 150 an hour and counts these few: the 121-155 row.
+    EXPECT_EQ(account->pollingObjectForRequestType(55)->currentTimeInterval(), 120.0);
+    EXPECT_EQ(account->pollingObjectForRequestType(51)->currentTimeInterval(), 300.0);
+    EXPECT_EQ(account->pollingObjectForRequestType(12)->currentTimeInterval(), 900.0);
     account->stop();
     EXPECT_FALSE(account->timelinesPollingTimerIsActive());
 }
