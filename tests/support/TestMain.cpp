@@ -14,6 +14,8 @@ int main(int argc, char **argv)
     qputenv("XDG_CONFIG_HOME", root + "/config");
     qputenv("XDG_DATA_HOME", root + "/data");
     qputenv("XDG_CACHE_HOME", root + "/cache");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     // Loopback test servers must never be reached through a developer's proxy.
     qputenv("no_proxy", "127.0.0.1,localhost,::1");
     qputenv("NO_PROXY", "127.0.0.1,localhost,::1");

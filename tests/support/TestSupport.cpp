@@ -8,7 +8,7 @@
 QString testSourceDir()
 {
     const QByteArray dir = qgetenv("TALVO_SOURCE_DIR");
-    return dir.isEmpty() ? QDir::currentPath() : QString::fromLocal8Bit(dir);
+    return dir.isEmpty() ? QStringLiteral(TALVO_SOURCE_DIR) : QString::fromLocal8Bit(dir);
 }
 
 QString testTempDir()
