@@ -1,0 +1,482 @@
+#include "TreeNodeTestSupport.h"
+
+#include "foundation/NotificationCenter.h"
+#include "foundation/RTGlobalVariables.h"
+#include "timelines/RTMessageCollection.h"
+#include "timelines/RTTreeNodeKinds.h"
+#include "timelines/RTTreeNodeMenuActions.h"
+#include "timelines/RTTreeNodeSearch.h"
+#include "timelines/RTTreeNodeTwitter.h"
+#include "timelines/RTTreeNodeTwitterListsTimeline.h"
+#include "twitter/RTTwitterRequestTypes.h"
+
+#include <QRandomGenerator>
+#include <algorithm>
+
+namespace T = RTTemporaryFlag;
+namespace P = RTPermanentFlag;
+
+namespace {
+
+constexpr qint32 kHomeType = RTTwitterRequestHomeTimeline;
+
+RTTreeNode *child(RTTreeNode &root, qint32 type)
+{
+    RTTreeNode *node = root.getChildByRequestType(type);
+    if (!node) {
+        for (RTTreeNode *c : root.childNodes())
+            if ((node = c->getChildByRequestType(type)))
+                break;
+    }
+    return node;
+}
+
+} // namespace
+
+class TreeNodeTest : public TreeNodeTestBase
+{
+};
+
+TEST_F(TreeNodeTest, TimelinesTakeTheMessagesTheirPredicatesDescribe)
+{
+    TestNodeOwner owner;
+    auto account = makeAccount();
+    auto other = makeAccount(QStringLiteral("other"));
+    account->setShowRetweetsInHome(false);
+    account->setShowMentionsInHome(false);
+    account->setShowSentInHome(false);
+    RTTreeNodeTwitter root(account.get());
+
+    const qint32 combined = RTTreeNodeRequestType::Combined;
+    const qint32 mentions = RTTwitterRequestMentions;
+    const qint32 retweets = RTTwitterRequestRetweetedToMe;
+    const qint32 favorites = RTTwitterRequestFavorites;
+    const qint32 sent = RTTwitterRequestSentTimeline;
+    const qint32 direct = RTTreeNodeRequestType::Direct;
+    const qint32 inbox = RTTwitterRequestDirectInbox;
+    const qint32 outbox = RTTwitterRequestDirectOutbox;
+    const QList<qint32> nodes{combined, kHomeType, mentions, retweets, favorites,
+                              sent,     direct,    inbox,    outbox};
+    struct Case
+    {
+        const char *id;
+        quint32 kinds;
+        quint32 permanent;
+        qint64 minutes; // relative to the reference message
+        bool otherAccount;
+        QList<qint32> in; // after the reference exists
+    };
+    const QList<Case> cases{
+        {"1", T::IsHome, 0, 5, false, {combined, kHomeType}},
+        {"2", T::IsHome | T::IsMention, 0, 5, false, {combined, mentions}},
+        {"3", T::IsHome, P::IsMuted, 5, false, {}},
+        {"4", T::IsMention, P::IsMuted, 5, false, {}},
+        {"5", T::IsHome | T::IsRetweet, 0, 5, false, {combined, retweets}},
+        {"6", T::IsRetweet | T::IsSent, 0, 5, false, {combined, sent}},
+        {"7", T::IsFavorite, 0, -60, false, {favorites}},
+        {"8", T::IsPrivate, 0, 5, false, {combined, direct, inbox}},
+        {"9", T::IsPrivate | T::IsSent, 0, 5, false, {combined, direct, outbox}},
+        {"10", T::IsSent, 0, -60, false, {}},
+        {"11", T::IsHome, 0, -1, false, {}},
+        {"12", T::IsHome | T::IsMention, 0, 5, true, {}},
+        {"13", T::IsPrivate, P::IsMuted, 5, false, {direct, inbox}},
+    };
+    auto reference = message(account.get(), "100", T::IsHome, 0, 0);
+    QList<RTMessagePtr> batch;
+    for (const Case &c : cases)
+        batch << message(c.otherAccount ? other.get() : account.get(), c.id, c.kinds, c.permanent,
+                         c.minutes);
+
+    // Before the first Home poll: Combined, Home and Sent stay empty, the rest fill.
+    owner.allTreeNodesAddMessages(batch, kHomeType, {});
+    for (qint32 type : {combined, qint32(kHomeType), sent})
+        EXPECT_TRUE(idsOf(*child(root, type)).isEmpty()) << type;
+    EXPECT_EQ(idsOf(*child(root, mentions)), QSet<QString>{"2"});
+
+    setReference(*account, reference);
+    NotificationCenter::defaultCenter().post(RTHomeReferenceMessageIdNotification, other.get());
+    EXPECT_TRUE(idsOf(*child(root, combined)).isEmpty()) << "another account's notice";
+    NotificationCenter::defaultCenter().post(RTHomeReferenceMessageIdNotification, account.get());
+    NotificationCenter::defaultCenter().post(RTSentReferenceMessageIdNotification, account.get());
+    for (qint32 type : nodes) {
+        QSet<QString> expected;
+        for (const Case &c : cases)
+            if (c.in.contains(type))
+                expected.insert(c.id);
+        EXPECT_EQ(idsOf(*child(root, type)), expected) << "node " << type;
+    }
+    EXPECT_GT(owner.batchChanges, 0);
+    EXPECT_FALSE(owner.batch);
+
+    // Turning retweets on in Home rebuilds its predicate.
+    account->setShowRetweetsInHome(true);
+    EXPECT_TRUE(idsOf(*child(root, kHomeType)).contains("5"));
+    EXPECT_TRUE(child(root, kHomeType)
+                    ->validMessagePredicate()
+                    .toString()
+                    .startsWith("service == me && createdAt >= 2010-06-01T10:00:00.000Z && isHome "
+                                "== YES && isMuted == NO"));
+}
+
+TEST_F(TreeNodeTest, SeenChangesMoveTheCountOfEveryHoldingNodeByOne)
+{
+    TestNodeOwner owner;
+    auto account = makeAccount();
+    RTTreeNodeTwitter root(account.get());
+    setReference(*account, message(account.get(), "100", T::IsHome));
+    NotificationCenter::defaultCenter().post(RTHomeReferenceMessageIdNotification, account.get());
+    RTTreeNode *home = child(root, kHomeType);
+    RTTreeNode *combined = child(root, RTTreeNodeRequestType::Combined);
+    RTTreeNode *mentions = child(root, RTTwitterRequestMentions);
+    account->setShowMentionsInHome(true);
+
+    auto shared = message(account.get(), "200", T::IsHome | T::IsMention, 0, 1);
+    auto plain = message(account.get(), "201", T::IsHome, 0, 2);
+    auto seen = message(account.get(), "202", T::IsHome, P::IsSeen, 3);
+    auto hidden = message(account.get(), "203", T::IsHome, P::IsHidden, 4);
+    owner.allTreeNodesAddMessages({shared, plain, seen, hidden}, kHomeType, {});
+    EXPECT_EQ(home->newMessagesCount(), 2);
+    EXPECT_EQ(combined->newMessagesCount(), 2);
+    EXPECT_EQ(mentions->newMessagesCount(), 1);
+
+    shared->markSeen(true);
+    EXPECT_EQ(home->newMessagesCount(), 1);
+    EXPECT_EQ(combined->newMessagesCount(), 1);
+    EXPECT_EQ(mentions->newMessagesCount(), 0);
+    shared->markSeen(true); // no change, no second decrement
+    EXPECT_EQ(home->newMessagesCount(), 1);
+    seen->markSeen(false);
+    EXPECT_EQ(home->newMessagesCount(), 2);
+    EXPECT_EQ(mentions->newMessagesCount(), 0);
+
+    // Removing recounts from the content.
+    shared->willBeRemovedFromTreeNode(home);
+    home->messagesArrayControllerRemoveMessages({shared, plain});
+    EXPECT_EQ(home->newMessagesCount(), 1);
+    EXPECT_FALSE(shared->containedInTreeNodesSet().contains(home));
+}
+
+TEST_F(TreeNodeTest, CollectionStaysSortedNewestFirstUnderBatches)
+{
+    RTMessageCollection collection;
+    QList<RTMessagePtr> all;
+    QRandomGenerator random(7);
+    for (int batch = 0; batch < 20; ++batch) {
+        QList<RTMessagePtr> messages;
+        for (int i = 0; i < 25; ++i) {
+            auto m = RTMessage::create(QString::number(batch * 100 + i));
+            m->setCreatedAt(kBase.addSecs(random.bounded(500)));
+            messages << m;
+        }
+        messages << all.value(batch); // a repeat must not be added twice
+        all += messages.mid(0, 25);
+        collection.addMessages(messages);
+    }
+    ASSERT_EQ(collection.count(), all.size());
+    EXPECT_TRUE(std::is_sorted(collection.content().cbegin(), collection.content().cend(),
+                               [](const RTMessagePtr &a, const RTMessagePtr &b) {
+                                   return RTMessageCollection::isNewerThan(*a, *b);
+                               }));
+    // Equal dates order by numeric id: 1000 is newer than 999.
+    auto a = RTMessage::create("999");
+    auto b = RTMessage::create("1000");
+    a->setCreatedAt(kBase);
+    b->setCreatedAt(kBase);
+    EXPECT_TRUE(RTMessageCollection::isNewerThan(*b, *a));
+    EXPECT_EQ(collection.removeMessages(all.mid(0, 10)), 10);
+    EXPECT_EQ(collection.count(), all.size() - 10);
+    EXPECT_FALSE(collection.contains(all.first().get()));
+}
+
+TEST_F(TreeNodeTest, HideAllInHomeKeepsOwnAndMentionsForSentAndMentions)
+{
+    auto account = makeAccount();
+    RTTreeNodeTwitter home(QStringLiteral("Home"), account.get(), kHomeType, {}, Predicate());
+    RTTreeNodeTwitter mentions(QStringLiteral("Mentions"), account.get(), RTTwitterRequestMentions,
+                               {}, Predicate());
+    auto own = message(account.get(), "1", T::IsHome | T::IsSent);
+    auto mention = message(account.get(), "2", T::IsHome | T::IsMention);
+    auto other = message(account.get(), "3", T::IsHome);
+    home.messagesArrayControllerAddMessages({own, mention, other});
+    RTTreeNodeMenuActions::hideAllMessages(home);
+    EXPECT_FALSE(own->isHidden());
+    EXPECT_TRUE(own->isSpecialHidden());
+    EXPECT_FALSE(mention->isHidden());
+    EXPECT_TRUE(mention->isSpecialHidden());
+    EXPECT_TRUE(other->isHidden());
+    EXPECT_FALSE(other->isSpecialHidden());
+
+    mentions.messagesArrayControllerAddMessages({mention});
+    RTTreeNodeMenuActions::hideAllMessages(mentions);
+    EXPECT_TRUE(mention->isHidden());
+    EXPECT_TRUE(mention->isSpecialHidden());
+}
+
+TEST_F(TreeNodeTest, MenuItemsEnableFromTheVisibleMessagesNewestFirst)
+{
+    auto account = makeAccount();
+    RTTreeNodeTwitter node(QStringLiteral("Home"), account.get(), kHomeType, {}, Predicate());
+    RTNodeMenu *menu = node.menu();
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menu->title, "twitter menu");
+    EXPECT_EQ(menu->itemWithTag(RTNodeMenuTag::MarkAllAsSeen)->title, "Mark All as Seen");
+    EXPECT_EQ(menu->itemWithTag(RTNodeMenuTag::HideAll)->keyEquivalent, QString(QChar(8)));
+    EXPECT_TRUE(menu->itemWithTag(RTNodeMenuTag::HideAll)->shift);
+    const quint32 S = P::IsSeen;
+    const quint32 H = P::IsHidden;
+    struct Case
+    {
+        QList<quint32> newestFirst;
+        bool markAll, hideSeen, hideAll;
+    };
+    const Case cases[] = {
+        {{}, false, false, false},       {{H, H | S}, false, false, false},
+        {{0, 0}, true, false, true},     {{S, 0, 0}, false, true, true}, // newest visible is seen
+        {{H, S, 0}, false, true, true},  {{0, H | S, S}, true, true, true},
+        {{H | S, 0}, true, false, true},
+    };
+    for (const Case &c : cases) {
+        QList<RTMessagePtr> shown;
+        for (int i = 0; i < c.newestFirst.size(); ++i)
+            shown << message(account.get(), QString::number(i), T::IsHome, c.newestFirst[i], -i);
+        RTTreeNodeMenuActions::updateMessageItems(*menu, shown);
+        EXPECT_EQ(menu->itemWithTag(RTNodeMenuTag::MarkAllAsSeen)->enabled, c.markAll);
+        EXPECT_EQ(menu->itemWithTag(RTNodeMenuTag::HideSeen)->enabled, c.hideSeen);
+        EXPECT_EQ(menu->itemWithTag(RTNodeMenuTag::HideAll)->enabled, c.hideAll);
+    }
+}
+
+TEST_F(TreeNodeTest, MarkAllAsSeenRunsAsOneBatch)
+{
+    TestNodeOwner owner;
+    auto account = makeAccount();
+    RTTreeNodeTwitter node(QStringLiteral("Mentions"), account.get(), RTTwitterRequestMentions, {},
+                           Predicate());
+    auto a = message(account.get(), "1", T::IsMention);
+    auto b = message(account.get(), "2", T::IsMention);
+    owner.allTreeNodesAddMessages({a, b}, 0, {});
+    ASSERT_EQ(node.newMessagesCount(), 2);
+    node.menu()->itemWithTag(RTNodeMenuTag::MarkAllAsSeen)->action();
+    EXPECT_TRUE(a->isSeen() && b->isSeen());
+    EXPECT_EQ(node.newMessagesCount(), 0);
+    EXPECT_EQ(owner.batchChanges, 1);
+    EXPECT_FALSE(owner.batch);
+}
+
+TEST_F(TreeNodeTest, PagingBackwardsAsksBelowTheOldestDisplayedId)
+{
+    const struct
+    {
+        QString oldest;
+        QString maxId;
+    } ids[] = {
+        {"1000", "999"},
+        {"10000000000000000", "9999999999999999"},
+        {"18446744073709551615", "18446744073709551614"},
+        {"1", "0"},
+        {"0", ""},
+        {"abc", ""},
+    };
+    for (const auto &c : ids) {
+        auto newer = RTMessage::create("5000000000000000000000");
+        EXPECT_EQ(RTTreeNodeTwitter::maxIdBelow({newer, RTMessage::create(c.oldest)}), c.maxId)
+            << c.oldest.toStdString();
+    }
+    EXPECT_EQ(RTTreeNodeTwitter::maxIdBelow({}), QString());
+
+    FakeListViewFactory views;
+    auto account = makeAccount();
+    RTTreeNodeTwitter node(QStringLiteral("Home"), account.get(), kHomeType, {}, Predicate());
+    node.messagesArrayControllerAddMessages({message(account.get(), "1000", T::IsHome)});
+    ASSERT_TRUE(node.listViewController());
+    FakeListView *view = views.created.first();
+    EXPECT_EQ(views.createdClasses.first(), "RTTwitterListView");
+
+    const QVariantMap older{{kRTUserInfoKey, QVariantMap{{"pollForOlderTweets", "home"}}}};
+    node.serviceRequestFailure(older);
+    EXPECT_EQ(view->state, ListViewController::StateFailed);
+    EXPECT_FALSE(node.polledAllPossibleMessages());
+    node.pollForOlderTweets(); // the failure state stays until the list resets it
+    EXPECT_EQ(view->state, ListViewController::StateFailed);
+
+    view->state = ListViewController::StateNormal;
+    node.pollForOlderTweets();
+    EXPECT_EQ(view->state, ListViewController::StateLoadingOlder);
+    auto hiddenOld = message(account.get(), "900", T::IsHome, P::IsHidden);
+    QVariantMap answer = older;
+    answer.insert(kRTAllRequestMessagesKey,
+                  QVariant::fromValue(QList<RTMessageTwitterPtr>{hiddenOld}));
+    node.serviceRequestSuccess(answer);
+    EXPECT_FALSE(hiddenOld->isHidden());
+    EXPECT_FALSE(node.polledAllPossibleMessages());
+    node.serviceRequestSuccess(older); // nothing older
+    EXPECT_TRUE(node.polledAllPossibleMessages());
+    EXPECT_EQ(view->state, ListViewController::StateNoOlderMessages);
+    view->state = ListViewController::StateNormal;
+    node.pollForOlderTweets();
+    EXPECT_EQ(view->state, ListViewController::StateNoOlderMessages);
+}
+
+TEST_F(TreeNodeTest, IdentitiesAndPagingAbilityPerKind)
+{
+    auto account = makeAccount(QStringLiteral("acct"));
+    RTTreeNodeTwitter root(account.get());
+    auto search = RTSearchTwitter::searchWithTerm("talvo");
+    RTTreeNodeSearch searchNode(search);
+    RTTreeNodeMutes mutes(QStringLiteral("Muted"), nullptr, RTTreeNodeRequestType::Mutes, {},
+                          Predicate());
+    RTTreeNodeTrend trends(QStringLiteral("Trends"), nullptr, 0, {}, Predicate());
+    RTTreeNodeTwitterGroup group(account.get(), QStringLiteral("Friends"));
+    RTTreeNodeTwitterUser user(account.get(), nullptr);
+    RTTreeNodeTalvo companion(nullptr);
+    RTTreeNode plain;
+    using M = QVariantMap;
+    const struct
+    {
+        const RTTreeNode *node;
+        QVariantMap identity;
+    } cases[] = {
+        {child(root, kHomeType),
+         M{{"serviceName", "TWITTER"}, {"nodeName", "Home"}, {"serviceId", "acct"}}},
+        {&searchNode, M{{"serviceName", "LumeraSearch"}, {"nodeName", search->searchName()}}},
+        {&mutes, M{{"treeNodeType", "mute"}, {"nodeName", "Muted"}}},
+        {&trends, M{{"treeNodeType", "trend"}, {"nodeName", "Trends"}}},
+        {&group, M{{"serviceId", "acct"}, {"type", "groupChildNode"}, {"groupName", "Friends"}}},
+        {&user, M{{"nodeName", "TemporaryTwitterUser"}, {"isTemporary", true}}},
+        {&companion, M{{"type", "treeNodeParent"}, {"isTrendsNode", true}}},
+        {&plain, M{}},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(c.node->identity(), c.identity) << c.node->description().toStdString();
+
+    EXPECT_FALSE(plain.canPollForOlderTweets());
+    EXPECT_TRUE(searchNode.canPollForOlderTweets());
+    for (qint32 type : {RTTreeNodeRequestType::Direct, qint32(RTTwitterRequestFavorites),
+                        RTTreeNodeRequestType::Combined})
+        EXPECT_FALSE(child(root, type)->canPollForOlderTweets()) << type;
+    EXPECT_TRUE(child(root, kHomeType)->canPollForOlderTweets());
+    EXPECT_EQ(child(root, RTTreeNodeRequestType::Direct)->defaultListState(),
+              ListViewController::StateEmpty);
+    EXPECT_EQ(mutes.defaultListState(), ListViewController::StateEmpty);
+    EXPECT_EQ(child(root, kHomeType)->defaultListState(), ListViewController::StateDefault);
+    EXPECT_EQ(static_cast<RTTreeNodeTwitter *>(child(root, RTTwitterRequestSentTimeline))
+                  ->menuItemsCount(),
+              6);
+    EXPECT_EQ(static_cast<RTTreeNodeTwitter *>(child(root, RTTreeNodeRequestType::Combined))
+                  ->menuItemsCount(),
+              -1);
+}
+
+TEST_F(TreeNodeTest, AccountSettingsShowAndHideChildrenInTheirOrder)
+{
+    TestNodeOwner owner;
+    auto account = makeAccount();
+    account->setShowFavoritesNode(false);
+    RTTreeNodeTwitter root(account.get());
+    QList<qint32> order;
+    for (RTTreeNode *c : root.childNodes())
+        order << c->requestType();
+    EXPECT_EQ(order, (QList<qint32>{RTTreeNodeRequestType::Combined, 55, 3, 51, 41, 8, 4,
+                                    RTTreeNodeRequestType::Direct, 2, 35}));
+    RTTreeNode *favorites = child(root, RTTwitterRequestFavorites);
+    EXPECT_FALSE(favorites->shouldAppearInOutlineView());
+    account->setShowFavoritesNode(true);
+    EXPECT_TRUE(favorites->shouldAppearInOutlineView());
+    account->setShowFavoritesNode(false);
+    EXPECT_FALSE(favorites->shouldAppearInOutlineView());
+    EXPECT_TRUE(owner.calls.contains("hide Favorites"));
+    EXPECT_FALSE(root.outlineViewReadyChildNodes().contains(favorites));
+
+    // List timelines: own private, then own public and others' private, then others' public.
+    RTTreeNode lists;
+    auto list = [&](const QString &slug, bool mine, bool isPrivate) {
+        auto l = std::make_shared<RTListTwitter>();
+        l->setSlugName(slug);
+        l->setIsMine(mine);
+        l->setIsPrivate(isPrivate);
+        return new RTTreeNodeTwitterListsTimeline(account.get(), l);
+    };
+    lists.addChildNodes({list("their-public", false, false), list("mine-public", true, false),
+                         list("their-private", false, true), list("mine-private", true, true)});
+    QStringList names;
+    for (RTTreeNode *c : lists.childNodes())
+        names << c->name();
+    EXPECT_EQ(names, (QStringList{"mine private", "mine public", "their private", "their public"}));
+}
+
+TEST_F(TreeNodeTest, UnreadNodesCountNothingAndTrackTheirReadSet)
+{
+    auto account = makeAccount();
+    RTTreeNode node(QStringLiteral("Conversation"), account.get(), 0, {}, Predicate());
+    node.setIsUnreadNode(true);
+    auto a = message(account.get(), "1", 0);
+    auto b = message(account.get(), "2", 0, P::IsSeen);
+    node.messagesArrayControllerAddMessages({a, b});
+    EXPECT_EQ(node.newMessagesCount(), 0);
+    EXPECT_TRUE(node.shouldShowMessageAsNew(b)) << "the seen flag does not count here";
+    node.selectionDidChange(a);
+    EXPECT_FALSE(node.shouldShowMessageAsNew(a));
+    node.markAllAsRead();
+    EXPECT_FALSE(node.shouldShowMessageAsNew(b));
+    EXPECT_FALSE(a->isSeen());
+}
+
+TEST_F(TreeNodeTest, AutoHidingNodesAppearWithMessagesOrVisibleChildren)
+{
+    RTTreeNode parent;
+    parent.setIsAutoHiding(true);
+    auto *kid = new RTTreeNode;
+    kid->setShouldAppearInOutlineView(false);
+    parent.addChildNode(kid);
+    EXPECT_FALSE(parent.shouldAppearInOutlineView());
+    EXPECT_TRUE(parent.isLeaf());
+    kid->setShouldAppearInOutlineView(true);
+    EXPECT_TRUE(parent.shouldAppearInOutlineView());
+    EXPECT_FALSE(parent.isLeaf());
+    kid->setShouldAppearInOutlineView(false);
+    parent.messagesArrayControllerAddMessages({RTMessage::create("1")});
+    EXPECT_TRUE(parent.shouldAppearInOutlineView());
+    parent.setShouldAppearInOutlineView(false);
+    EXPECT_FALSE(parent.shouldAppearInOutlineView());
+    parent.setIsAlwaysExpandable(true);
+    EXPECT_FALSE(parent.isLeaf());
+}
+
+TEST_F(TreeNodeTest, ClosingReturnsFocusAndUnregistersTheSubtree)
+{
+    TestNodeOwner owner;
+    FakeListViewFactory views;
+    auto account = makeAccount();
+    RTTreeNodeTwitter home(QStringLiteral("Home"), account.get(), kHomeType, {}, Predicate());
+    auto *temporary =
+        new RTTreeNodeTwitter(QStringLiteral("Search"), account.get(), 35, {}, Predicate());
+    auto *inner = new RTTreeNode;
+    temporary->addChildNode(inner);
+    temporary->setReferingTreeNode(&home);
+    auto m = message(account.get(), "1", 0);
+    owner.allTreeNodesAddMessages({m}, 0, {});
+    views.current = temporary->listViewController();
+    ASSERT_TRUE(owner.nodes.contains(temporary));
+    temporary->closeNode();
+    EXPECT_EQ(owner.calls, QStringList{"show Home"});
+    EXPECT_TRUE(views.created.last()->calls.contains("focus"));
+    EXPECT_FALSE(owner.nodes.contains(temporary));
+    EXPECT_TRUE(temporary->childNodes().isEmpty());
+    delete temporary;
+    EXPECT_FALSE(m->containedInTreeNodesSet().contains(temporary));
+    EXPECT_TRUE(m->containedInTreeNodesSet().contains(&home));
+}
+
+TEST_F(TreeNodeTest, ListResizesWaitWhileTheListIsOffScreen)
+{
+    FakeListViewFactory views;
+    RTTreeNodeTwitter node(QStringLiteral("Home"), nullptr, kHomeType, {}, Predicate());
+    FakeListView *view = static_cast<FakeListView *>(node.listViewController());
+    view->onScreen = false;
+    node.messagesArrayControllerAddMessages({RTMessage::create("1")});
+    EXPECT_EQ(view->calls, (QStringList{"resizing off", "resizing on"}));
+    EXPECT_EQ(node.delayedActionsCount(), 1);
+    node.performDelayedActions();
+    EXPECT_EQ(view->calls.last(), "resize");
+    EXPECT_EQ(node.delayedActionsCount(), 0);
+}
