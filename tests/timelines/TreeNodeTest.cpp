@@ -7,6 +7,7 @@
 #include "timelines/RTTreeNodeMenuActions.h"
 #include "timelines/RTTreeNodeSearch.h"
 #include "timelines/RTTreeNodeTwitter.h"
+#include "timelines/RTTreeNodeTwitterConversation.h"
 #include "timelines/RTTreeNodeTwitterListsTimeline.h"
 #include "twitter/RTTwitterRequestTypes.h"
 
@@ -479,4 +480,73 @@ TEST_F(TreeNodeTest, ListResizesWaitWhileTheListIsOffScreen)
     node.performDelayedActions();
     EXPECT_EQ(view->calls.last(), "resize");
     EXPECT_EQ(node.delayedActionsCount(), 0);
+}
+
+TEST_F(TreeNodeTest, ConversationWalksTheReplyChainAndCountsOutstandingFetches)
+{
+    TestNodeOwner owner;
+    FakeListViewFactory views;
+    auto account = makeAccount();
+    auto reply = [&](const char *id, const char *parent, qint64 minutes) {
+        auto m = message(account.get(), id, T::IsHome, 0, minutes);
+        m->setInReplyToMessageId(parent);
+        m->setTemporaryFlag(T::IsFullyDownloaded);
+        return m;
+    };
+    auto root = reply("10", "", 0);
+    auto answer = reply("11", "10", 1);
+    auto answerToAnswer = reply("12", "11", 2);
+    auto unrelated = reply("13", "", 3);
+    auto orphan = reply("20", "19", 4); // 19 is not stored
+    RTServiceTwitter::MessagesDictionary stored;
+    for (const auto &m : {root, answer, answerToAnswer, unrelated, orphan})
+        stored.insert(m->messageId(), m);
+    account->setMessagesDictionary(stored);
+
+    EXPECT_EQ(RTTreeNodeTwitterConversation::create(nullptr), nullptr);
+    auto accountless = RTMessageTwitter::create("30");
+    EXPECT_EQ(RTTreeNodeTwitterConversation::create(accountless), nullptr);
+
+    std::unique_ptr<RTTreeNodeTwitterConversation> node(
+        RTTreeNodeTwitterConversation::create(answer));
+    ASSERT_TRUE(node);
+    EXPECT_EQ(idsOf(*node), (QSet<QString>{"10", "11", "12"}));
+    EXPECT_EQ(node->getMessagesRequests(), 0u);
+    EXPECT_EQ(node->newMessagesCount(), 0);
+    EXPECT_TRUE(node->isUnreadNode());
+    EXPECT_EQ(node->identity(), (QVariantMap{{"isTemporary", true}, {"isConversation", true}}));
+    // A later answer to a message in the conversation belongs to it.
+    EXPECT_TRUE(node->isMessageValid(reply("14", "12", 5), 0, {}));
+    EXPECT_FALSE(node->isMessageValid(unrelated, 0, {}));
+
+    std::unique_ptr<RTTreeNodeTwitterConversation> waiting(
+        RTTreeNodeTwitterConversation::create(orphan));
+    ASSERT_TRUE(waiting);
+    EXPECT_EQ(waiting->getMessagesRequests(), 1u);
+    EXPECT_EQ(idsOf(*waiting), QSet<QString>{"20"});
+    waiting->serviceRequestFailure({});
+    EXPECT_EQ(waiting->getMessagesRequests(), 0u);
+    EXPECT_EQ(static_cast<FakeListView *>(waiting->listViewController())->state,
+              ListViewController::StateFailed);
+}
+
+TEST_F(TreeNodeTest, SearchNodesTakeTheirSearchResultsUnmuted)
+{
+    auto account = makeAccount();
+    auto search = RTSearchTwitter::searchWithTerm("talvo");
+    auto otherSearch = RTSearchTwitter::searchWithTerm("other");
+    RTTreeNodeSearch node(search);
+    auto found = message(account.get(), "1", T::IsSearch);
+    auto mutedFound = message(account.get(), "2", T::IsSearch, P::IsMuted);
+    auto elsewhere = message(account.get(), "3", T::IsSearch);
+    search->addMessagesToMessagesSet({found, mutedFound});
+    const QVariantMap mine{{"searchObject", QVariant::fromValue(search)}};
+    const QVariantMap theirs{{"searchObject", QVariant::fromValue(otherSearch)}};
+    EXPECT_TRUE(node.isMessageValid(found, 35, {}));
+    EXPECT_FALSE(node.isMessageValid(mutedFound, 35, {}));
+    EXPECT_FALSE(node.isMessageValid(elsewhere, 35, {}));
+    EXPECT_TRUE(node.isMessageValid(elsewhere, 35, mine));
+    EXPECT_FALSE(node.isMessageValid(found, 35, theirs));
+    EXPECT_EQ(node.sortWeight(), 10);
+    EXPECT_EQ(node.menu(), nullptr) << "only a search under a host has a menu";
 }
