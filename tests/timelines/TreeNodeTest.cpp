@@ -1,5 +1,8 @@
 #include "TreeNodeTestSupport.h"
 
+#include "model/RTUserTwitter.h"
+#include "platform/fake/FakePlatform.h"
+
 #include "foundation/NotificationCenter.h"
 #include "foundation/RTGlobalVariables.h"
 #include "timelines/RTMessageCollection.h"
@@ -549,4 +552,57 @@ TEST_F(TreeNodeTest, SearchNodesTakeTheirSearchResultsUnmuted)
     EXPECT_FALSE(node.isMessageValid(found, 35, theirs));
     EXPECT_EQ(node.sortWeight(), 10);
     EXPECT_EQ(node.menu(), nullptr) << "only a search under a host has a menu";
+}
+
+TEST_F(TreeNodeTest, AReplyLoopInBadDataEndsTheWalk)
+{
+    auto account = makeAccount();
+    auto a = message(account.get(), "1", T::IsHome, 0, 0);
+    auto b = message(account.get(), "2", T::IsHome, 0, 1);
+    a->setInReplyToMessageId("2");
+    b->setInReplyToMessageId("1");
+    for (const auto &m : {a, b})
+        m->setTemporaryFlag(T::IsFullyDownloaded);
+    account->setMessagesDictionary({{"1", a}, {"2", b}});
+    std::unique_ptr<RTTreeNodeTwitterConversation> node(RTTreeNodeTwitterConversation::create(a));
+    ASSERT_TRUE(node);
+    EXPECT_EQ(idsOf(*node), (QSet<QString>{"1", "2"}));
+    EXPECT_EQ(node->getMessagesRequests(), 0u);
+}
+
+TEST_F(TreeNodeTest, DeletingAsksFirstAndHappensOnce)
+{
+    TestNodeOwner owner;
+    FakePlatform platform;
+    auto account = makeAccount();
+    auto myself = RTUserTwitter::create("1");
+    myself->setScreenName("alice");
+    account->setMyself(myself);
+
+    RTTreeNodeTwitter root(account.get());
+    platform.alertAnswer = 0; // Cancel: the account stays, the node is gone from the tree
+    root.deleteSelf();
+    ASSERT_EQ(platform.calls.size(), 1);
+    EXPECT_TRUE(platform.calls[0].startsWith("alert Delete Service"));
+    EXPECT_TRUE(platform.calls[0].endsWith("[Cancel|Delete]"));
+    EXPECT_TRUE(root.isDeleted());
+    EXPECT_TRUE(root.childNodes().isEmpty());
+    EXPECT_FALSE(owner.nodes.contains(&root));
+
+    int removed = 0;
+    RTTreeNodeTwitterGroup::setCompanion(
+        {[] { return true; }, nullptr, [&removed](RTTreeNodeTwitterGroup *) { ++removed; }});
+    RTTreeNodeTwitterGroup group(account.get(), "Friends");
+    EXPECT_TRUE(group.menu()->itemWithTag(2)->enabled);
+    platform.calls.clear();
+    group.deleteSelf();
+    EXPECT_TRUE(platform.calls[0].contains("remove the group Friends from @alice?"));
+    EXPECT_FALSE(group.isDeleted());
+    platform.alertAnswer = 1;
+    group.deleteSelf();
+    group.deleteSelf();
+    EXPECT_TRUE(group.isDeleted());
+    EXPECT_EQ(removed, 1);
+    RTTreeNodeTwitterGroup::setCompanion({});
+    EXPECT_FALSE(group.menu()->itemWithTag(2)->enabled);
 }
