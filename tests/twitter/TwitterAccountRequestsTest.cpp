@@ -307,6 +307,16 @@ TEST_F(TwitterAccountRequestsTest, OperationsQueueTheirRequestsAsTabled)
     }
 }
 
+TEST_F(TwitterAccountRequestsTest, QueueingCopiesTheSinceValueAndKeepsTheQueue)
+{
+    RTRequestOperationTwitter operation;
+    OperationQueue &queue = OperationQueue::forType(OperationQueue::ImmediateRequests);
+    EXPECT_EQ(account->willAddOperation(operation, &queue, {{key(kRTSinceKey), "44"}}), &queue);
+    EXPECT_EQ(operation.since(), QStringLiteral("44"));
+    account->willAddOperation(operation, &queue, {});
+    EXPECT_EQ(operation.since(), QStringLiteral("44"));
+}
+
 TEST_F(TwitterAccountRequestsTest, OlderPagesListsAndStoredMessagesAreAskedForOnce)
 {
     // Older tweets: nothing without a max id, then once per type until the answer.
