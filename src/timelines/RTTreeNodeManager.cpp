@@ -613,6 +613,12 @@ QList<RTMessagePtr> RTTreeNodeManager::containedMessages(RTTreeNode *node,
     return contained;
 }
 
+void RTTreeNodeManager::addToNode(RTTreeNode *node, const QList<RTMessagePtr> &kept)
+{
+    node->messagesArrayControllerAddMessages(kept);
+    emit messagesAddedToNode(node, kept);
+}
+
 void RTTreeNodeManager::allTreeNodesAddMessages(const QList<RTMessagePtr> &messages,
                                                 int requestType, const QVariantMap &userInfo)
 {
@@ -638,7 +644,7 @@ void RTTreeNodeManager::allTreeNodesAddMessages(const QList<RTMessagePtr> &messa
                 continue; // closed meanwhile
             const QList<RTMessagePtr> kept = messagesToAddToNode(offer.node, offer.messages);
             if (!kept.isEmpty())
-                offer.node->messagesArrayControllerAddMessages(kept);
+                addToNode(offer.node, kept);
         }
     });
 }
@@ -701,7 +707,7 @@ void RTTreeNodeManager::reEvaluateMessages(const QList<RTMessagePtr> &messages, 
             node->messagesArrayControllerRemoveMessages(removed);
         const QList<RTMessagePtr> kept = messagesToAddToNode(node, accepted);
         if (!kept.isEmpty())
-            node->messagesArrayControllerAddMessages(kept);
+            addToNode(node, kept);
     });
 }
 
@@ -747,7 +753,7 @@ void RTTreeNodeManager::allTreeNodesReEvaluateMessages(const QList<RTMessagePtr>
                 verdict.node->messagesArrayControllerRemoveMessages(removed);
             const QList<RTMessagePtr> kept = messagesToAddToNode(verdict.node, verdict.accepted);
             if (!kept.isEmpty())
-                verdict.node->messagesArrayControllerAddMessages(kept);
+                addToNode(verdict.node, kept);
         }
     });
 }

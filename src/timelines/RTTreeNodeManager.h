@@ -120,6 +120,8 @@ signals:
     void expandNodeRequested(RTTreeNode *node);
     void showNodeRequested(RTTreeNode *node);
     void outlineReloadRequested();
+    // Emitted under the node lock on the thread of the batch, after node took messages.
+    void messagesAddedToNode(RTTreeNode *node, const QList<RTMessagePtr> &messages);
 
 private:
     struct Offer
@@ -141,6 +143,7 @@ private:
     // Runs body under the lock; general exceptions end the step, others propagate.
     void underLock(const std::function<void()> &body);
     void saveExpandedNodes();
+    void addToNode(RTTreeNode *node, const QList<RTMessagePtr> &kept);
 
     RTServiceRegistry &m_registry;
     QList<RTTreeNode *> m_rootNodes;

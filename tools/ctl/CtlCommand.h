@@ -23,3 +23,4 @@ int cmdFetch(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdJson(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdPoll(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err);

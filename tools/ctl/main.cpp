@@ -21,6 +21,7 @@ const CtlCommand kCommands[] = {
      "talvoctl poll --profile NAME --type home|mentions|inbox|outbox|sent|favorites|retweets|"
      "retweeted|list|search [--count N] [--account SCREEN_NAME] [--list OWNER/ID] [--query TEXT]",
      cmdPoll},
+    {"watch", "talvoctl watch --profile NAME [--seconds N]", cmdWatch},
     {"oauth-sign",
      "talvoctl oauth-sign --method M --url URL [--form name=value]... --consumer-key K "
      "--consumer-secret S [--token T --token-secret TS] [--nonce N --timestamp T] [--no-version]",
