@@ -194,13 +194,19 @@ void RTServiceTwitter::processPollSequenceWithResultsDictionary(const QVariantMa
     }
 
     if (!m_refreshPollSequence.isEmpty()) {
-        const RTPollingObjectPtr answered = result.value(QString::fromLatin1(kRTUserInfoKey))
-                                                .toMap()
-                                                .value(QString::fromLatin1(kRTPollingObjectKey))
-                                                .value<RTPollingObjectPtr>();
-        if (answered && m_refreshPollSequence.removeOne(answered) &&
-            !m_refreshPollSequence.isEmpty())
-            m_refreshPollSequence.constLast()->refreshPoll();
+        const QVariantMap userInfo = result.value(QString::fromLatin1(kRTUserInfoKey)).toMap();
+        const RTPollingObjectPtr answered =
+            userInfo.value(QString::fromLatin1(kRTPollingObjectKey)).value<RTPollingObjectPtr>();
+        // Only the answer of the refresh's own running request moves it on. A timer poll
+        // of an object further down, answered meanwhile, would otherwise drop that
+        // object's refresh and send the running one a second time.
+        const bool fromRefresh =
+            userInfo.value(QString::fromLatin1(kRTBypassCredentialsCheckKey)).toBool();
+        if (answered && fromRefresh && answered == m_refreshPollSequence.constLast()) {
+            m_refreshPollSequence.removeLast();
+            if (!m_refreshPollSequence.isEmpty())
+                m_refreshPollSequence.constLast()->refreshPoll();
+        }
     }
 }
 

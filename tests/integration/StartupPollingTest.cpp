@@ -138,4 +138,51 @@ TEST_F(StartupPolling, RunsThePollsInOrderPastAFailingEndpointAndArmsTheTimer)
     EXPECT_FALSE(account->timelinesPollingTimerIsActive());
 }
 
+TEST_F(StartupPolling, ReloadAllRunsOneSequenceEvenWithUnverifiedCredentials)
+{
+    const int start = logLines();
+    auto account = std::make_shared<SendOrderTwitter>();
+    account->setServiceId(QStringLiteral("bob"));
+    account->setServiceName(QStringLiteral("bob"));
+    account->setServicePassword(QString::fromLatin1(SandboxFixture::kPassword));
+    account->setShowListsNode(false);
+    account->start();
+    // The startup sequence ends with the saved searches; let that answer land first.
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return account->running() && account->startupPollSequence().isEmpty() &&
+                   twitterPathsSince(start).contains(QStringLiteral("/1/saved_searches.json"));
+        },
+        20000));
+
+    // Unverified credentials hold ordinary requests back; a reload still goes out, all
+    // of it, once however often it is pressed.
+    account->setVerifiedCredentials(false);
+    const int from = logLines();
+    account->sent.clear();
+    account->refreshTimelines();
+    account->refreshTimelines();
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return account->refreshPollSequence().isEmpty() &&
+                   twitterPathsSince(from).contains(QStringLiteral("/1/saved_searches.json"));
+        },
+        20000))
+        << account->refreshPollSequence().size() << " left; sent "
+        << QStringList([&] {
+               QStringList t;
+               for (qint32 x : account->sent)
+                   t.append(QString::number(x));
+               return t;
+           }())
+               .join(QLatin1Char(' '))
+               .toStdString()
+        << "; logged " << twitterPathsSince(from).join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(account->sent, QList<qint32>({55, 3, 51, 11, 12, 40, 41, 4, 50, 8, 36}));
+    const QStringList paths = twitterPathsSince(from);
+    EXPECT_EQ(paths.size(), 11) << paths.join(QLatin1Char(' ')).toStdString();
+    EXPECT_EQ(paths.count(QStringLiteral("/1/statuses/home_timeline.json")), 1);
+    account->stop();
+}
+
 } // namespace

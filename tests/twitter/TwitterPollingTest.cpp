@@ -324,7 +324,23 @@ TEST_F(TwitterPollingTest, RefreshRunsSearchesListsThenTimelinesOneAtATime)
             << request.type;
     EXPECT_TRUE(account->refreshPollSequence().isEmpty());
 
-    // An answer of an unrelated request does not move a refresh on.
+    // Answers of other requests do not move a refresh on: an unrelated one, nor a timer
+    // poll of an object still waiting in the sequence.
+    account->requests.clear();
+    account->refreshTimelines();
+    account->pollingObjectForRequestType(RTTwitterRequestSentTimeline)->poll();
+    ASSERT_EQ(account->types(), QList<qint32>({35, 4}));
+    account->answer(account->requests[1], true);
+    account->answer({RTTwitterRequestMentions, {}}, true);
+    EXPECT_EQ(account->refreshPollSequence().size(), 14);
+    EXPECT_EQ(account->types(), QList<qint32>({35, 4}));
+    account->answer(account->requests[0], true);
+    for (int i = 0; i < 40 && !account->refreshPollSequence().isEmpty(); ++i)
+        account->answer(account->requests.constLast(), true);
+    QList<qint32> refreshed = account->types();
+    refreshed.removeAt(1); // the timer poll
+    EXPECT_EQ(refreshed, expected) << "none dropped, none twice";
+
     account->requests.clear();
     account->refreshLists();
     account->answer({RTTwitterRequestMentions, {}}, true);
