@@ -361,6 +361,7 @@ public:
 private:
     void updatePollingActivity();
     void pollingRequestFinished(const QVariantMap &result, bool success);
+    void runNextRefreshPoll();
     void pollSearch(const RTSearchTwitterPtr &search, const QVariant &pollingObject,
                     const QVariantMap &userInfo);
 

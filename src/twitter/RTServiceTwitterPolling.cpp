@@ -204,9 +204,25 @@ void RTServiceTwitter::processPollSequenceWithResultsDictionary(const QVariantMa
             userInfo.value(QString::fromLatin1(kRTBypassCredentialsCheckKey)).toBool();
         if (answered && fromRefresh && answered == m_refreshPollSequence.constLast()) {
             m_refreshPollSequence.removeLast();
-            if (!m_refreshPollSequence.isEmpty())
-                m_refreshPollSequence.constLast()->refreshPoll();
+            runNextRefreshPoll();
         }
+    }
+}
+
+void RTServiceTwitter::runNextRefreshPoll()
+{
+    while (!m_refreshPollSequence.isEmpty()) {
+        const RTPollingObjectPtr next = m_refreshPollSequence.constLast();
+        // A list already being fetched sends nothing and so would never answer; its
+        // messages are on the way, so the refresh goes on without it.
+        const auto list =
+            next->argument(RTPollingObject::kListObjectParameter).value<RTListTwitterPtr>();
+        if (list && list->isPolling()) {
+            m_refreshPollSequence.removeLast();
+            continue;
+        }
+        next->refreshPoll();
+        return;
     }
 }
 
@@ -220,8 +236,7 @@ void RTServiceTwitter::refreshTimelines()
     }
     m_refreshPollSequence.append(inmediatePollObjectsForLists());
     m_refreshPollSequence.append(inmediatePollObjectsForSearches());
-    if (!m_refreshPollSequence.isEmpty())
-        m_refreshPollSequence.constLast()->refreshPoll();
+    runNextRefreshPoll();
 }
 
 void RTServiceTwitter::refreshSearches()
@@ -229,8 +244,7 @@ void RTServiceTwitter::refreshSearches()
     if (!m_refreshPollSequence.isEmpty())
         return;
     m_refreshPollSequence = inmediatePollObjectsForSearches();
-    if (!m_refreshPollSequence.isEmpty())
-        m_refreshPollSequence.constLast()->refreshPoll();
+    runNextRefreshPoll();
 }
 
 void RTServiceTwitter::refreshLists()
@@ -238,8 +252,7 @@ void RTServiceTwitter::refreshLists()
     if (!m_refreshPollSequence.isEmpty())
         return;
     m_refreshPollSequence = inmediatePollObjectsForLists();
-    if (!m_refreshPollSequence.isEmpty())
-        m_refreshPollSequence.constLast()->refreshPoll();
+    runNextRefreshPoll();
 }
 
 QList<RTPollingObjectPtr> RTServiceTwitter::inmediatePollObjectsForSearches()

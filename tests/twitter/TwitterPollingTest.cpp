@@ -349,6 +349,13 @@ TEST_F(TwitterPollingTest, RefreshRunsSearchesListsThenTimelinesOneAtATime)
     account->answer(account->requests.constFirst(), true);
     EXPECT_TRUE(account->refreshPollSequence().isEmpty());
 
+    // A list still being fetched is passed over: it would never answer.
+    account->requests.clear();
+    list->setIsPolling(true);
+    account->refreshLists();
+    EXPECT_TRUE(account->requests.isEmpty());
+    EXPECT_TRUE(account->refreshPollSequence().isEmpty());
+
     account->requests.clear();
     account->refreshSearches();
     EXPECT_EQ(account->types(), QList<qint32>({35}));
