@@ -134,6 +134,30 @@ bool RTTreeNode::isInReadMessagesSet(const RTMessage *message) const
     return m_readMessagesSet.contains(message);
 }
 
+QList<RTMessagePtr> RTTreeNode::contentSnapshot() const
+{
+    RTTreeNodeOwner *nodeOwner = owner();
+    QRecursiveMutex *lock = nodeOwner ? nodeOwner->nodeContentsLock() : nullptr;
+    if (lock)
+        lock->lock();
+    QList<RTMessagePtr> copy = m_messages.content();
+    if (lock)
+        lock->unlock();
+    return copy;
+}
+
+QList<RTMessagePtr> RTTreeNode::displayedMessages() const
+{
+    RTTreeNodeOwner *nodeOwner = owner();
+    QRecursiveMutex *lock = nodeOwner ? nodeOwner->nodeContentsLock() : nullptr;
+    if (lock)
+        lock->lock();
+    QList<RTMessagePtr> copy = m_messages.arrangedObjects();
+    if (lock)
+        lock->unlock();
+    return copy;
+}
+
 // --- tree --------------------------------------------------------------------------
 
 void RTTreeNode::addChildNode(RTTreeNode *child)
@@ -256,7 +280,7 @@ void RTTreeNode::markAllAsRead()
 {
     if (!m_isUnreadNode)
         return;
-    for (const RTMessagePtr &message : m_messages.content()) {
+    for (const RTMessagePtr &message : contentSnapshot()) {
         m_readMessagesSet.insert(message.get());
         message->willChangeValueForKey(RTMessageProperty::IsSeen);
         message->didChangeValueForKey(RTMessageProperty::IsSeen);

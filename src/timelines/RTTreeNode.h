@@ -82,6 +82,9 @@ public:
     void setReferingTreeNode(RTTreeNode *node) { m_referingTreeNode = node; }
     [[nodiscard]] RTMessageCollection &messagesArrayController() { return m_messages; }
     [[nodiscard]] const RTMessageCollection &messagesArrayController() const { return m_messages; }
+    // Copies taken under the manager's lock, for readers off the manager's path.
+    [[nodiscard]] QList<RTMessagePtr> contentSnapshot() const;
+    [[nodiscard]] QList<RTMessagePtr> displayedMessages() const;
 
     // --- tree
     [[nodiscard]] RTTreeNode *parentNode() const { return m_parent; }

@@ -113,7 +113,7 @@ void updateMessageItems(RTNodeMenu &menu, const QList<RTMessagePtr> &displayed)
 
 void markAllAsSeen(RTTreeNode &node)
 {
-    const QList<RTMessagePtr> messages = node.messagesArrayController().arrangedObjects();
+    const QList<RTMessagePtr> messages = node.displayedMessages();
     inBatch([&] {
         for (const RTMessagePtr &message : messages)
             message->markSeen(true);
@@ -136,7 +136,7 @@ void hide(const RTTreeNode &node, RTMessage &message)
 
 void hideReadMessages(RTTreeNode &node)
 {
-    const QList<RTMessagePtr> messages = node.messagesArrayController().arrangedObjects();
+    const QList<RTMessagePtr> messages = node.displayedMessages();
     inBatch([&] {
         for (const RTMessagePtr &message : messages) {
             if (message->isSeen())
@@ -148,7 +148,7 @@ void hideReadMessages(RTTreeNode &node)
 
 void hideAllMessages(RTTreeNode &node)
 {
-    const QList<RTMessagePtr> messages = node.messagesArrayController().arrangedObjects();
+    const QList<RTMessagePtr> messages = node.displayedMessages();
     for (const RTMessagePtr &message : messages)
         hide(node, *message);
     refreshAfterHiding(node, true);

@@ -4,6 +4,7 @@
 #include "platform/PlatformInterface.h"
 
 #include <QList>
+#include <QRecursiveMutex>
 #include <QVariantMap>
 
 class RTTreeNode;
@@ -29,4 +30,6 @@ public:
     // The outline replacement when a node is hidden, and the outline reload.
     virtual void nodeWillHide(RTTreeNode *node) = 0;
     virtual void reloadOutline() = 0;
+    // The lock under which node contents change; main-thread readers take it to copy.
+    virtual QRecursiveMutex *nodeContentsLock() { return nullptr; }
 };

@@ -273,7 +273,7 @@ void RTTreeNodeTwitter::pollForOlderTweets()
         return;
     }
     setListviewState(ListViewController::StateLoadingOlder);
-    const QString maxId = maxIdBelow(messagesArrayController().arrangedObjects());
+    const QString maxId = maxIdBelow(displayedMessages());
     if (RTServiceTwitter *account = twitterAccount(); account && !maxId.isEmpty())
         account->pollForOlderTweetsOfRequestType(requestType(), maxId, requestDelegate());
 }
@@ -391,6 +391,8 @@ void RTTreeNodeTwitter::newSentReferenceMessageId(const void *object)
 
 RTNodeMenu *RTTreeNodeTwitter::menu()
 {
+    if (isAccountRoot()) // the root holds no messages of its own
+        return nullptr;
     if (!m_nodeMenu) {
         m_nodeMenu = std::make_unique<RTNodeMenu>();
         m_nodeMenu->title = QStringLiteral("twitter menu");
@@ -402,6 +404,5 @@ RTNodeMenu *RTTreeNodeTwitter::menu()
 
 void RTTreeNodeTwitter::menuNeedsUpdate(RTNodeMenu &nodeMenu)
 {
-    RTTreeNodeMenuActions::updateMessageItems(nodeMenu,
-                                              messagesArrayController().arrangedObjects());
+    RTTreeNodeMenuActions::updateMessageItems(nodeMenu, displayedMessages());
 }

@@ -137,7 +137,7 @@ bool RTTreeNodeTwitterConversation::isMessageValid(const RTMessagePtr &message, 
     const QString parentId = twitter->inReplyToMessageId();
     if (parentId.isEmpty())
         return false;
-    for (const RTMessagePtr &held : messagesArrayController().content()) {
+    for (const RTMessagePtr &held : contentSnapshot()) {
         if (held->messageId() == parentId)
             return true;
     }

@@ -71,7 +71,7 @@ void RTTreeNodeTwitterListsTimeline::pollForOlderTweets()
         return;
     }
     setListviewState(ListViewController::StateLoadingOlder);
-    const QString maxId = maxIdBelow(messagesArrayController().arrangedObjects());
+    const QString maxId = maxIdBelow(displayedMessages());
     if (RTServiceTwitter *account = twitterAccount(); account && m_list && !maxId.isEmpty())
         account->pollList(m_list, maxId, requestDelegate());
 }
