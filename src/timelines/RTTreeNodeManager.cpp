@@ -658,18 +658,22 @@ void RTTreeNodeManager::allTreeNodesRemoveMessages(const QList<RTMessagePtr> &me
     std::vector<Offer> offers;
     {
         QReadLocker reader(&m_registrationLock);
-        for (RTTreeNode *node : std::as_const(m_treeNodesSet)) {
-            Offer offer{node, {}};
-            for (const RTMessagePtr &message : messages) {
-                if (!message || !isHeldBy(message, node))
-                    continue;
-                if (force || node->shouldRemoveMessage(message, requestType, userInfo))
+        for (RTTreeNode *node : std::as_const(m_treeNodesSet))
+            offers.push_back({node, {}});
+        for (const RTMessagePtr &message : messages) {
+            if (!message)
+                continue;
+            const QSet<RTMessageHolder *> holders = message->containedInTreeNodesSet();
+            if (holders.isEmpty())
+                continue;
+            for (Offer &offer : offers) {
+                if (holders.contains(offer.node) &&
+                    (force || offer.node->shouldRemoveMessage(message, requestType, userInfo)))
                     offer.messages.append(message);
             }
-            if (!offer.messages.isEmpty())
-                offers.push_back(std::move(offer));
         }
     }
+    std::erase_if(offers, [](const Offer &o) { return o.messages.isEmpty(); });
     if (offers.empty())
         return;
     underLock([&] {
@@ -725,23 +729,27 @@ void RTTreeNodeManager::allTreeNodesReEvaluateMessages(const QList<RTMessagePtr>
     std::vector<Verdict> verdicts;
     {
         QReadLocker reader(&m_registrationLock);
-        for (RTTreeNode *node : std::as_const(m_treeNodesSet)) {
-            Verdict verdict{node, {}, {}};
-            for (const RTMessagePtr &message : messages) {
-                if (!message)
-                    continue;
-                const bool held = isHeldBy(message, node);
-                if (node->isMessageValid(message, requestType, userInfo)) {
+        for (RTTreeNode *node : std::as_const(m_treeNodesSet))
+            verdicts.push_back({node, {}, {}});
+        // Messages outside, nodes inside: each message's holder set is read once.
+        for (const RTMessagePtr &message : messages) {
+            if (!message)
+                continue;
+            const QSet<RTMessageHolder *> holders = message->containedInTreeNodesSet();
+            for (Verdict &verdict : verdicts) {
+                const bool held = holders.contains(verdict.node);
+                if (verdict.node->isMessageValid(message, requestType, userInfo)) {
                     if (!held)
                         verdict.accepted.append(message);
-                } else if (held && node->shouldRemoveMessage(message, requestType, userInfo)) {
+                } else if (held &&
+                           verdict.node->shouldRemoveMessage(message, requestType, userInfo)) {
                     verdict.rejected.append(message);
                 }
             }
-            if (!verdict.accepted.isEmpty() || !verdict.rejected.isEmpty())
-                verdicts.push_back(std::move(verdict));
         }
     }
+    std::erase_if(verdicts,
+                  [](const Verdict &v) { return v.accepted.isEmpty() && v.rejected.isEmpty(); });
     if (verdicts.empty())
         return;
     underLock([&] {
