@@ -182,6 +182,8 @@ bool RTRequestOperationTwitter::urlInformationForRequestType(qint32 requestType,
                               : QStringLiteral("?%1&%2").arg(countPart(), page);
     };
     auto myScreenName = [&] {
+        if (!m_accountScreenName.isEmpty())
+            return m_accountScreenName;
         const RTUserTwitterPtr me = twitter ? twitter->myself() : nullptr;
         if (me && !me->screenName().isEmpty())
             return me->screenName();

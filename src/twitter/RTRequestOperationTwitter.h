@@ -63,6 +63,10 @@ public:
     [[nodiscard]] std::shared_ptr<RTTwitterDataSource> dataSource() const;
     // The store of answers that belong to no account; installed with the searcher.
     static void setSharedSearcher(std::shared_ptr<RTTwitterDataSource> searcher);
+    // The account user's screen name, taken on the main thread when the request is
+    // queued, so the worker need not read the account's user.
+    [[nodiscard]] QString accountScreenName() const { return m_accountScreenName; }
+    void setAccountScreenName(const QString &name) { m_accountScreenName = name; }
     // Users and messages of the answer, as the mapping left them.
     [[nodiscard]] QList<RTUserTwitterPtr> newUsers() const { return m_newUsers; }
     [[nodiscard]] QList<RTUserTwitterPtr> allUsers() const { return m_allUsers; }
@@ -110,6 +114,7 @@ private:
     void dropUsersFromHome();
 
     QString m_since;
+    QString m_accountScreenName;
     qint32 m_maxMessageCount = kDefaultMaxMessageCount;
     qint32 m_maxListsMessageCount = kDefaultMaxListsMessageCount;
     QList<RTUserTwitterPtr> m_newUsers;

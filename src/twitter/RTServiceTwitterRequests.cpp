@@ -86,6 +86,9 @@ OperationQueue *RTServiceTwitter::willAddOperation(RTRequestOperation &operation
         const QString since = userInfo.value(key(kRTSinceKey)).toString();
         if (!since.isEmpty())
             twitter->setSince(since);
+        const RTUserTwitterPtr me = myself();
+        twitter->setAccountScreenName(me && !me->screenName().isEmpty() ? me->screenName()
+                                                                        : serviceId());
     }
     return queue;
 }

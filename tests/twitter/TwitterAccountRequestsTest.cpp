@@ -315,6 +315,8 @@ TEST_F(TwitterAccountRequestsTest, QueueingCopiesTheSinceValueAndKeepsTheQueue)
     EXPECT_EQ(operation.since(), QStringLiteral("44"));
     account->willAddOperation(operation, &queue, {});
     EXPECT_EQ(operation.since(), QStringLiteral("44"));
+    // The worker reads the account user's name from the operation, not the account.
+    EXPECT_EQ(operation.accountScreenName(), QStringLiteral("alice"));
 }
 
 TEST_F(TwitterAccountRequestsTest, OlderPagesListsAndStoredMessagesAreAskedForOnce)
