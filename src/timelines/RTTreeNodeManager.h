@@ -105,6 +105,7 @@ public:
     void selectCombinedSectionOfHost(RTTreeNode *child) override;
     void nodeWillHide(RTTreeNode *node) override;
     void reloadOutline() override;
+    QRecursiveMutex *nodeContentsLock() override { return &m_treeNodesSetLock; }
 
     // --- expanded nodes ("RTExpandedNodes")
     [[nodiscard]] bool isExpanded(const RTTreeNode *node) const;
