@@ -1,7 +1,6 @@
 #include "Faults.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 namespace {
 constexpr qint64 kMaxFaultsFileBytes = 64 * 1024;
@@ -18,27 +17,23 @@ void Faults::refresh()
 {
     if (m_path.isEmpty())
         return;
-    const QFileInfo info(m_path);
-    const QDateTime mtime = info.exists() ? info.lastModified() : QDateTime();
-    const qint64 size = info.exists() ? info.size() : -1;
-    {
-        std::lock_guard lock(m_mutex);
-        if (mtime == m_mtime && size == m_size)
-            return;
-        m_mtime = mtime;
-        m_size = size;
-    }
-    QString text;
-    if (info.exists()) {
-        QFile file(m_path);
+    std::optional<QByteArray> content;
+    QFile file(m_path);
+    if (file.exists()) {
         if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFaultsFileBytes) {
             qWarning("sandbox: cannot read faults file %s", qPrintable(m_path));
             return;
         }
-        text = QString::fromUtf8(file.readAll());
+        content = file.read(kMaxFaultsFileBytes + 1);
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        if (content == m_loaded)
+            return;
+        m_loaded = content;
     }
     QString error;
-    if (!parse(text, &error))
+    if (!parse(content ? QString::fromUtf8(*content) : QString(), &error))
         qWarning("sandbox: faults file %s: %s (previous rules kept)", qPrintable(m_path),
                  qPrintable(error));
     else

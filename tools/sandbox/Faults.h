@@ -45,8 +45,9 @@ public:
 
 private:
     QString m_path;
-    QDateTime m_mtime;
-    qint64 m_size = -1;
+    // What the file held at the last load; the file is compared by content, since a
+    // rewrite within the file system's time resolution keeps the same time and size.
+    std::optional<QByteArray> m_loaded;
     std::mutex m_mutex;
     QList<Rule> m_rules;
     qint64 m_skew = 0;
