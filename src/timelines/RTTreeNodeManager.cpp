@@ -10,9 +10,11 @@
 #include "model/RTMessageDataSource.h"
 #include "model/RTMessageTwitter.h"
 #include "timelines/RTTreeNodeAllFilteredMessages.h"
+#include "timelines/RTTreeNodeKinds.h"
 #include "timelines/RTTreeNodePopupHost.h"
 #include "timelines/RTTreeNodePopupHostTwitterGroupsParent.h"
 #include "timelines/RTTreeNodePredicates.h"
+#include "timelines/RTTreeNodeSearch.h"
 #include "timelines/RTTreeNodeTwitter.h"
 #include "twitter/RTServiceTwitter.h"
 
@@ -186,38 +188,31 @@ void RTTreeNodeManager::initNodes()
 
     const QList<std::shared_ptr<RTServiceTalvo>> companions =
         m_registry.allServicesOfSameClass<RTServiceTalvo>();
-    const RTServicePtr companion = companions.isEmpty() ? nullptr : companions.first();
-    if (RTTreeNode *talvo = createTreeNodeOfClass(QStringLiteral("RTTreeNodeTalvo"), companion)) {
-        RTTreeNode *trends = createTreeNodeOfClass(QStringLiteral("RTTreeNodeTrend"), companion);
-        if (!trends)
-            trends = new RTTreeNode();
-        trends->setName(localizedString("##RTTreeNodeManager:2##"));
-        trends->setService(companion.get());
-        trends->setRequestType(0);
-        trends->setImageName(QStringLiteral("twitter_16"));
-        trends->setValidMessagePredicate(RTPredicates::serviceIs(companion.get()) &&
-                                         Predicate::compare(QStringLiteral("trendType"),
-                                                            Predicate::Op::Equal,
-                                                            PredicateValue::integer(0)));
-        trends->setShouldAppearInOutlineView(false);
+    RTService *companion = companions.isEmpty() ? nullptr : companions.first().get();
+    auto *talvo = new RTTreeNodeTalvo(companion);
+    auto *trends = new RTTreeNodeTrend(
+        localizedString("##RTTreeNodeManager:2##"), companion, 0, QStringLiteral("twitter_16"),
+        RTPredicates::serviceIs(companion) &&
+            Predicate::compare(QStringLiteral("trendType"), Predicate::Op::Equal,
+                               PredicateValue::integer(0)));
+    trends->setShouldAppearInOutlineView(false);
+    auto *muted = new RTTreeNodeMutes(localizedString("##RTTreeNodeManager:3##"), nullptr,
+                                      RTTreeNodeRequestType::Mutes, QStringLiteral("node_muted"),
+                                      RTPredicates::flag("isMuted", true));
+    muted->setShouldAppearInOutlineView(true);
+    muted->setIsAutoHiding(false);
+    muted->setIsUnreadNode(true);
+    talvo->addChildNodes({trends, muted});
+    addRootNode(talvo);
 
-        RTTreeNode *muted = createTreeNodeOfClass(QStringLiteral("RTTreeNodeMutes"), nullptr);
-        if (!muted)
-            muted = new RTTreeNode();
-        muted->setName(localizedString("##RTTreeNodeManager:3##"));
-        muted->setService(nullptr);
-        muted->setRequestType(RTTreeNodeRequestType::Mutes);
-        muted->setImageName(QStringLiteral("node_muted"));
-        muted->setValidMessagePredicate(RTPredicates::flag("isMuted", true));
-        muted->setShouldAppearInOutlineView(true);
-        muted->setIsAutoHiding(false);
-        muted->setIsUnreadNode(true);
-        talvo->addChildNodes({trends, muted});
-        addRootNode(talvo);
-    }
-
-    if (RTTreeNode *empty = createTreeNodeOfClass(QStringLiteral("RTTreeNodeEmpty"), nullptr))
-        addRootNode(empty);
+    // The placeholder counts itself and the roots the outline shows.
+    addRootNode(new RTTreeNodeEmpty([this] {
+        int shown = 1;
+        for (RTTreeNode *root : std::as_const(m_rootNodes))
+            if (!root->inherits("RTTreeNodeEmpty") && root->shouldAppearInOutlineView())
+                ++shown;
+        return shown;
+    }));
     arrangeRootNodes();
 }
 
@@ -817,6 +812,60 @@ void RTTreeNodeManager::nodeWillHide(RTTreeNode *node)
 void RTTreeNodeManager::reloadOutline()
 {
     emit outlineReloadRequested();
+}
+
+// --- temporary searches -----------------------------------------------------------------
+
+void RTTreeNodeManager::addTemporarySearchThroughSearchFieldWithSearchString(const QString &term)
+{
+    if (RTMainWindowNodeHost::hasShared())
+        RTMainWindowNodeHost::shared().addToRecentSearches(term);
+}
+
+RTTreeNode *
+RTTreeNodeManager::addTemporarySearchNodeInCurrentWindowTypeWithSearchString(const QString &term)
+{
+    if (!RTMainWindowNodeHost::hasShared() || term.trimmed().isEmpty())
+        return nullptr;
+    RTMainWindowNodeHost &window = RTMainWindowNodeHost::shared();
+    const RTSearchTwitterPtr search = RTSearchTwitter::searchWithTerm(term);
+    if (!search)
+        return nullptr;
+    const auto sameSearch = [&search](RTTreeNode *node) {
+        auto *searchNode = qobject_cast<RTTreeNodeSearch *>(node);
+        return searchNode && searchNode->searchObject() &&
+               searchNode->searchObject()->searchName() == search->searchName();
+    };
+    RTTreeNodeSearch *node = nullptr;
+    switch (window.temporaryNodeHolder()) {
+    case RTMainWindowNodeHost::TemporaryNodeHolder::List: {
+        for (RTTreeNode *existing : window.temporaryNodes()) {
+            if (sameSearch(existing)) {
+                window.selectTreeNode(existing);
+                return existing;
+            }
+        }
+        node = new RTTreeNodeSearch(search);
+        node->setIsTemporary(true);
+        window.appendTemporaryNode(node);
+        break;
+    }
+    case RTMainWindowNodeHost::TemporaryNodeHolder::SingleNode: {
+        const QList<RTTreeNode *> shown = window.temporaryNodes();
+        if (!shown.isEmpty() && sameSearch(shown.first()))
+            return shown.first();
+        node = new RTTreeNodeSearch(search);
+        node->setIsTemporary(true);
+        window.showTreeNode(node);
+        break;
+    }
+    case RTMainWindowNodeHost::TemporaryNodeHolder::Other:
+        qCCritical(lcTimelines) << "Wrong kind of object for temp Node";
+        return nullptr;
+    }
+    node->reload();
+    window.selectTreeNode(node);
+    return node;
 }
 
 // --- expanded nodes ---------------------------------------------------------------------

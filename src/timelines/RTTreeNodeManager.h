@@ -16,6 +16,29 @@ class RTServiceRegistry;
 class RTTreeNodeAllFilteredMessages;
 class RTTreeNodePopupHost;
 
+// The current main window's side of temporary nodes; the window layer implements it.
+class RTMainWindowNodeHost : public PlatformInterface<RTMainWindowNodeHost>
+{
+public:
+    // Windows keep several temporary nodes in a list, or show one search node.
+    enum class TemporaryNodeHolder
+    {
+        List,
+        SingleNode,
+        Other
+    };
+
+    [[nodiscard]] virtual TemporaryNodeHolder temporaryNodeHolder() const = 0;
+    [[nodiscard]] virtual QList<RTTreeNode *> temporaryNodes() const = 0;
+    // Takes ownership.
+    virtual void appendTemporaryNode(RTTreeNode *node) = 0;
+    // Takes ownership of node, replacing the one it showed.
+    virtual void showTreeNode(RTTreeNode *node) = 0;
+    virtual void selectTreeNode(RTTreeNode *node) = 0;
+    // The toolbar's search field: it remembers the term and opens the search.
+    virtual void addToRecentSearches(const QString &term) = 0;
+};
+
 // Owns the source tree and is the one path by which messages enter, change in and leave
 // nodes. Batches may come from request workers: each node decides validity without the
 // node lock, then every change of node contents and of message membership happens under
@@ -106,6 +129,12 @@ public:
     void nodeWillHide(RTTreeNode *node) override;
     void reloadOutline() override;
     QRecursiveMutex *nodeContentsLock() override { return &m_treeNodesSetLock; }
+
+    // --- temporary searches (need an installed RTMainWindowNodeHost)
+    void addTemporarySearchThroughSearchFieldWithSearchString(const QString &term);
+    // Opens (or selects) a search node for term in the current window; returns it, or
+    // nullptr when the window cannot hold one.
+    RTTreeNode *addTemporarySearchNodeInCurrentWindowTypeWithSearchString(const QString &term);
 
     // --- expanded nodes ("RTExpandedNodes")
     [[nodiscard]] bool isExpanded(const RTTreeNode *node) const;

@@ -9,6 +9,7 @@
 #include "timelines/RTTreeNodeManager.h"
 #include "timelines/RTTreeNodePopupHost.h"
 #include "timelines/RTTreeNodePredicates.h"
+#include "timelines/RTTreeNodeSearch.h"
 #include "twitter/RTTwitterRequestTypes.h"
 
 #include <QThread>
@@ -130,6 +131,41 @@ TEST_F(ManagerTest, CombinedViewsTakeTheMessagesOfTheirFlags)
     const RTMessagePtr listed = message(QStringLiteral("8"), IsListed);
     EXPECT_TRUE(manager->combinedToolbarTreeNodes().at(7)->isMessageValid(listed, 0, {}));
     EXPECT_FALSE(manager->combinedToolbarTreeNodes().at(9)->isMessageValid(listed, 0, {}));
+}
+
+TEST_F(ManagerTest, RootsHoldTheAccountsTheCompanionAndAPlaceholderForNoAccounts)
+{
+    SettingsStore::shared().setBool(QString::fromLatin1(RTShowTrendsNodeKey), false);
+    startManager();
+    RTTreeNode *talvo = manager->getTalvoParentNode();
+    ASSERT_NE(talvo, nullptr);
+    ASSERT_EQ(talvo->childNodes().size(), 2);
+    RTTreeNode *muted = talvo->getChildByRequestType(RTTreeNodeRequestType::Mutes);
+    ASSERT_NE(muted, nullptr);
+    EXPECT_TRUE(muted->isUnreadNode());
+    EXPECT_TRUE(muted->isMessageValid(message("1", IsHome, RTPermanentFlag::IsMuted), 0, {}));
+    EXPECT_FALSE(muted->isMessageValid(message("2", IsHome), 0, {}));
+    const auto placeholder = [this] {
+        for (RTTreeNode *root : manager->rootTreeNodes())
+            if (root->inherits("RTTreeNodeEmpty"))
+                return root;
+        return static_cast<RTTreeNode *>(nullptr);
+    };
+    ASSERT_NE(placeholder(), nullptr);
+    EXPECT_TRUE(placeholder()->shouldAppearInOutlineView());
+
+    auto alice = addAccount(QStringLiteral("alice"));
+    manager->addNodeWithService(alice, false);
+    manager->addNodeWithService(alice, false); // one root per account
+    EXPECT_EQ(manager->rootTreeNodes().size(), 3);
+    EXPECT_FALSE(placeholder()->shouldAppearInOutlineView());
+    const QList<RTTreeNode *> roots = manager->rootTreeNodes();
+    EXPECT_TRUE(std::is_sorted(roots.begin(), roots.end(), [](RTTreeNode *a, RTTreeNode *b) {
+        return a->sortWeight() < b->sortWeight();
+    }));
+    manager->removeNodeWithService(alice);
+    EXPECT_EQ(manager->getRootNodeForService(alice.get()), nullptr);
+    EXPECT_TRUE(placeholder()->shouldAppearInOutlineView());
 }
 
 TEST_F(ManagerTest, ARepeatAppearsOncePerCombinedViewAndOnceInEachAccount)
@@ -394,6 +430,60 @@ TEST_F(ManagerTest, ConcurrentBatchesLeaveEachMessageOnceInEveryNode)
                                [](const RTMessagePtr &a, const RTMessagePtr &b) {
                                    return RTMessageCollection::isNewerThan(*a, *b);
                                }));
+}
+
+class FakeWindow : public RTMainWindowNodeHost
+{
+public:
+    TemporaryNodeHolder temporaryNodeHolder() const override { return holder; }
+    QList<RTTreeNode *> temporaryNodes() const override
+    {
+        QList<RTTreeNode *> nodes;
+        for (const auto &node : owned)
+            nodes.append(node.get());
+        return nodes;
+    }
+    void appendTemporaryNode(RTTreeNode *node) override { owned.emplace_back(node); }
+    void showTreeNode(RTTreeNode *node) override
+    {
+        owned.clear();
+        owned.emplace_back(node);
+    }
+    void selectTreeNode(RTTreeNode *node) override { selected = node; }
+    void addToRecentSearches(const QString &term) override { recent.append(term); }
+
+    TemporaryNodeHolder holder = TemporaryNodeHolder::List;
+    std::vector<std::unique_ptr<RTTreeNode>> owned;
+    RTTreeNode *selected = nullptr;
+    QStringList recent;
+};
+
+TEST_F(ManagerTest, TemporarySearchesOpenOncePerTermInTheWindowsHolder)
+{
+    startManager();
+    FakeWindow window;
+    RTMainWindowNodeHost::setShared(&window);
+    RTTreeNode *qt = manager->addTemporarySearchNodeInCurrentWindowTypeWithSearchString("qt");
+    RTTreeNode *cpp = manager->addTemporarySearchNodeInCurrentWindowTypeWithSearchString("c++");
+    ASSERT_TRUE(qt && cpp);
+    EXPECT_NE(qt, cpp);
+    EXPECT_EQ(manager->addTemporarySearchNodeInCurrentWindowTypeWithSearchString("qt"), qt);
+    EXPECT_EQ(window.owned.size(), 2u);
+    EXPECT_EQ(window.selected, qt);
+    EXPECT_TRUE(qobject_cast<RTTreeNodeSearch *>(qt)->isTemporary());
+
+    window.holder = RTMainWindowNodeHost::TemporaryNodeHolder::SingleNode;
+    RTTreeNode *single = manager->addTemporarySearchNodeInCurrentWindowTypeWithSearchString("gtk");
+    EXPECT_EQ(window.owned.size(), 1u);
+    EXPECT_EQ(manager->addTemporarySearchNodeInCurrentWindowTypeWithSearchString("gtk"), single);
+    EXPECT_EQ(window.owned.size(), 1u);
+
+    window.holder = RTMainWindowNodeHost::TemporaryNodeHolder::Other;
+    EXPECT_EQ(manager->addTemporarySearchNodeInCurrentWindowTypeWithSearchString("x"), nullptr);
+    manager->addTemporarySearchThroughSearchFieldWithSearchString("from field");
+    EXPECT_EQ(window.recent, QStringList{"from field"});
+    window.owned.clear();
+    RTMainWindowNodeHost::setShared(nullptr);
 }
 
 } // namespace
