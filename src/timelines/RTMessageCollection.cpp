@@ -50,11 +50,22 @@ int RTMessageCollection::addMessages(const QList<RTMessagePtr> &messages)
         return isNewerThan(*a, *b);
     };
     std::stable_sort(fresh.begin(), fresh.end(), newer);
-    QList<RTMessagePtr> merged;
-    merged.reserve(m_content.size() + fresh.size());
-    std::merge(m_content.cbegin(), m_content.cend(), fresh.cbegin(), fresh.cend(),
-               std::back_inserter(merged), newer);
-    m_content.swap(merged);
+    // Everything from pos on is older than every fresh message and stays where it is,
+    // so a batch of new arrivals only touches the head of the list.
+    const qsizetype pos =
+        std::upper_bound(m_content.cbegin(), m_content.cend(), fresh.last(), newer) -
+        m_content.cbegin();
+    const qsizetype k = fresh.size();
+    m_content.insert(pos, k, RTMessagePtr());
+    // Merge the old head [0, pos) with fresh backwards into [0, pos + k).
+    qsizetype i = pos - 1;
+    qsizetype j = k - 1;
+    for (qsizetype w = pos + k - 1; j >= 0; --w) {
+        if (i >= 0 && newer(fresh[j], m_content[i]))
+            m_content[w] = std::move(m_content[i--]);
+        else
+            m_content[w] = std::move(fresh[j--]);
+    }
     return int(fresh.size());
 }
 

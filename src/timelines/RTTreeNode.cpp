@@ -36,7 +36,8 @@ RTTreeNode::RTTreeNode(const QString &name, RTService *service, qint32 requestTy
     m_imageName = imageName;
     m_service = service;
     m_requestType = requestType;
-    m_validMessagePredicate = validMsgPredicate;
+    m_predicateHistory.push_back(validMsgPredicate);
+    m_validMessagePredicate.store(&m_predicateHistory.back(), std::memory_order_release);
 }
 
 void RTTreeNode::init()
@@ -85,19 +86,17 @@ void RTTreeNode::setImageName(const QString &imageName)
 
 Predicate RTTreeNode::validMessagePredicate() const
 {
-    QMutexLocker locker(&m_predicateLock);
-    return m_validMessagePredicate;
+    const Predicate *current = m_validMessagePredicate.load(std::memory_order_acquire);
+    return current ? *current : Predicate();
 }
 
 void RTTreeNode::setValidMessagePredicate(const Predicate &predicate)
 {
-    {
-        QMutexLocker locker(&m_predicateLock);
-        if (m_validMessagePredicate == predicate &&
-            m_validMessagePredicate.isNull() == predicate.isNull())
-            return;
-        m_validMessagePredicate = predicate;
-    }
+    const Predicate current = validMessagePredicate();
+    if (current == predicate && current.isNull() == predicate.isNull())
+        return;
+    m_predicateHistory.push_back(predicate);
+    m_validMessagePredicate.store(&m_predicateHistory.back(), std::memory_order_release);
     predicatesChanged();
 }
 
@@ -247,8 +246,8 @@ bool RTTreeNode::isMessageValid(const RTMessagePtr &message, qint32, const QVari
 {
     if (!message || !isOfMessageClass(*message))
         return false;
-    const Predicate predicate = validMessagePredicate();
-    return predicate.isNull() || evaluatePredicate(predicate, *message);
+    const Predicate *predicate = m_validMessagePredicate.load(std::memory_order_acquire);
+    return !predicate || predicate->isNull() || evaluatePredicate(*predicate, *message);
 }
 
 bool RTTreeNode::shouldRemoveMessage(const RTMessagePtr &message, qint32,
@@ -258,8 +257,8 @@ bool RTTreeNode::shouldRemoveMessage(const RTMessagePtr &message, qint32,
         return true;
     if (!message)
         return false;
-    const Predicate predicate = validMessagePredicate();
-    return !predicate.isNull() && !evaluatePredicate(predicate, *message);
+    const Predicate *predicate = m_validMessagePredicate.load(std::memory_order_acquire);
+    return predicate && !predicate->isNull() && !evaluatePredicate(*predicate, *message);
 }
 
 bool RTTreeNode::shouldShowMessageAsNew(const RTMessagePtr &message) const

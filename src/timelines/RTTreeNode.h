@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QSet>
 #include <QVariantMap>
+#include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -176,7 +178,6 @@ private:
     QString m_imageName;
     qint32 m_requestType = 0;
     bool m_isDeleted = false;
-    Predicate m_validMessagePredicate;
     Predicate m_filterMessagePredicate;
     bool m_includeTrends = false;
     bool m_inPopupHostingView = false;
@@ -195,7 +196,11 @@ private:
     bool m_listViewCreationTried = false;
     RTTreeNode *m_parent = nullptr;
     QList<RTTreeNode *> m_children;
-    mutable QMutex m_predicateLock; // the valid predicate is read on workers
+    // Workers read the valid predicate without a lock: every predicate set stays alive
+    // for the node's life (they change a few times a session) and the current one is
+    // published through an atomic pointer.
+    std::deque<Predicate> m_predicateHistory;
+    std::atomic<const Predicate *> m_validMessagePredicate{nullptr};
 
 protected:
     bool m_isClosing = false;
