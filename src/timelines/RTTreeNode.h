@@ -66,7 +66,7 @@ public:
     [[nodiscard]] bool includeTrends() const { return m_includeTrends; }
     void setIncludeTrends(bool value) { m_includeTrends = value; }
     [[nodiscard]] bool inPopupHostingView() const { return m_inPopupHostingView; }
-    void setInPopupHostingView(bool value) { m_inPopupHostingView = value; }
+    virtual void setInPopupHostingView(bool value) { m_inPopupHostingView = value; }
     [[nodiscard]] bool shouldRoundImage() const { return m_shouldRoundImage; }
     void setShouldRoundImage(bool value) { m_shouldRoundImage = value; }
     void setShouldAppearInOutlineView(bool value);

@@ -14,6 +14,12 @@ RTTreeNodeTwitterListsTimeline::RTTreeNodeTwitterListsTimeline(RTServiceTwitter 
     updateName();
 }
 
+void RTTreeNodeTwitterListsTimeline::setInPopupHostingView(bool value)
+{
+    RTTreeNodeTwitter::setInPopupHostingView(value);
+    updateName();
+}
+
 void RTTreeNodeTwitterListsTimeline::updateName()
 {
     if (!m_list)

@@ -19,6 +19,7 @@ public:
     [[nodiscard]] int defaultListState() const override;
     [[nodiscard]] bool canPollForOlderTweets() const override { return true; }
     void pollForOlderTweets() override;
+    void setInPopupHostingView(bool value) override;
     // The title in a pop-up host is the list's full name.
     void updateName();
 

@@ -406,6 +406,10 @@ TEST_F(TreeNodeTest, AccountSettingsShowAndHideChildrenInTheirOrder)
     for (RTTreeNode *c : lists.childNodes())
         names << c->name();
     EXPECT_EQ(names, (QStringList{"mine private", "mine public", "their private", "their public"}));
+    auto *shown = static_cast<RTTreeNodeTwitterListsTimeline *>(lists.childNodes().first());
+    shown->listObject()->setFullName("@me/mine-private");
+    shown->setInPopupHostingView(true);
+    EXPECT_EQ(shown->name(), "@me/mine-private");
 }
 
 TEST_F(TreeNodeTest, UnreadNodesCountNothingAndTrackTheirReadSet)
