@@ -1,14 +1,13 @@
 // talvoctl store: what a store folder holds, without changing it.
 #include "CtlCommand.h"
 
-#include "accounts/AccountsRegistration.h"
+#include "app/TalvoRegistration.h"
 #include "foundation/KeyedArchive.h"
 #include "store/TAImageCache.h"
 #include "store/TAServicesArchive.h"
 #include "store/TAStoreFiles.h"
 #include "store/TAUrlCache.h"
 #include "twitter/RTServiceTwitter.h"
-#include "twitter/TwitterRegistration.h"
 
 #include <QCborArray>
 #include <QCborMap>
@@ -136,8 +135,7 @@ int cmdStore(const QStringList &args, QTextStream &out, QTextStream &err)
             return 2;
         }
     }
-    registerAccountArchiveClasses();
-    registerTwitterArchiveClasses();
+    registerTalvoLayers();
 
     const TAStoreFiles files(folder);
     out << "store: " << folder << "\n";

@@ -1,12 +1,10 @@
 #include "CtlTwitterSession.h"
 
-#include "accounts/AccountsRegistration.h"
+#include "app/TalvoRegistration.h"
 #include "foundation/HostProfile.h"
 #include "http/HttpRequest.h"
-#include "model/ModelRegistration.h"
 #include "model/RTMessageFlags.h"
 #include "platform/linux/SecretServiceKeychain.h"
-#include "twitter/TwitterRegistration.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -55,10 +53,7 @@ bool setUp(const QString &profileName, QTextStream &err)
 
     static SecretServiceKeychain keychain;
     Keychain::setShared(&keychain);
-    registerAccountArchiveClasses();
-    registerModelArchiveClasses();
-    registerTwitterArchiveClasses();
-    registerTwitterRequestClasses();
+    registerTalvoLayers();
     return true;
 }
 
