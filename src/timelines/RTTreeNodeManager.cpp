@@ -16,6 +16,7 @@
 #include "timelines/RTTreeNodePredicates.h"
 #include "timelines/RTTreeNodeSearch.h"
 #include "timelines/RTTreeNodeTwitter.h"
+#include "timelines/RTTreeNodeTwitterListsTimeline.h"
 #include "twitter/RTServiceTwitter.h"
 
 #include <QHash>
@@ -56,6 +57,26 @@ bool rootLessThan(const RTTreeNode *a, const RTTreeNode *b)
 const char *const kCombinedSettings[] = {RTShowCombinedAllKey,       RTShowCombinedRetweetsKey,
                                          RTShowCombinedFavoritesKey, RTShowCombinedListsKey,
                                          RTShowCombinedGroupsKey,    RTShowCombinedSearchesKey};
+
+// A list or saved search of an account as a pop-up section, with the node showing it.
+template<class Object> class AccountSection : public RTPopupHostSectionProtocol
+{
+public:
+    AccountSection(std::shared_ptr<Object> object, RTTreeNode *node)
+        : m_object(std::move(object))
+        , m_node(node)
+    {
+    }
+    [[nodiscard]] QString identificationString() const override
+    {
+        return m_object->identificationString();
+    }
+    [[nodiscard]] RTTreeNode *treeNodeForSelf() override { return m_node.get(); }
+
+private:
+    std::shared_ptr<Object> m_object;
+    std::unique_ptr<RTTreeNode> m_node;
+};
 
 // The node classes of this layer; others may replace them (tests register their own).
 void registerDefaultNodeClasses()
@@ -118,6 +139,10 @@ RTTreeNodeManager::RTTreeNodeManager(RTServiceRegistry &registry, QObject *paren
                                            QString(), statusIconNodeValidMessagePredicate());
     m_statusIconCountNode->setIsCombinedNode(true);
 
+    RTTreeNodePopupHost::setRegistry(&m_registry);
+    RTTreeNodePopupHost::setSectionSource([this](RTService *account, const QString &keyPath) {
+        return sectionsOfService(account, keyPath);
+    });
     initNodes();
     initCombinedViewTreeNodes();
 
@@ -144,6 +169,8 @@ RTTreeNodeManager::RTTreeNodeManager(RTServiceRegistry &registry, QObject *paren
 RTTreeNodeManager::~RTTreeNodeManager()
 {
     m_destroying = true;
+    RTTreeNodePopupHost::setSectionSource({});
+    RTTreeNodePopupHost::setRegistry(nullptr);
     for (const QMetaObject::Connection &c : std::as_const(m_settingsConnections))
         disconnect(c);
     if (m_registry.nodeManager() == this)
@@ -155,6 +182,7 @@ RTTreeNodeManager::~RTTreeNodeManager()
     qDeleteAll(roots);
     delete m_systemWideCountNode;
     delete m_statusIconCountNode;
+    m_sections.clear();
     if (RTTreeNodeOwner::hasShared() && &RTTreeNodeOwner::shared() == this)
         RTTreeNodeOwner::setShared(nullptr);
     if (RTTreeNodeManagerInterface::hasShared() && &RTTreeNodeManagerInterface::shared() == this)
@@ -396,6 +424,14 @@ void RTTreeNodeManager::addNodeWithService(const RTServicePtr &service, bool exp
     if (!node)
         return;
     addRootNode(node);
+    if (auto *twitter = qobject_cast<RTServiceTwitter *>(service.get())) {
+        // Lists and saved searches change with the answers that fetch them.
+        connect(twitter, &RTServiceTwitter::requestFinished, this,
+                [this, weak = QPointer<RTService>(twitter)] {
+                    if (weak)
+                        refreshSectionsOfService(weak);
+                });
+    }
     if (expand) {
         QPointer<RTTreeNode> weak(node);
         QTimer::singleShot(200, this, [this, weak] {
@@ -812,6 +848,66 @@ void RTTreeNodeManager::nodeWillHide(RTTreeNode *node)
 void RTTreeNodeManager::reloadOutline()
 {
     emit outlineReloadRequested();
+}
+
+// --- pop-up host sections ---------------------------------------------------------------
+
+QList<RTPopupHostSectionProtocol *> RTTreeNodeManager::sectionsOfService(RTService *service,
+                                                                         const QString &keyPath)
+{
+    QList<RTPopupHostSectionProtocol *> sections;
+    auto *account = qobject_cast<RTServiceTwitter *>(service);
+    if (!account)
+        return sections;
+    const auto section = [this, &sections, account](const auto &object, auto makeNode) {
+        Section &slot = m_sections[object.get()];
+        if (!slot.section) {
+            using Object = typename std::decay_t<decltype(object)>::element_type;
+            slot.section = std::make_unique<AccountSection<Object>>(object, makeNode());
+            slot.account = account;
+        }
+        sections.append(slot.section.get());
+    };
+    if (keyPath == QLatin1String("listsArray")) {
+        for (const RTListTwitterPtr &list : account->listsArray())
+            if (list)
+                section(list, [&] { return new RTTreeNodeTwitterListsTimeline(account, list); });
+    } else if (keyPath == QLatin1String("savedSearchesArray")) {
+        for (const RTSearchTwitterPtr &search : account->savedSearchesArray())
+            if (search)
+                section(search, [&] { return new RTTreeNodeSearch(search); });
+    }
+    return sections;
+}
+
+void RTTreeNodeManager::refreshSectionsOfService(RTService *account)
+{
+    QList<RTTreeNodePopupHost *> hosts;
+    {
+        QReadLocker reader(&m_registrationLock);
+        for (RTTreeNode *node : std::as_const(m_treeNodesSet))
+            if (auto *host = qobject_cast<RTTreeNodePopupHost *>(node))
+                if (host->observedServices().contains(account))
+                    hosts.append(host);
+    }
+    for (RTTreeNodePopupHost *host : std::as_const(hosts)) {
+        const QList<RTPopupHostSectionProtocol *> current =
+            sectionsOfService(account, host->sectionListsKeyPath());
+        QSet<RTTreeNode *> currentNodes;
+        for (RTPopupHostSectionProtocol *section : current)
+            currentNodes.insert(section->treeNodeForSelf());
+        // Sections of this account that it no longer lists.
+        QList<RTPopupHostSectionProtocol *> gone;
+        for (auto &[key, slot] : m_sections) {
+            RTTreeNode *node = slot.section->treeNodeForSelf();
+            if (slot.account == account && !currentNodes.contains(node) &&
+                host->itemsInSection().contains(node))
+                gone.append(slot.section.get());
+        }
+        if (!gone.isEmpty())
+            host->handleRemovalOfItemsInArray(gone);
+        host->handleNewItemsArray(current);
+    }
 }
 
 // --- temporary searches -----------------------------------------------------------------

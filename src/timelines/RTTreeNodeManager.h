@@ -7,14 +7,18 @@
 #include "twitter/RTTreeNodeManagerInterface.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QReadWriteLock>
 #include <QRecursiveMutex>
 #include <QSet>
 #include <functional>
+#include <map>
+#include <memory>
 
 class RTServiceRegistry;
 class RTTreeNodeAllFilteredMessages;
 class RTTreeNodePopupHost;
+class RTPopupHostSectionProtocol;
 
 // The current main window's side of temporary nodes; the window layer implements it.
 class RTMainWindowNodeHost : public PlatformInterface<RTMainWindowNodeHost>
@@ -130,6 +134,11 @@ public:
     void reloadOutline() override;
     QRecursiveMutex *nodeContentsLock() override { return &m_treeNodesSetLock; }
 
+    // --- pop-up host sections
+    // Brings every host that shows account's lists or saved searches up to date with the
+    // account's current ones (after a poll of them, or when the account is added).
+    void refreshSectionsOfService(RTService *account);
+
     // --- temporary searches (need an installed RTMainWindowNodeHost)
     void addTemporarySearchThroughSearchFieldWithSearchString(const QString &term);
     // Opens (or selects) a search node for term in the current window; returns it, or
@@ -175,7 +184,17 @@ private:
     void saveExpandedNodes();
     void addToNode(RTTreeNode *node, const QList<RTMessagePtr> &kept);
 
+    QList<RTPopupHostSectionProtocol *> sectionsOfService(RTService *account,
+                                                          const QString &keyPath);
+
     RTServiceRegistry &m_registry;
+    // One section object (and node) per list or saved search, keyed by that object.
+    struct Section
+    {
+        QPointer<RTService> account;
+        std::unique_ptr<RTPopupHostSectionProtocol> section;
+    };
+    std::map<const void *, Section> m_sections;
     QList<RTTreeNode *> m_rootNodes;
     QList<RTTreeNode *> m_combinedToolbarTreeNodes;
     mutable QRecursiveMutex m_treeNodesSetLock;

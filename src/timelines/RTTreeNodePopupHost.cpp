@@ -19,6 +19,12 @@ RTTreeNodePopupHost::SectionSource &sectionSource()
     return source;
 }
 
+RTServiceRegistry *&hostRegistry()
+{
+    static RTServiceRegistry *registry = nullptr;
+    return registry;
+}
+
 bool sectionLessThan(const RTTreeNode *a, const RTTreeNode *b)
 {
     if (a->sortWeight() != b->sortWeight())
@@ -27,6 +33,11 @@ bool sectionLessThan(const RTTreeNode *a, const RTTreeNode *b)
 }
 
 } // namespace
+
+void RTTreeNodePopupHost::setRegistry(RTServiceRegistry *registry)
+{
+    hostRegistry() = registry;
+}
 
 void RTTreeNodePopupHost::setSectionSource(SectionSource source)
 {
@@ -88,7 +99,8 @@ RTTreeNodePopupHost::RTTreeNodePopupHost(const QString &name, RTService *account
         refreshPopupEntries();
     });
     if (m_observeServices) {
-        RTServiceRegistry &registry = RTServiceRegistry::shared();
+        RTServiceRegistry &registry =
+            hostRegistry() ? *hostRegistry() : RTServiceRegistry::shared();
         m_registryConnection =
             connect(&registry, &RTServiceRegistry::servicesChanged, this, [this, &registry] {
                 QList<RTService *> current;

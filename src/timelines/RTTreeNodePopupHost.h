@@ -5,6 +5,8 @@
 #include <QMutex>
 #include <functional>
 
+class RTServiceRegistry;
+
 // An object that a pop-up host shows as one section: a Twitter list, a saved search, a
 // group. The identification string is stable, so the same list followed by two accounts
 // is shown once in a cross-account host.
@@ -40,6 +42,8 @@ public:
 
     // Where hosts read the accounts' section lists; set by the Twitter glue at start-up.
     static void setSectionSource(SectionSource source);
+    // The accounts a cross-account host follows (default: the process-wide registry).
+    static void setRegistry(RTServiceRegistry *registry);
 
     [[nodiscard]] QString sectionListsKeyPath() const { return m_sectionListsKeyPath; }
     [[nodiscard]] QString combinedFieldName() const { return m_combinedFieldName; }

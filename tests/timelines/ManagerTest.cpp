@@ -10,6 +10,7 @@
 #include "timelines/RTTreeNodePopupHost.h"
 #include "timelines/RTTreeNodePredicates.h"
 #include "timelines/RTTreeNodeSearch.h"
+#include "twitter/RTListTwitter.h"
 #include "twitter/RTTwitterRequestTypes.h"
 
 #include <QThread>
@@ -366,6 +367,40 @@ TEST_F(ManagerTest, PopupHostsListEachSectionOnceSortedWithTheirEntries)
     EXPECT_EQ(host->selectedSection(), host);
     EXPECT_EQ(host->identity().value("serviceId").toString(), "Combined");
     host->handleRemovalOfItemsInArray({&friends});
+}
+
+TEST_F(ManagerTest, AccountListsReachTheirHostsAndASharedListShowsOnceAcrossAccounts)
+{
+    auto alice = addAccount(QStringLiteral("alice"));
+    auto bob = addAccount(QStringLiteral("bob"));
+    const auto list = [](const QString &fullName) {
+        auto l = std::make_shared<RTListTwitter>(fullName);
+        l->setFullName(fullName);
+        return l;
+    };
+    alice->setListsArray({list("@carol/news"), list("@alice/friends")});
+    startManager();
+    auto *combined = qobject_cast<RTTreeNodePopupHost *>(manager->combinedToolbarTreeNodes().at(7));
+    RTTreeNode *aliceRoot = manager->getRootNodeForService(alice.get());
+    RTTreeNodePopupHost *aliceLists = nullptr;
+    for (RTTreeNode *child : aliceRoot->childNodes())
+        if (auto *host = qobject_cast<RTTreeNodePopupHost *>(child);
+            host && host->requestType() == 41)
+            aliceLists = host;
+    ASSERT_TRUE(combined && aliceLists);
+    EXPECT_EQ(combined->itemsInSection().size(), 2);
+    EXPECT_EQ(aliceLists->itemsInSection().size(), 2);
+    EXPECT_EQ(aliceLists->childNodes().size(), 2); // also outline rows of the account
+
+    // Bob follows carol's list too (same name, other object) and has one of his own.
+    bob->setListsArray({list("@Carol/News"), list("@bob/work")});
+    manager->refreshSectionsOfService(bob.get());
+    EXPECT_EQ(combined->itemsInSection().size(), 3);
+    // Alice drops a list: it leaves both hosts.
+    alice->setListsArray({alice->listsArray().first()});
+    manager->refreshSectionsOfService(alice.get());
+    EXPECT_EQ(aliceLists->itemsInSection().size(), 1);
+    EXPECT_EQ(combined->itemsInSection().size(), 2);
 }
 
 TEST_F(ManagerTest, ExpandedNodesAreRememberedByIdentity)
