@@ -3,6 +3,7 @@
 #include "accounts/RTServiceRegistry.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/RTGlobalVariables.h"
+#include "timelines/RTTreeNodeMenuActions.h"
 #include "twitter/RTServiceTwitter.h"
 
 namespace {
@@ -103,6 +104,21 @@ QVariantMap RTTreeNodeAllFilteredMessages::identity() const
 QString RTTreeNodeAllFilteredMessages::nodeViewClass() const
 {
     return QStringLiteral("RTTwitterListView");
+}
+
+RTNodeMenu *RTTreeNodeAllFilteredMessages::menu()
+{
+    if (!m_menu) {
+        m_menu = std::make_unique<RTNodeMenu>();
+        RTTreeNodeMenuActions::addMessageItems(*m_menu, *this,
+                                               QStringLiteral("RTTreeNodeAllFilteredMessages"), 0);
+    }
+    return m_menu.get();
+}
+
+void RTTreeNodeAllFilteredMessages::menuNeedsUpdate(RTNodeMenu &nodeMenu)
+{
+    RTTreeNodeMenuActions::updateMessageItems(nodeMenu, displayedMessages());
 }
 
 void RTTreeNodeAllFilteredMessages::servicesChanged(bool hasMessageReceivingAccounts)

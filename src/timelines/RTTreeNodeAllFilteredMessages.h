@@ -45,6 +45,10 @@ public:
     [[nodiscard]] QVariantMap identity() const override;
     [[nodiscard]] QString nodeViewClass() const override;
     [[nodiscard]] bool canBeDeleted() const override { return false; }
+    // Mark all as seen, hide seen, hide all.
+    RTNodeMenu *menu() override;
+    // Enables the items over the messages shown now.
+    void menuNeedsUpdate(RTNodeMenu &menu);
 
     // The account list changed: an empty view says so while accounts exist.
     void servicesChanged(bool hasMessageReceivingAccounts);
@@ -57,4 +61,5 @@ private:
     ReferencedPredicate m_format;
     RTServiceRegistry *m_registry = nullptr;
     int m_observerId = 0;
+    std::unique_ptr<RTNodeMenu> m_menu;
 };

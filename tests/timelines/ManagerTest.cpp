@@ -221,6 +221,22 @@ TEST_F(ManagerTest, SeenChangesMoveTheCountOfEveryHoldingNode)
     for (RTTreeNode *node : holders)
         EXPECT_EQ(node->newMessagesCount(), 2) << node->name().toStdString();
 
+    // The view's menu acts on every account's copy through the same counts.
+    RTNodeMenu *menu = view(Mentions)->menu();
+    ASSERT_NE(menu, nullptr);
+    view(Mentions)->menuNeedsUpdate(*menu);
+    RTNodeMenuItem *markAll = menu->itemWithTag(RTNodeMenuTag::MarkAllAsSeen);
+    ASSERT_TRUE(markAll && markAll->action);
+    EXPECT_TRUE(markAll->enabled);
+    EXPECT_EQ(markAll->title, "Mark All as Seen");
+    markAll->action();
+    for (RTTreeNode *node : holders)
+        EXPECT_EQ(node->newMessagesCount(), 0) << node->name().toStdString();
+    view(Mentions)->menuNeedsUpdate(*menu);
+    EXPECT_FALSE(menu->itemWithTag(RTNodeMenuTag::MarkAllAsSeen)->enabled);
+    messages.first()->setIsSeen(false);
+    messages.last()->setIsSeen(false);
+
     // Muting moves a message out of the views on re-evaluation, with its count.
     messages.last()->setIsMuted(true);
     manager->allTreeNodesReEvaluateMessages({messages.last()}, 0, {});
