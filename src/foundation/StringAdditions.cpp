@@ -50,9 +50,8 @@ bool isUnreservedByte(unsigned char c)
     return isAsciiAlnum(c) || c == '-' || c == '.' || c == '_' || c == '~';
 }
 
-template<typename Keep> QString percentEscape(const QString &s, Keep keep)
+template<typename Keep> QString percentEscape(const QByteArray &utf8, Keep keep)
 {
-    const QByteArray utf8 = s.toUtf8();
     QByteArray out;
     out.reserve(utf8.size() + utf8.size() / 2);
     for (const char ch : utf8) {
@@ -158,7 +157,7 @@ char32_t entityCodePoint(QStringView body)
 
 QString standardScapedOutString(const QString &s)
 {
-    return percentEscape(s, isLegalUrlByte);
+    return percentEscape(s.toUtf8(), isLegalUrlByte);
 }
 
 QString standardUnscapedString(const QString &s)
@@ -187,7 +186,12 @@ QString standardUnscapedString(const QString &s)
 
 QString encodeForQueryString(const QString &s)
 {
-    return percentEscape(s, isUnreservedByte);
+    return percentEscape(s.toUtf8(), isUnreservedByte);
+}
+
+QString encodeForQueryString(const QByteArray &bytes)
+{
+    return percentEscape(bytes, isUnreservedByte);
 }
 
 bool isURLEncoded(const QString &s)

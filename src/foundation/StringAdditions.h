@@ -17,6 +17,8 @@
 // Percent-escapes everything except ASCII letters, digits and "-._~", with upper-case
 // hexadecimal digits: the form for query values and OAuth signatures.
 [[nodiscard]] QString encodeForQueryString(const QString &s);
+// The same for raw bytes, which need not be UTF-8.
+[[nodiscard]] QString encodeForQueryString(const QByteArray &bytes);
 
 // True when the string contains "%" followed by two hexadecimal digits anywhere.
 [[nodiscard]] bool isURLEncoded(const QString &s);

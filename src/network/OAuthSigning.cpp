@@ -2,6 +2,7 @@
 
 #include "foundation/Clock.h"
 #include "foundation/Log.h"
+#include "foundation/StringAdditions.h"
 #include "http/FormDataRequest.h"
 
 #include <QUuid>
@@ -10,12 +11,6 @@
 #include <openssl/hmac.h>
 
 namespace {
-
-bool isUnreserved(unsigned char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~';
-}
 
 // Form-style decoding: "+" is a space, as the server reads it.
 QByteArray decodeComponent(QByteArray raw)
@@ -60,20 +55,8 @@ QString ASISignatureProviderPlainText::signPlainText(const QString &, const QStr
 
 QString OAuthSigning::encode(const QByteArray &bytes)
 {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    QByteArray out;
-    out.reserve(bytes.size() * 3);
-    for (const char ch : bytes) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (isUnreserved(c)) {
-            out.append(ch);
-        } else {
-            out.append('%');
-            out.append(kHex[c >> 4]);
-            out.append(kHex[c & 0xF]);
-        }
-    }
-    return QString::fromLatin1(out);
+    // RFC 5849's encoding is the query encoding: unreserved bytes kept, the rest %XX.
+    return encodeForQueryString(bytes);
 }
 
 QString OAuthSigning::encode(const QString &text)
