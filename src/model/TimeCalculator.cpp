@@ -21,12 +21,12 @@ QString formatPattern(const QString &pattern, std::initializer_list<qint64> args
             out.append(c);
             continue;
         }
-        const QChar spec = pattern.at(i + 1);
-        if (spec == QLatin1Char('%')) {
+        const QChar directive = pattern.at(i + 1);
+        if (directive == QLatin1Char('%')) {
             out.append(c);
             ++i;
-        } else if ((spec == QLatin1Char('@') || spec == QLatin1Char('d') ||
-                    spec == QLatin1Char('i')) &&
+        } else if ((directive == QLatin1Char('@') || directive == QLatin1Char('d') ||
+                    directive == QLatin1Char('i')) &&
                    next != args.end()) {
             out.append(QString::number(*next++));
             ++i;
