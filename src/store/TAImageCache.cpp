@@ -1,6 +1,7 @@
 #include "store/TAImageCache.h"
 
 #include "foundation/KeyedArchive.h"
+#include "store/TAStoreFiles.h"
 
 #include <QCborArray>
 #include <QCborMap>
@@ -95,13 +96,7 @@ QByteArray TAImageCache::encodeIndex() const
         if (!isPlaceholder(key))
             keys.append(key);
     }
-    QByteArray out;
-    QCborStreamWriter writer(&out);
-    writer.startArray(quint64(keys.size()));
-    for (const QString &key : std::as_const(keys))
-        writer.append(key);
-    writer.endArray();
-    return out;
+    return TAStoreFiles::encodeKeyIndex(keys);
 }
 
 bool TAImageCache::decode(const QByteArray &data, const std::optional<QByteArray> &index,

@@ -1,5 +1,6 @@
 #include "store/TAStoreFiles.h"
 
+#include <QCborStreamWriter>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -110,4 +111,15 @@ bool TAStoreFiles::write(const QString &fileName, const QByteArray &bytes, QStri
 void TAStoreFiles::setBeforeCommitHookForTesting(std::function<bool(const QString &)> hook)
 {
     beforeCommitHook() = std::move(hook);
+}
+
+QByteArray TAStoreFiles::encodeKeyIndex(const QStringList &keys)
+{
+    QByteArray out;
+    QCborStreamWriter writer(&out);
+    writer.startArray(quint64(keys.size()));
+    for (const QString &key : keys)
+        writer.append(key);
+    writer.endArray();
+    return out;
 }

@@ -40,6 +40,8 @@ public:
     bool write(const QString &fileName, const QByteArray &bytes, QString *error) const;
 
     [[nodiscard]] static qint64 maximumSize(const QString &fileName);
+    // The form of both cache index files: a CBOR array of the keys in their order.
+    [[nodiscard]] static QByteArray encodeKeyIndex(const QStringList &keys);
 
     // Tests only: runs after the temporary file is written and flushed, before it
     // replaces the old file; returning false makes the write fail at that point.

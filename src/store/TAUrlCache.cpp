@@ -1,6 +1,7 @@
 #include "store/TAUrlCache.h"
 
 #include "foundation/KeyedArchive.h"
+#include "store/TAStoreFiles.h"
 
 #include <QCborArray>
 #include <QCborMap>
@@ -39,13 +40,7 @@ QByteArray TAUrlCache::encodeData() const
 
 QByteArray TAUrlCache::encodeIndex() const
 {
-    QByteArray out;
-    QCborStreamWriter writer(&out);
-    writer.startArray(quint64(m_sortedKeys.size()));
-    for (const QString &key : m_sortedKeys)
-        writer.append(key);
-    writer.endArray();
-    return out;
+    return TAStoreFiles::encodeKeyIndex(m_sortedKeys);
 }
 
 bool TAUrlCache::decode(const QByteArray &data, const std::optional<QByteArray> &index,
