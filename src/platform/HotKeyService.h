@@ -2,6 +2,8 @@
 
 #include "platform/PlatformInterface.h"
 
+#include <QtGlobal>
+
 #include <functional>
 
 // Global hot keys. A registration is identified by a non-zero handle.
