@@ -107,7 +107,7 @@ struct Fixture
         account->setIsNewlyAdded(false);
         const long long before = g_liveBytes.load();
         for (int first = 1; first <= kStoredMessages; first += 200) {
-            (void)RTTwitterResponseMapper::parseMessages(JSONValue(storedPage(first, 200)),
+            (void)RTTwitterResponseMapper::parseMessages(objectFromJSON(storedPage(first, 200)),
                                                          RTTwitterRequestHomeTimeline, *account);
         }
         bytesPerMessage = double(g_liveBytes.load() - before) / kStoredMessages;
@@ -140,7 +140,7 @@ void BM_ParseMapMergeNewPage(benchmark::State &state)
         (void)f.account->repeatedMessagesWithId(QString());
         state.ResumeTiming();
         const auto result = RTTwitterResponseMapper::parseMessages(
-            JSONValue(f.page), RTTwitterRequestHomeTimeline, *f.account);
+            objectFromJSON(f.page), RTTwitterRequestHomeTimeline, *f.account);
         benchmark::DoNotOptimize(result.newMessages.size());
         if (result.newMessages.size() != 200)
             state.SkipWithError("page did not merge as new");
@@ -158,11 +158,11 @@ void BM_ParseMapMergeKnownPage(benchmark::State &state)
     Fixture &f = fixture();
     f.account->setMessagesDictionary(f.messages);
     f.account->setUsersDictionary(f.users);
-    (void)RTTwitterResponseMapper::parseMessages(JSONValue(f.page), RTTwitterRequestHomeTimeline,
-                                                 *f.account);
+    (void)RTTwitterResponseMapper::parseMessages(objectFromJSON(f.page),
+                                                 RTTwitterRequestHomeTimeline, *f.account);
     for (auto _ : state) {
         const auto result = RTTwitterResponseMapper::parseMessages(
-            JSONValue(f.page), RTTwitterRequestHomeTimeline, *f.account);
+            objectFromJSON(f.page), RTTwitterRequestHomeTimeline, *f.account);
         benchmark::DoNotOptimize(result.allMessages.size());
     }
     state.counters["us_per_status"] =

@@ -17,7 +17,7 @@ public:
     virtual void startTreeNodeManager() = 0;
     // Whether any registered service appears in the service list.
     [[nodiscard]] virtual bool hasServiceInServiceList() const = 0;
-    virtual void createGrowlDelegate() = 0;
+    virtual void createPopupDelegate() = 0;
     virtual void saveStore() = 0;
     // After the application data is deleted nothing may write the store again.
     virtual void disableStoreSaving() = 0;

@@ -82,7 +82,7 @@ void RTTalvoAppDelegate::applicationDidFinishLaunching()
     if (UpdateFramework::hasShared())
         UpdateFramework::shared().resetUpdateCycle();
 
-    m_components.createGrowlDelegate();
+    m_components.createPopupDelegate();
 
     if (CrashReporter::hasShared()) {
         CrashReporter::Launch launch;

@@ -90,37 +90,37 @@ QString writeLogged(const QVariant &value, bool documentOnly, const char *messag
     return s;
 }
 
-constexpr char kValueFailed[] = "-JSONValue failed. Error trace is:";
-constexpr char kFragmentValueFailed[] = "-JSONFragmentValue failed. Error trace is:";
+constexpr char kValueFailed[] = "-objectFromJSON failed. Error trace is:";
+constexpr char kFragmentFailed[] = "-fragmentFromJSON failed. Error trace is:";
 
 } // namespace
 
-JsonValue JSONValue(const QString &text)
+JsonValue objectFromJSON(const QString &text)
 {
     return readLogged(text, true, kValueFailed);
 }
 
-JsonValue JSONValue(const QByteArray &utf8)
+JsonValue objectFromJSON(const QByteArray &utf8)
 {
     return readLogged(utf8, true, kValueFailed);
 }
 
-JsonValue JSONFragmentValue(const QString &text)
+JsonValue fragmentFromJSON(const QString &text)
 {
-    return readLogged(text, false, kFragmentValueFailed);
+    return readLogged(text, false, kFragmentFailed);
 }
 
-JsonValue JSONFragmentValue(const QByteArray &utf8)
+JsonValue fragmentFromJSON(const QByteArray &utf8)
 {
-    return readLogged(utf8, false, kFragmentValueFailed);
+    return readLogged(utf8, false, kFragmentFailed);
 }
 
-QString JSONRepresentation(const QVariant &value)
+QString JSONText(const QVariant &value)
 {
-    return writeLogged(value, true, "-JSONRepresentation failed. Error trace is:");
+    return writeLogged(value, true, "-JSONText failed. Error trace is:");
 }
 
-QString JSONFragment(const QVariant &value)
+QString fragmentJSONText(const QVariant &value)
 {
-    return writeLogged(value, false, "-JSONFragment failed. Error trace is:");
+    return writeLogged(value, false, "-fragmentJSONText failed. Error trace is:");
 }

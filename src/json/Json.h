@@ -32,13 +32,13 @@ private:
 
 // Reads a document (object or array) with default settings; logs the error trace and
 // gives an undefined value on failure.
-[[nodiscard]] JsonValue JSONValue(const QString &text);
-[[nodiscard]] JsonValue JSONValue(const QByteArray &utf8);
+[[nodiscard]] JsonValue objectFromJSON(const QString &text);
+[[nodiscard]] JsonValue objectFromJSON(const QByteArray &utf8);
 // The same, but any value is accepted at the top.
-[[nodiscard]] JsonValue JSONFragmentValue(const QString &text);
-[[nodiscard]] JsonValue JSONFragmentValue(const QByteArray &utf8);
+[[nodiscard]] JsonValue fragmentFromJSON(const QString &text);
+[[nodiscard]] JsonValue fragmentFromJSON(const QByteArray &utf8);
 // Writes an object or array with default settings; logs the error trace and gives a null
 // string on failure.
-[[nodiscard]] QString JSONRepresentation(const QVariant &value);
+[[nodiscard]] QString JSONText(const QVariant &value);
 // The same for any value.
-[[nodiscard]] QString JSONFragment(const QVariant &value);
+[[nodiscard]] QString fragmentJSONText(const QVariant &value);

@@ -21,13 +21,12 @@ QByteArray decodeComponent(QByteArray raw)
 
 } // namespace
 
-QString ASISignatureProviderHMAC_SHA1::signatureMethod() const
+QString SignatureProviderHMAC_SHA1::signatureMethod() const
 {
     return QStringLiteral("HMAC-SHA1");
 }
 
-QString ASISignatureProviderHMAC_SHA1::signPlainText(const QString &text,
-                                                     const QString &secret) const
+QString SignatureProviderHMAC_SHA1::signPlainText(const QString &text, const QString &secret) const
 {
     const QByteArray data = text.toUtf8();
     const QByteArray key = secret.toUtf8();
@@ -43,12 +42,12 @@ QString ASISignatureProviderHMAC_SHA1::signPlainText(const QString &text,
     return QString::fromLatin1(reinterpret_cast<const char *>(base64), length);
 }
 
-QString ASISignatureProviderPlainText::signatureMethod() const
+QString SignatureProviderPlainText::signatureMethod() const
 {
     return QStringLiteral("PLAINTEXT");
 }
 
-QString ASISignatureProviderPlainText::signPlainText(const QString &, const QString &secret) const
+QString SignatureProviderPlainText::signPlainText(const QString &, const QString &secret) const
 {
     return secret;
 }
@@ -161,7 +160,7 @@ QString OAuthSigning::signatureBaseString(const OAuthRequestParts &request,
 
 QString OAuthSigning::oauthSignature(const OAuthRequestParts &request,
                                      const OAuthCredentials &credentials,
-                                     const ASISignatureProvider &provider, const QString &nonce,
+                                     const SignatureProvider &provider, const QString &nonce,
                                      const QString &timestamp)
 {
     const QString base =
@@ -172,8 +171,8 @@ QString OAuthSigning::oauthSignature(const OAuthRequestParts &request,
 
 QString OAuthSigning::authorizationHeader(const OAuthRequestParts &request,
                                           const OAuthCredentials &credentials,
-                                          const ASISignatureProvider &provider,
-                                          const QString &nonce, const QString &timestamp)
+                                          const SignatureProvider &provider, const QString &nonce,
+                                          const QString &timestamp)
 {
     const QString signature = oauthSignature(request, credentials, provider, nonce, timestamp);
     const QString realm = request.url.scheme() + QStringLiteral("://") +
@@ -195,7 +194,7 @@ QString OAuthSigning::authorizationHeader(const OAuthRequestParts &request,
 
 QString OAuthSigning::authorizationHeader(const OAuthRequestParts &request,
                                           const OAuthCredentials &credentials,
-                                          const ASISignatureProvider &provider,
+                                          const SignatureProvider &provider,
                                           OAuthAuthenticationTimestampDelegate *delegate)
 {
     const QString nonce = oauthNonceString();
@@ -218,7 +217,7 @@ OAuthRequestParts OAuthSigning::partsOfRequest(const HttpRequest &request)
 }
 
 void OAuthSigning::oauthAuthentication(HttpRequest &request, const OAuthCredentials &credentials,
-                                       const ASISignatureProvider &provider,
+                                       const SignatureProvider &provider,
                                        OAuthAuthenticationTimestampDelegate *delegate)
 {
     const QString header =

@@ -13,10 +13,10 @@ class HttpRequest;
 // signature base string and the "Authorization" header. Everything here is pure apart
 // from the nonce and the clock, and safe from any worker thread.
 
-class ASISignatureProvider
+class SignatureProvider
 {
 public:
-    virtual ~ASISignatureProvider() = default;
+    virtual ~SignatureProvider() = default;
     [[nodiscard]] virtual QString signatureMethod() const = 0;
     [[nodiscard]] virtual QString signPlainText(const QString &text,
                                                 const QString &secret) const = 0;
@@ -24,7 +24,7 @@ public:
 
 // Base64 of HMAC-SHA1(secret, text) without line breaks: a trailing line feed would be
 // sent as "%0A" and strict servers reject it.
-class ASISignatureProviderHMAC_SHA1 : public ASISignatureProvider
+class SignatureProviderHMAC_SHA1 : public SignatureProvider
 {
 public:
     [[nodiscard]] QString signatureMethod() const override;
@@ -32,7 +32,7 @@ public:
 };
 
 // The secret itself; only meaningful over TLS.
-class ASISignatureProviderPlainText : public ASISignatureProvider
+class SignatureProviderPlainText : public SignatureProvider
 {
 public:
     [[nodiscard]] QString signatureMethod() const override;
@@ -109,18 +109,18 @@ public:
                                                      const QString &timestamp);
     [[nodiscard]] static QString oauthSignature(const OAuthRequestParts &request,
                                                 const OAuthCredentials &credentials,
-                                                const ASISignatureProvider &provider,
+                                                const SignatureProvider &provider,
                                                 const QString &nonce, const QString &timestamp);
     // The "Authorization" header value for a given nonce and timestamp.
     [[nodiscard]] static QString authorizationHeader(const OAuthRequestParts &request,
                                                      const OAuthCredentials &credentials,
-                                                     const ASISignatureProvider &provider,
+                                                     const SignatureProvider &provider,
                                                      const QString &nonce,
                                                      const QString &timestamp);
     // The same with a new nonce and the (corrected) current time.
     [[nodiscard]] static QString
     authorizationHeader(const OAuthRequestParts &request, const OAuthCredentials &credentials,
-                        const ASISignatureProvider &provider,
+                        const SignatureProvider &provider,
                         OAuthAuthenticationTimestampDelegate *delegate);
 
     // The method, URL and string form fields of a configured request.
@@ -128,6 +128,6 @@ public:
     // Signs a configured request: adds its "Authorization" header. Call it after the
     // method, URL and form fields are final.
     static void oauthAuthentication(HttpRequest &request, const OAuthCredentials &credentials,
-                                    const ASISignatureProvider &provider,
+                                    const SignatureProvider &provider,
                                     OAuthAuthenticationTimestampDelegate *delegate);
 };

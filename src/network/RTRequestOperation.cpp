@@ -110,7 +110,7 @@ void RTRequestOperation::setCredentialsForRequest(HttpRequest &request, int auth
         const OAuthCredentials credentials{TAUtility::twitterConsumerKey(),
                                            TAUtility::twitterConsumerSecret(),
                                            m_service->oauthToken(), m_service->oauthTokenSecret()};
-        const ASISignatureProviderHMAC_SHA1 provider;
+        const SignatureProviderHMAC_SHA1 provider;
         OAuthSigning::oauthAuthentication(
             request, credentials, provider,
             dynamic_cast<OAuthAuthenticationTimestampDelegate *>(this));
@@ -221,7 +221,7 @@ void RTRequestOperation::main()
 
     QVariant response = objCResponseFromString(request->responseString());
     if (!response.isValid() && info.format == QLatin1String(".json")) {
-        const JsonValue json = JSONValue(request->responseData());
+        const JsonValue json = objectFromJSON(request->responseData());
         if (json.isValid())
             response = QVariant::fromValue(json);
     }

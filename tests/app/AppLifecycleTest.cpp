@@ -28,7 +28,7 @@ public:
     void restoreStore() override { m_log << QStringLiteral("restoreStore"); }
     void startTreeNodeManager() override { m_log << QStringLiteral("startTreeNodeManager"); }
     bool hasServiceInServiceList() const override { return hasAccount; }
-    void createGrowlDelegate() override { m_log << QStringLiteral("createGrowlDelegate"); }
+    void createPopupDelegate() override { m_log << QStringLiteral("createPopupDelegate"); }
     void saveStore() override { m_log << QStringLiteral("saveStore"); }
     void disableStoreSaving() override { m_log << QStringLiteral("disableStoreSaving"); }
     void markAllMessagesAsSeen() override { m_log << QStringLiteral("markAllMessagesAsSeen"); }
@@ -119,7 +119,7 @@ TEST(RTTalvoAppDelegate, LaunchRunsInOrderAndOffersAccountsOnlyWhenThereAreNone)
         EXPECT_EQ(log, (QStringList{QStringLiteral("createSoundAlertManager"),
                                     QStringLiteral("restoreStore"),
                                     QStringLiteral("startTreeNodeManager"),
-                                    QStringLiteral("createGrowlDelegate")}));
+                                    QStringLiteral("createPopupDelegate")}));
         EXPECT_EQ(platform.calls.indexOf(QStringLiteral("addStatusItem")), 0);
         EXPECT_TRUE(platform.called(QStringLiteral("launch /opt/talvo/talvo-helper")));
         EXPECT_FALSE(platform.called(QStringLiteral("hide")));

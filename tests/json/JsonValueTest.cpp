@@ -146,12 +146,12 @@ TEST(JsonValue, ConvertsToVariants)
 
 TEST(JsonValue, CategoryFunctionsReadDocumentsOnly)
 {
-    EXPECT_TRUE(JSONValue(QStringLiteral("{\"a\":1}"))["a"].isNumber());
-    EXPECT_FALSE(JSONValue(QStringLiteral("\"text\"")).isValid());
-    EXPECT_FALSE(JSONValue(QByteArray("12")).isValid());
-    EXPECT_EQ(JSONFragmentValue(QStringLiteral("\"text\"")).toString(), QStringLiteral("text"));
-    EXPECT_EQ(JSONFragmentValue(QByteArray("12")).toInt(), 12);
-    EXPECT_FALSE(JSONFragmentValue(QByteArray("[1,]")).isValid());
+    EXPECT_TRUE(objectFromJSON(QStringLiteral("{\"a\":1}"))["a"].isNumber());
+    EXPECT_FALSE(objectFromJSON(QStringLiteral("\"text\"")).isValid());
+    EXPECT_FALSE(objectFromJSON(QByteArray("12")).isValid());
+    EXPECT_EQ(fragmentFromJSON(QStringLiteral("\"text\"")).toString(), QStringLiteral("text"));
+    EXPECT_EQ(fragmentFromJSON(QByteArray("12")).toInt(), 12);
+    EXPECT_FALSE(fragmentFromJSON(QByteArray("[1,]")).isValid());
 
     Json json;
     JsonError error;

@@ -175,9 +175,8 @@ TEST(JsonWriter, WritesProxiesOfOtherTypes)
     JsonWriter writer;
     EXPECT_EQ(writer.stringWithObject(QVariantMap{{"at", QVariant::fromValue(Point{3, 4})}}),
               QStringLiteral(R"({"at":[3,4]})"));
-    EXPECT_EQ(JSONRepresentation(QVariantList{QVariant::fromValue(Point{1, 2})}),
-              QStringLiteral("[[1,2]]"));
-    EXPECT_EQ(JSONFragment(QVariant::fromValue(Point{5, 6})), QStringLiteral("[5,6]"));
+    EXPECT_EQ(JSONText(QVariantList{QVariant::fromValue(Point{1, 2})}), QStringLiteral("[[1,2]]"));
+    EXPECT_EQ(fragmentJSONText(QVariant::fromValue(Point{5, 6})), QStringLiteral("[5,6]"));
     // Two proxies answering each other end in an error, not in a stack overflow.
     JsonWriter::registerProxy(QMetaType::fromType<Ping>(),
                               [](const QVariant &) { return QVariant::fromValue(Pong()); });
@@ -185,8 +184,8 @@ TEST(JsonWriter, WritesProxiesOfOtherTypes)
                               [](const QVariant &) { return QVariant::fromValue(Ping()); });
     EXPECT_TRUE(writer.stringWithObject(QVariantList{QVariant::fromValue(Ping())}).isNull());
     EXPECT_EQ(writer.firstError().code, 1);
-    EXPECT_TRUE(JSONRepresentation(QStringLiteral("fragment")).isNull());
-    EXPECT_EQ(JSONFragment(QStringLiteral("fragment")), QStringLiteral("\"fragment\""));
+    EXPECT_TRUE(JSONText(QStringLiteral("fragment")).isNull());
+    EXPECT_EQ(fragmentJSONText(QStringLiteral("fragment")), QStringLiteral("\"fragment\""));
 
     Json json;
     json.setSortKeys(true);

@@ -53,7 +53,7 @@ TEST(OAuthSigning, ReproducesTheRfc5849Examples)
     const OAuthCredentials credentials{
         QStringLiteral("dpf43f3p2l4k3l03"), QStringLiteral("kd94hf93k423kf44"),
         QStringLiteral("nnch734d00sl2jdk"), QStringLiteral("pfkkdhi9sl3r4s00"), false};
-    const ASISignatureProviderHMAC_SHA1 hmac;
+    const SignatureProviderHMAC_SHA1 hmac;
     EXPECT_EQ(OAuthSigning::oauthSignature(photos, credentials, hmac, QStringLiteral("chapoH"),
                                            QStringLiteral("137131202")),
               QStringLiteral("MdpQcU8iPSUjWoN/UDMsK2sui9I="));
@@ -129,11 +129,11 @@ TEST(OAuthSigning, KeysProvidersAndHeader)
     EXPECT_EQ(OAuthSigning::signingKey(QStringLiteral("cs"), QStringLiteral("t s")),
               QStringLiteral("cs&t%20s"));
 
-    const ASISignatureProviderHMAC_SHA1 hmac;
+    const SignatureProviderHMAC_SHA1 hmac;
     const QString sig = hmac.signPlainText(QStringLiteral("text"), QStringLiteral("key"));
     EXPECT_EQ(sig.size(), 28);
     EXPECT_FALSE(sig.contains(QLatin1Char('\n')));
-    const ASISignatureProviderPlainText plain;
+    const SignatureProviderPlainText plain;
     EXPECT_EQ(plain.signatureMethod(), QStringLiteral("PLAINTEXT"));
     EXPECT_EQ(plain.signPlainText(QStringLiteral("text"), QStringLiteral("cs&ts")),
               QStringLiteral("cs&ts"));

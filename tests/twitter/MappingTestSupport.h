@@ -63,7 +63,7 @@ protected:
                  extra.isEmpty() ? QString() : QLatin1Char(',') + extra);
     }
 
-    static JsonValue parse(const QString &json) { return JSONValue(json.toUtf8()); }
+    static JsonValue parse(const QString &json) { return objectFromJSON(json.toUtf8()); }
 
     static RTTwitterParseResult feed(RTServiceTwitter &account, int type,
                                      const QStringList &statuses)

@@ -420,15 +420,15 @@ TEST(TwitterAnswerParsing, ResultKeysOfBodiesThatAreNotMerged)
         RTRequestOperationTwitter operation;
         operation.setRequestType(type);
         QVariantMap result;
-        const QVariant parsed = QVariant::fromValue(JSONValue(QByteArray(body)));
+        const QVariant parsed = QVariant::fromValue(objectFromJSON(QByteArray(body)));
         EXPECT_TRUE(operation.dealWithParsedResponse(parsed, result)) << type;
         EXPECT_TRUE(result.contains(QString::fromLatin1(resultKey))) << type;
     }
     RTRequestOperationTwitter unknown;
     unknown.setRequestType(RTTwitterRequestReserved53);
     QVariantMap result;
-    EXPECT_FALSE(
-        unknown.dealWithParsedResponse(QVariant::fromValue(JSONValue(QByteArray("[]"))), result));
+    EXPECT_FALSE(unknown.dealWithParsedResponse(
+        QVariant::fromValue(objectFromJSON(QByteArray("[]"))), result));
 }
 
 } // namespace
@@ -494,7 +494,7 @@ TEST_F(TwitterRequestTableTest, ResultHandlingMergesAndTellsTheTreeNodes)
         operation->setSince(QStringLiteral("1"));
         QVariantMap result;
         EXPECT_TRUE(
-            operation->dealWithParsedResponse(QVariant::fromValue(JSONValue(body)), result));
+            operation->dealWithParsedResponse(QVariant::fromValue(objectFromJSON(body)), result));
         return operation;
     };
 

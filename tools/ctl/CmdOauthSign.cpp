@@ -61,7 +61,7 @@ int cmdOauthSign(const QStringList &args, QTextStream &out, QTextStream &err)
     if (timestamp.isEmpty())
         timestamp = OAuthSigning::oauthTimestampString(nullptr);
 
-    const ASISignatureProviderHMAC_SHA1 provider;
+    const SignatureProviderHMAC_SHA1 provider;
     out << "base string: "
         << OAuthSigning::signatureBaseString(request, credentials, provider.signatureMethod(),
                                              nonce, timestamp)
