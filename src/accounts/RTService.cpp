@@ -150,12 +150,12 @@ void RTService::setRunning(bool running)
         emit runningChanged(running);
 }
 
-void RTService::setShowGrowlNotifications(bool show)
+void RTService::setShowPopupNotifications(bool show)
 {
-    if (m_showGrowlNotifications == show)
+    if (m_showPopupNotifications == show)
         return;
-    m_showGrowlNotifications = show;
-    emit showGrowlNotificationsChanged(show);
+    m_showPopupNotifications = show;
+    emit showPopupNotificationsChanged(show);
 }
 
 void RTService::setIsDeleted(bool deleted)
@@ -387,7 +387,7 @@ void RTService::encodeWithCoder(KeyedArchiver &coder) const
     coder.encodeString(kServiceNameKey, serviceName());
     coder.encodeString(kHostnameKey, hostname());
     coder.encodeString(kHttpProtocolKey, httpProtocol());
-    coder.encodeBool(kShowGrowlKey, m_showGrowlNotifications);
+    coder.encodeBool(kShowGrowlKey, m_showPopupNotifications);
 }
 
 void RTService::decodeWithCoder(const KeyedUnarchiver &coder)
@@ -411,7 +411,7 @@ void RTService::decodeWithCoder(const KeyedUnarchiver &coder)
     }
     const QVariant previous = coder.decodeVariant(kPreviousReadKey);
     m_previousReadMessageKeys = previous.toList();
-    m_showGrowlNotifications = coder.decodeBool(kShowGrowlKey, m_showGrowlNotifications);
+    m_showPopupNotifications = coder.decodeBool(kShowGrowlKey, m_showPopupNotifications);
     m_verifiedCredentials = true;
     m_isNewlyAdded = false;
 }

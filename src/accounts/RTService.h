@@ -49,8 +49,8 @@ public:
     // --- state --------------------------------------------------------------------
     [[nodiscard]] bool running() const { return m_running.load(); }
     void setRunning(bool running);
-    [[nodiscard]] bool showGrowlNotifications() const { return m_showGrowlNotifications; }
-    void setShowGrowlNotifications(bool show);
+    [[nodiscard]] bool showPopupNotifications() const { return m_showPopupNotifications; }
+    void setShowPopupNotifications(bool show);
     [[nodiscard]] bool isDeleted() const { return m_isDeleted.load(); }
     void setIsDeleted(bool deleted);
     [[nodiscard]] bool verifiedCredentials() const { return m_verifiedCredentials.load(); }
@@ -134,7 +134,7 @@ signals:
     void serviceIdChanged();
     void serviceNameChanged();
     void runningChanged(bool running);
-    void showGrowlNotificationsChanged(bool show);
+    void showPopupNotificationsChanged(bool show);
     void isDeletedChanged(bool deleted);
     void verifiedCredentialsChanged(bool verified);
     void authFailureCountChanged(qint32 count);
@@ -150,7 +150,7 @@ private:
     QString m_httpProtocol;
     QString m_serviceId;
     std::atomic<bool> m_running{false};
-    bool m_showGrowlNotifications = true;
+    bool m_showPopupNotifications = true;
     std::atomic<bool> m_isDeleted{false};
     std::atomic<bool> m_verifiedCredentials{true};
     bool m_isNewlyAdded = true;

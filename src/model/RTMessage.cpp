@@ -184,10 +184,10 @@ void RTMessage::setIsAutotranslated(bool value)
                         RTMessageProperty::IsAutotranslated);
 }
 
-void RTMessage::setShowedGrowlNotification(bool value)
+void RTMessage::setShowedPopupNotification(bool value)
 {
-    changeTemporaryFlag(RTTemporaryFlag::ShowedGrowlNotification, value,
-                        RTMessageProperty::ShowedGrowlNotification);
+    changeTemporaryFlag(RTTemporaryFlag::ShowedPopupNotification, value,
+                        RTMessageProperty::ShowedPopupNotification);
 }
 
 void RTMessage::setIsFullyDownloaded(bool value)

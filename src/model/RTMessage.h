@@ -109,11 +109,11 @@ public:
         return readTemporaryFlag(RTTemporaryFlag::IsAutotranslated);
     }
     void setIsAutotranslated(bool value);
-    [[nodiscard]] bool showedGrowlNotification() const
+    [[nodiscard]] bool showedPopupNotification() const
     {
-        return readTemporaryFlag(RTTemporaryFlag::ShowedGrowlNotification);
+        return readTemporaryFlag(RTTemporaryFlag::ShowedPopupNotification);
     }
-    void setShowedGrowlNotification(bool value);
+    void setShowedPopupNotification(bool value);
     [[nodiscard]] bool isFullyDownloaded() const
     {
         return readTemporaryFlag(RTTemporaryFlag::IsFullyDownloaded);

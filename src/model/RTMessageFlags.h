@@ -27,7 +27,7 @@ inline constexpr quint32 IsRetweet = 0x00000100;
 // Display state of every kind of message.
 inline constexpr quint32 IsTranslated = 0x00010000;
 inline constexpr quint32 IsAutotranslated = 0x00020000;
-inline constexpr quint32 ShowedGrowlNotification = 0x00040000;
+inline constexpr quint32 ShowedPopupNotification = 0x00040000;
 inline constexpr quint32 IsFullyDownloaded = 0x00080000;
 inline constexpr quint32 IsHighlighted = 0x00100000;
 inline constexpr quint32 IsRepeated = 0x00200000;
@@ -51,7 +51,7 @@ inline constexpr char IsListed[] = "isListed";
 inline constexpr char IsRetweet[] = "isRetweet";
 inline constexpr char IsTranslated[] = "isTranslated";
 inline constexpr char IsAutotranslated[] = "isAutotranslated";
-inline constexpr char ShowedGrowlNotification[] = "showedGrowlNotification";
+inline constexpr char ShowedPopupNotification[] = "showedPopupNotification";
 inline constexpr char IsFullyDownloaded[] = "isFullyDownloaded";
 inline constexpr char IsHighlighted[] = "isHighlighted";
 inline constexpr char IsRepeated[] = "isRepeated";

@@ -99,7 +99,7 @@ TEST_F(ServiceTest, ArchiveKeepsIdentityAndNeverTheTokens)
 {
     RTServiceInstapaper s;
     s.setServiceId("alice");
-    s.setShowGrowlNotifications(false);
+    s.setShowPopupNotifications(false);
     s.setOAuthTokenPair("tok&en", "sec=ret");
     s.setVerifiedCredentials(false);
     s.setAuthFailureCount(3);
@@ -117,7 +117,7 @@ TEST_F(ServiceTest, ArchiveKeepsIdentityAndNeverTheTokens)
     EXPECT_EQ(decoded.serviceName(), "Instapaper");
     EXPECT_EQ(decoded.hostname(), s.hostname());
     EXPECT_EQ(decoded.httpProtocol(), "https");
-    EXPECT_FALSE(decoded.showGrowlNotifications());
+    EXPECT_FALSE(decoded.showPopupNotifications());
     EXPECT_TRUE(decoded.verifiedCredentials());
     EXPECT_FALSE(decoded.isNewlyAdded());
     EXPECT_FALSE(decoded.running());

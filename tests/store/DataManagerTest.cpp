@@ -263,7 +263,7 @@ TEST_F(DataManagerTest, DamagedServicesFileGivesDefaultsAndIsKeptUntilNextSave)
     EXPECT_TRUE(store.manager->servicesRestoreError().isEmpty());
     ASSERT_EQ(store.manager->services().size(), kDefaultClasses.size() + 1);
     EXPECT_EQ(store.manager->services().first()->serviceId(), QLatin1String("pat"));
-    EXPECT_TRUE(store.manager->services().first()->showGrowlNotifications());
+    EXPECT_TRUE(store.manager->services().first()->showPopupNotifications());
 }
 
 TEST_F(DataManagerTest, DamagedCacheFilesStartEmptyWithoutTouchingServices)
