@@ -21,7 +21,7 @@ const QString kServiceIdKey = QStringLiteral("serviceId");
 const QString kServiceNameKey = QStringLiteral("serviceName");
 const QString kHostnameKey = QStringLiteral("hostname");
 const QString kHttpProtocolKey = QStringLiteral("httpProtocol");
-const QString kShowGrowlKey = QStringLiteral("showGrowlNotifications");
+const QString kShowPopupsKey = QStringLiteral("showPopupNotifications");
 const QString kOAuthTokenKey = QStringLiteral("oauthToken");
 const QString kOAuthTokenSecretKey = QStringLiteral("oauthTokenSecret");
 const QString kPreviousReadKey = QStringLiteral("previousReadMessageKeys");
@@ -387,7 +387,7 @@ void RTService::encodeWithCoder(KeyedArchiver &coder) const
     coder.encodeString(kServiceNameKey, serviceName());
     coder.encodeString(kHostnameKey, hostname());
     coder.encodeString(kHttpProtocolKey, httpProtocol());
-    coder.encodeBool(kShowGrowlKey, m_showPopupNotifications);
+    coder.encodeBool(kShowPopupsKey, m_showPopupNotifications);
 }
 
 void RTService::decodeWithCoder(const KeyedUnarchiver &coder)
@@ -411,7 +411,7 @@ void RTService::decodeWithCoder(const KeyedUnarchiver &coder)
     }
     const QVariant previous = coder.decodeVariant(kPreviousReadKey);
     m_previousReadMessageKeys = previous.toList();
-    m_showPopupNotifications = coder.decodeBool(kShowGrowlKey, m_showPopupNotifications);
+    m_showPopupNotifications = coder.decodeBool(kShowPopupsKey, m_showPopupNotifications);
     m_verifiedCredentials = true;
     m_isNewlyAdded = false;
 }
