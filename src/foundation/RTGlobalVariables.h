@@ -202,6 +202,15 @@ inline constexpr char RTSentReferenceMessageIdNotification[] =
 // ---------------------------------------------------------------------------
 // Timelines
 // ---------------------------------------------------------------------------
+// Alerts: sound catalogue records and the click context of a pop-up notification.
+inline constexpr char kRTSoundFileName[] = "kRTSoundFileName";
+inline constexpr char kRTSoundMenuName[] = "kRTSoundMenuName";
+inline constexpr char kRTPopupTreeNodeIdentityKey[] = "treeNodeIdentity";
+inline constexpr char kRTPopupMessageIdKey[] = "messageId";
+// Pop-up notification kinds.
+inline constexpr char RTPopupReplyMessages[] = "Reply Messages";
+inline constexpr char RTPopupHomeMessages[] = "Home Messages";
+inline constexpr char RTPopupDirectMessages[] = "Direct Messages";
 
 // ---------------------------------------------------------------------------
 // Message text

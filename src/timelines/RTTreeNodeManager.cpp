@@ -9,6 +9,7 @@
 #include "foundation/SettingsStore.h"
 #include "model/RTMessageDataSource.h"
 #include "model/RTMessageTwitter.h"
+#include "timelines/RTReceivedMessageAlerts.h"
 #include "timelines/RTTreeNodeAllFilteredMessages.h"
 #include "timelines/RTTreeNodeKinds.h"
 #include "timelines/RTTreeNodePopupHost.h"
@@ -17,6 +18,7 @@
 #include "timelines/RTTreeNodeSearch.h"
 #include "timelines/RTTreeNodeTwitter.h"
 #include "timelines/RTTreeNodeTwitterListsTimeline.h"
+#include "timelines/RTUnseenCountIndicators.h"
 #include "twitter/RTServiceTwitter.h"
 
 #include <QHash>
@@ -164,11 +166,16 @@ RTTreeNodeManager::RTTreeNodeManager(RTServiceRegistry &registry, QObject *paren
                 view->servicesChanged(hasAccounts);
     });
     m_isBatchChangingNewCount = false;
+    m_countIndicators = new RTUnseenCountIndicators(*this);
+    m_receivedMessageAlerts = std::make_unique<RTReceivedMessageAlerts>(*this);
 }
 
 RTTreeNodeManager::~RTTreeNodeManager()
 {
     m_destroying = true;
+    delete m_countIndicators;
+    m_countIndicators = nullptr;
+    m_receivedMessageAlerts.reset();
     RTTreeNodePopupHost::setSectionSource({});
     RTTreeNodePopupHost::setRegistry(nullptr);
     for (const QMetaObject::Connection &c : std::as_const(m_settingsConnections))
@@ -482,21 +489,13 @@ void RTTreeNodeManager::stopObservingPredicateForHomeNode(const RTServicePtr &se
 
 Predicate RTTreeNodeManager::systemWideCountNodeValidMessagePredicate() const
 {
-    // Unmuted Home messages of every account, mentions and received direct messages.
-    std::vector<Predicate> kinds;
-    for (const auto &account : m_registry.allServicesOfSameClass<RTServiceTwitter>()) {
-        const Predicate home = RTPredicates::home(account.get());
-        if (!home.isFalse())
-            kinds.push_back(home);
-    }
-    kinds.push_back(RTPredicates::flag("isMention", true));
-    kinds.push_back(RTPredicates::flag("isPrivate", true) && RTPredicates::flag("isSent", false));
-    return Predicate::orPredicate(kinds) && RTPredicates::flag("isMuted", false);
+    return RTUnseenCountIndicators::countPredicate(m_registry, RTUnseenCountIndicators::dockKeys);
 }
 
 Predicate RTTreeNodeManager::statusIconNodeValidMessagePredicate() const
 {
-    return systemWideCountNodeValidMessagePredicate();
+    return RTUnseenCountIndicators::countPredicate(m_registry,
+                                                   RTUnseenCountIndicators::statusIconKeys);
 }
 
 void RTTreeNodeManager::setIsBatchChangingNewCount(bool value)

@@ -18,6 +18,8 @@
 class RTServiceRegistry;
 class RTTreeNodeAllFilteredMessages;
 class RTTreeNodePopupHost;
+class RTUnseenCountIndicators;
+class RTReceivedMessageAlerts;
 class RTPopupHostSectionProtocol;
 
 // The current main window's side of temporary nodes; the window layer implements it.
@@ -80,6 +82,7 @@ public:
     [[nodiscard]] QList<RTTreeNode *> visibleCombinedToolbarTreeNodes() const;
     [[nodiscard]] RTTreeNode *systemWideCountNode() const { return m_systemWideCountNode; }
     [[nodiscard]] RTTreeNode *statusIconCountNode() const { return m_statusIconCountNode; }
+    [[nodiscard]] RTUnseenCountIndicators *countIndicators() const { return m_countIndicators; }
     [[nodiscard]] RTTreeNode *getRootNodeForService(const RTService *service) const;
     [[nodiscard]] RTTreeNode *getTalvoParentNode() const;
     [[nodiscard]] RTTreeNode *getSearchRootNode() const;
@@ -205,6 +208,10 @@ private:
     bool m_isBatchChangingNewCount = false;
     RTTreeNode *m_systemWideCountNode = nullptr;
     RTTreeNode *m_statusIconCountNode = nullptr;
+    // Child object: the badge and the tray icon follow the two count nodes.
+    RTUnseenCountIndicators *m_countIndicators = nullptr;
+    // Installed as the accounts' sounds and pop-ups for received messages.
+    std::unique_ptr<RTReceivedMessageAlerts> m_receivedMessageAlerts;
     QSet<RTTreeNode *> m_expandedNodes;
     bool m_restoringExpandedNodes = false;
     QList<QMetaObject::Connection> m_settingsConnections;

@@ -249,6 +249,10 @@ public:
 
     // Reactions to answers, on the main thread.
     void serviceRequestSuccess(const QVariantMap &result) override;
+    // The sound and the pop-ups for messages just received by a request of requestType.
+    void addSoundAlerts(const QList<RTMessageTwitterPtr> &messages, qint32 requestType);
+    void showPopupNotificationsForRecievedMessages(const QList<RTMessageTwitterPtr> &messages,
+                                                   qint32 requestType);
     void serviceRequestFailure(const QVariantMap &result) override;
     OperationQueue *willAddOperation(RTRequestOperation &operation, OperationQueue *queue,
                                      const QVariantMap &userInfo) override;

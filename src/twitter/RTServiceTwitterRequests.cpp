@@ -9,6 +9,7 @@
 #include "network/RTXAuthExchange.h"
 #include "platform/Alerts.h"
 #include "platform/DesktopApplication.h"
+#include "twitter/RTReceivedMessageAlertsInterface.h"
 
 #include <QTimer>
 
@@ -464,6 +465,8 @@ void RTServiceTwitter::serviceRequestSuccess(const QVariantMap &result)
             start();
     }
     setAuthFailureCount(0);
+    if (operation)
+        addSoundAlerts(operation->newMessages(), type);
     if (operation && type == RTTwitterRequestMyUserShow && !operation->allUsers().isEmpty()) {
         const RTUserTwitterPtr me = operation->allUsers().constLast();
         // The screen name as Twitter writes it.
@@ -471,6 +474,8 @@ void RTServiceTwitter::serviceRequestSuccess(const QVariantMap &result)
             setServiceId(me->screenName());
         setMyself(me);
     }
+    if (operation)
+        showPopupNotificationsForRecievedMessages(operation->newMessages(), type);
     if (type == RTTwitterRequestCreateFriendship)
         getHomeTimelineMessagesSince(QString());
 
@@ -488,6 +493,21 @@ void RTServiceTwitter::serviceRequestSuccess(const QVariantMap &result)
             list->setIsPolling(false);
     }
     emit requestFinished(result, true);
+}
+
+void RTServiceTwitter::addSoundAlerts(const QList<RTMessageTwitterPtr> &messages,
+                                      qint32 requestType)
+{
+    if (RTReceivedMessageAlertsInterface::hasShared())
+        RTReceivedMessageAlertsInterface::shared().addSoundAlerts(*this, messages, requestType);
+}
+
+void RTServiceTwitter::showPopupNotificationsForRecievedMessages(
+    const QList<RTMessageTwitterPtr> &messages, qint32 requestType)
+{
+    if (RTReceivedMessageAlertsInterface::hasShared())
+        RTReceivedMessageAlertsInterface::shared().showPopupNotificationsForRecievedMessages(
+            *this, messages, requestType);
 }
 
 void RTServiceTwitter::serviceRequestFailure(const QVariantMap &result)
