@@ -33,6 +33,21 @@ bool startsWithEncodedWebScheme(const QString &text)
     return text.startsWith(QLatin1String("http%3a"), Qt::CaseInsensitive) ||
            text.startsWith(QLatin1String("https%3a"), Qt::CaseInsensitive);
 }
+
+QString withDecodedAuthority(const QString &link)
+{
+    const qsizetype start = link.indexOf(QLatin1String("://"));
+    if (start < 0)
+        return link;
+    qsizetype end = start + 3;
+    while (end < link.size() && link.at(end) != QLatin1Char('/') &&
+           link.at(end) != QLatin1Char('?') && link.at(end) != QLatin1Char('#'))
+        ++end;
+    const QString authority = link.mid(start + 3, end - start - 3);
+    if (!authority.contains(QLatin1Char('%')))
+        return link;
+    return link.left(start + 3) + QUrl::fromPercentEncoding(authority.toUtf8()) + link.mid(end);
+}
 } // namespace
 
 bool THLinkScheme::isSchemeArgument(const QString &argument)
@@ -52,6 +67,9 @@ THLinkScheme::Result THLinkScheme::parse(const QString &argument)
     // A link handed over as one encoded component: decode it once, never twice.
     if (startsWithEncodedWebScheme(rest))
         rest = QUrl::fromPercentEncoding(rest.toUtf8());
+    // Openers that encode the whole link encode a non-ASCII host too; hosts are never
+    // percent-encoded otherwise.
+    rest = withDecodedAuthority(rest);
     if (hasHiddenOrSpace(rest))
         return refused("##THLinkScheme:2##");
 
@@ -67,8 +85,7 @@ THLinkScheme::Result THLinkScheme::parse(const QString &argument)
     if (!url.userInfo().isEmpty() ||
         rest.section(QLatin1Char('/'), 2, 2).contains(QLatin1Char('@')))
         return refused("##THLinkScheme:4##");
-    // The host must survive conversion to its ASCII form (a percent-encoded host arrives
-    // decoded here already).
+    // The host must survive conversion to its ASCII form.
     if (QUrl::toAce(url.host()).isEmpty())
         return refused("##THLinkScheme:3##");
     const QString link = url.toString(QUrl::FullyEncoded);
