@@ -95,9 +95,9 @@ PortalHotKeyService::PortalHotKeyService(const QDBusConnection &bus, QObject *pa
 {
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
-    m_bus.connect(QLatin1String(service), QLatin1String(path), QLatin1String(interface),
-                  QStringLiteral("Activated"), this,
-                  SLOT(activated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+    if (!m_bus.connect(QLatin1String(service), QLatin1String(path), QLatin1String(interface),
+                       QStringLiteral("Activated"), this, SLOT(activated(QDBusMessage))))
+        qCWarning(lcPlatform) << "cannot listen to the global shortcuts portal";
 }
 
 PortalHotKeyService::~PortalHotKeyService()
@@ -114,7 +114,8 @@ bool PortalHotKeyService::isOffered(const QDBusConnection &bus)
         QLatin1String(service), QLatin1String(path),
         QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
     get << QLatin1String(interface) << QStringLiteral("version");
-    const QDBusMessage reply = bus.call(get, QDBus::Block, 3000);
+    // A nested loop, so a portal answering from this thread (tests) is not blocked out.
+    const QDBusMessage reply = bus.call(get, QDBus::BlockWithGui, 3000);
     return reply.type() == QDBusMessage::ReplyMessage;
 }
 
@@ -252,9 +253,14 @@ QString PortalHotKeyService::boundTrigger(Handle handle) const
     return it == m_bindings.end() ? QString() : it->second.boundTrigger;
 }
 
-void PortalHotKeyService::activated(const QDBusObjectPath &session, const QString &shortcutId,
-                                    qulonglong, const QVariantMap &)
+void PortalHotKeyService::activated(const QDBusMessage &message)
 {
+    // Activated(o session_handle, s shortcut_id, t timestamp, a{sv} options)
+    const QVariantList args = message.arguments();
+    if (args.size() < 2)
+        return;
+    const QDBusObjectPath session = args.at(0).value<QDBusObjectPath>();
+    const QString shortcutId = args.at(1).toString();
     std::function<void()> pressed;
     for (const auto &[handle, binding] : m_bindings) {
         if (binding.session == session && binding.shortcutId == shortcutId)

@@ -3,6 +3,7 @@
 #include "platform/HotKeyService.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QObject>
 #include <QVariantMap>
@@ -41,8 +42,7 @@ Q_SIGNALS:
     void bindingFinished(HotKeyService::Handle handle, bool bound);
 
 private Q_SLOTS:
-    void activated(const QDBusObjectPath &session, const QString &shortcutId, qulonglong timestamp,
-                   const QVariantMap &options);
+    void activated(const QDBusMessage &message);
 
 private:
     struct Binding

@@ -2,6 +2,8 @@
 
 #include "platform/LoginItems.h"
 
+#include <QStringList>
+
 // Login items as XDG autostart entries: $XDG_CONFIG_HOME/autostart/<name>.desktop. An entry
 // the user turned off (Hidden=true, or the GNOME switch set to false) counts as no item.
 class XdgAutostart : public LoginItems
