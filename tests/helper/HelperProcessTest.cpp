@@ -12,6 +12,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <csignal>
@@ -298,4 +300,55 @@ TEST_F(HelperProcess, MainApplicationStartsMovesQuitsAndRestartsTheHelper)
 
     DesktopApplication::setShared(&platform);
     SystemNotifications::setShared(&platform);
+}
+
+TEST_F(HelperProcess, LinkOpenedByTheDesktopReachesTheRunningHelper)
+{
+    for (const char *tool : {"xdg-open", "xdg-mime", "update-desktop-database"}) {
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+            GTEST_SKIP() << "needs " << tool;
+    }
+    // Install the shipped desktop entry for this build, as a package would.
+    const QString applications =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+        QLatin1String("/applications");
+    ASSERT_TRUE(QDir().mkpath(applications));
+    QFile shipped(testSourceDir() + QLatin1String("/resources/talvo-helper.desktop"));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    QString entry = QString::fromUtf8(shipped.readAll());
+    ASSERT_TRUE(entry.contains(QLatin1String("MimeType=x-scheme-handler/talvo;")));
+    entry.replace(QLatin1String("Exec=talvo-helper"),
+                  QLatin1String("Exec=") + QLatin1String(TALVO_HELPER_BINARY));
+    QFile installed(applications + QLatin1String("/talvo-helper.desktop"));
+    ASSERT_TRUE(installed.open(QIODevice::WriteOnly));
+    installed.write(entry.toUtf8());
+    installed.close();
+    const auto run = [](const QString &program, const QStringList &arguments) {
+        QProcess process;
+        process.start(program, arguments);
+        return process.waitForFinished(10000) && process.exitCode() == 0;
+    };
+    ASSERT_TRUE(run(QStringLiteral("update-desktop-database"), {applications}));
+    ASSERT_TRUE(run(QStringLiteral("xdg-mime"),
+                    {QStringLiteral("default"), QStringLiteral("talvo-helper.desktop"),
+                     QStringLiteral("x-scheme-handler/talvo")}));
+
+    LinuxDesktopApplication desktop;
+    ASSERT_TRUE(desktop.announceApplication(kMainName));
+    DBusSystemNotifications notifications;
+    QStringList links;
+    notifications.subscribe(QLatin1String(RTTalvoHelperCaughtNewTweetHotKey),
+                            [&](const QString &, const QVariantMap &info) {
+                                links << info.value(QLatin1String(RTURLKey)).toString();
+                            });
+    QProcess helper;
+    helper.start(QStringLiteral(TALVO_HELPER_BINARY), {});
+    ASSERT_TRUE(waitUntil([] { return helperPid() != 0; }, 10000));
+
+    // xdg-open hands the link over in raw UTF-8.
+    ASSERT_TRUE(run(QStringLiteral("xdg-open"),
+                    {QStringLiteral("talvo:https://b\u00fccher.example/?q=caf\u00e9")}));
+    ASSERT_TRUE(waitUntil([&] { return !links.isEmpty(); }, 10000));
+    EXPECT_EQ(links, QStringList{QStringLiteral("https://xn--bcher-kva.example/?q=caf%C3%A9")});
+    EXPECT_EQ(helperPid(), uint(helper.processId()));
 }
