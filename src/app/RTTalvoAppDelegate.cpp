@@ -16,6 +16,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 // One show/hide hot key for the whole process.
@@ -53,8 +55,13 @@ QString RTTalvoAppDelegate::helperPath() const
 {
     if (!m_helperPath.isEmpty())
         return m_helperPath;
-    return QDir(QCoreApplication::applicationDirPath())
-        .filePath(QLatin1String(helperExecutableName));
+    const QString beside =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(helperExecutableName));
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    // Installed elsewhere on the search path (a build tree keeps programs apart).
+    const QString onPath = QStandardPaths::findExecutable(QLatin1String(helperExecutableName));
+    return onPath.isEmpty() ? beside : onPath;
 }
 
 void RTTalvoAppDelegate::applicationWillFinishLaunching()

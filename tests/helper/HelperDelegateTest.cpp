@@ -381,3 +381,30 @@ TEST(THAppDelegate, LoginItemThatCannotBeWrittenIsTriedAgainAtTheNextStart)
     EXPECT_TRUE(SettingsStore::shared().boolForKey(QLatin1String(RTAddedDaemonToLoginItemsKey)));
     LoginItems::setShared(nullptr);
 }
+
+TEST(THAppDelegate, ContinuesWithWhatTheMainApplicationSavedWhenItQuits)
+{
+    HelperFixture f("main-quits");
+    RecordingWindows windows;
+    THAppDelegate delegate(QStringLiteral("/usr/bin/talvo-helper"), QStringLiteral("1.0"));
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationDidFinishLaunching();
+    delegate.hotKeyPressed();
+    EXPECT_TRUE(windows.calls.isEmpty()) << "no account yet";
+
+    // Meanwhile the main application adds an account and saves the store as it quits.
+    {
+        RTServiceRegistry mainRegistry;
+        TADataManager mainStore(TADataManager::sharedManager().files().folder(), &mainRegistry);
+        auto account = std::make_shared<RTServiceTwitter>();
+        account->setServiceId(QStringLiteral("bob"));
+        mainStore.addService(account);
+        mainStore.saveCachesToDisk();
+    }
+    delegate.hotKeyPressed();
+    EXPECT_TRUE(windows.calls.isEmpty()) << "the store is read again only when it quits";
+    f.platform.applicationTerminated(QLatin1String(RTTalvoAppDelegate::mainBundleId));
+    delegate.hotKeyPressed();
+    ASSERT_EQ(windows.calls.size(), 1);
+    EXPECT_TRUE(windows.calls.first().startsWith(QStringLiteral("show bob ")));
+}
