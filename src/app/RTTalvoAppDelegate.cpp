@@ -16,6 +16,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace {
 // One show/hide hot key for the whole process.
@@ -53,8 +55,13 @@ QString RTTalvoAppDelegate::helperPath() const
 {
     if (!m_helperPath.isEmpty())
         return m_helperPath;
-    return QDir(QCoreApplication::applicationDirPath())
-        .filePath(QLatin1String(helperExecutableName));
+    const QString beside =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QLatin1String(helperExecutableName));
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    // Installed elsewhere on the search path (a build tree keeps programs apart).
+    const QString onPath = QStandardPaths::findExecutable(QLatin1String(helperExecutableName));
+    return onPath.isEmpty() ? beside : onPath;
 }
 
 void RTTalvoAppDelegate::applicationWillFinishLaunching()
@@ -65,6 +72,9 @@ void RTTalvoAppDelegate::applicationWillFinishLaunching()
     // No Applications folder to move into on Linux: that step is left out.
     if (SettingsStore::shared().boolForKey(RTStartInBackgroundKey))
         desktop.hide();
+    // The helper hands its hot key and links to the application while this name is held.
+    if (!desktop.announceApplication(QLatin1String(mainBundleId)))
+        qCInfo(lcApp) << "could not take the bus name" << mainBundleId;
     // A helper that cannot start only costs the hot key; the application goes on.
     if (!desktop.launchApplication(helperPath()))
         qCInfo(lcApp) << "the quick-post helper could not be started";
@@ -162,6 +172,20 @@ void RTTalvoAppDelegate::changedShowHideTalvoHotkey(const QVariantMap &userInfo)
 {
     installShowHideHotKey(userInfo.value(QLatin1String(RTKeyCodeKey)).toInt(),
                           userInfo.value(QLatin1String(RTFlagsKey)).toUInt());
+}
+
+void RTTalvoAppDelegate::changeNewTweetHotKey(int keyCode, quint32 flags)
+{
+    SettingsStore &settings = SettingsStore::shared();
+    settings.setInteger(RTNewTweetGlobalShortcutKeyCodeKey, keyCode);
+    settings.setValue(RTNewTweetGlobalShortcutFlagsKey, flags);
+    // The helper may read its settings before this write reaches the file.
+    settings.synchronize();
+    if (SystemNotifications::hasShared()) {
+        SystemNotifications::shared().post(
+            QLatin1String(RTTalvoMainAppNotificationChangedNewTweetHotKey), QString(),
+            {{QLatin1String(RTKeyCodeKey), qint32(keyCode)}, {QLatin1String(RTFlagsKey), flags}});
+    }
 }
 
 void RTTalvoAppDelegate::hotKeyPressed()

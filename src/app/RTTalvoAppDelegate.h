@@ -18,6 +18,8 @@ public:
     // The helper's program, started from the same folder as the application.
     static constexpr const char *helperExecutableName = "talvo-helper";
     static constexpr const char *helperBundleId = "org.talvo.Helper";
+    // The name the main application runs under, by which the helper finds it.
+    static constexpr const char *mainBundleId = "org.talvo.Talvo";
     // "RTh1": the show/hide hot key's signature.
     static constexpr quint32 showHideHotKeySignature = 0x52546831;
 
@@ -46,6 +48,8 @@ public:
 
     void caughtNewTweetHotKey(const QVariantMap &userInfo);
     void changedShowHideTalvoHotkey(const QVariantMap &userInfo);
+    // The user recorded a new new-post hot key: store it and tell the helper, which owns it.
+    void changeNewTweetHotKey(int keyCode, quint32 flags);
     // The show/hide hot key was pressed.
     void hotKeyPressed();
     // The user left the keyring locked: nothing more can be read or stored, so the

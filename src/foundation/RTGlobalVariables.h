@@ -38,14 +38,16 @@ inline constexpr char TADimReadMessagesKey[] = "TADimReadMessages";
 inline constexpr char TAShouldMarkAsReadOnScrollKey[] = "TAShouldMarkAsReadOnScroll";
 inline constexpr char TAMessageFontSizeKey[] = "TAMessageFontSize";
 inline constexpr char RTShouldResolveShortURLsKey[] = "RTShouldResolveShortURLs";
-inline constexpr char RTShowErrorMessagesForURLResolvingKey[] = "RTShowErrorMessagesForURLResolving";
+inline constexpr char RTShowErrorMessagesForURLResolvingKey[] =
+    "RTShowErrorMessagesForURLResolving";
 inline constexpr char RTTranslateSearchesOnDisplayKey[] = "RTTranslateSearchesOnDisplay";
 inline constexpr char RTOpenLinksInBackgroundKey[] = "RTOpenLinksInBackground";
 inline constexpr char RTEnablePopupsKey[] = "RTEnablePopups";
 inline constexpr char RTOnlyShowPopupsWhenOnBackgroundKey[] = "RTOnlyShowPopupsWhenOnBackground";
 inline constexpr char TAShowNewCountInDockKey[] = "TAShowNewCountInDock";
 inline constexpr char RTIncludeHomeInDockCountKey[] = "RTIncludeHomeInDockCount";
-inline constexpr char RTIncludeMentionsAndDMsInDockCountKey[] = "RTIncludeMentionsAndDMsInDockCount";
+inline constexpr char RTIncludeMentionsAndDMsInDockCountKey[] =
+    "RTIncludeMentionsAndDMsInDockCount";
 inline constexpr char RTIncludeSearchesInDockCountKey[] = "RTIncludeSearchesInDockCount";
 inline constexpr char RTIncludeListsInDockCountKey[] = "RTIncludeListsInDockCount";
 inline constexpr char RTColorizeMenuBarIconWithNewMessagesKey[] =
@@ -67,9 +69,13 @@ inline constexpr char RTStartInBackgroundKey[] = "RTStartInBackground";
 inline constexpr char RTFirstLaunchKey[] = "RTFirstLaunch";
 inline constexpr char RTShowHideTalvoGlobalShortcutKeyCodeKey[] =
     "RTShowHideTalvoGlobalShortcutKeyCode";
-inline constexpr char RTShowHideTalvoGlobalShortcutFlagsKey[] = "RTShowHideTalvoGlobalShortcutFlags";
+inline constexpr char RTShowHideTalvoGlobalShortcutFlagsKey[] =
+    "RTShowHideTalvoGlobalShortcutFlags";
 inline constexpr char RTNewTweetGlobalShortcutKeyCodeKey[] = "RTNewTweetGlobalShortcutKeyCode";
 inline constexpr char RTNewTweetGlobalShortcutFlagsKey[] = "RTNewTweetGlobalShortcutFlags";
+// The helper's own: the version last added to the login items, and whether it ever was.
+inline constexpr char RTInstalledDaemonBundleVersionKey[] = "RTInstalledDaemonBundleVersion";
+inline constexpr char RTAddedDaemonToLoginItemsKey[] = "RTAddedDaemonToLoginItems";
 inline constexpr char RTOnStartOpenTimelinesOptionKey[] = "RTOnStartOpenTimelinesOption";
 inline constexpr char RTOnNewMsgsScrollOptionKey[] = "RTOnNewMsgsScrollOption";
 inline constexpr char RTGuidKey[] = "guid";

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QUrl>
+#include <functional>
 
 // The running application as the desktop sees it: activation, hiding, opening links,
 // starting and quitting other programs.
@@ -24,4 +25,24 @@ public:
     virtual int quitApplication(const QString &bundleId) = 0;
     // The menu-bar (tray) item.
     virtual void addStatusItem() = 0;
+
+    // Running programs are known by their bundle identifier, a session-bus name here.
+    [[nodiscard]] virtual bool isApplicationRunning(const QString &bundleId) const
+    {
+        Q_UNUSED(bundleId);
+        return false;
+    }
+    // Calls onTerminated each time the program known by bundleId stops running.
+    virtual void observeApplicationTerminated(const QString &bundleId,
+                                              std::function<void()> onTerminated)
+    {
+        Q_UNUSED(bundleId);
+        Q_UNUSED(onTerminated);
+    }
+    // Makes this program known as running under bundleId; false when that failed.
+    virtual bool announceApplication(const QString &bundleId)
+    {
+        Q_UNUSED(bundleId);
+        return false;
+    }
 };

@@ -147,6 +147,8 @@ HotKeyService::Handle FakePlatform::registerHotKey(int keyCode, quint32 flags, q
                  .arg(flags)
                  .arg(signature, 8, 16, QLatin1Char('0'))
                  .arg(id);
+    if (!hotKeyRefusal.isEmpty())
+        return 0;
     const Handle handle = m_nextHandle++;
     hotKeys.insert(handle, {keyCode, flags, signature, std::move(onPressed)});
     return handle;
@@ -196,4 +198,33 @@ void FakePlatform::checkForUpdates()
 void FakePlatform::setFeedUrl(const QString &url)
 {
     m_feedUrl = url;
+}
+
+bool FakePlatform::isApplicationRunning(const QString &bundleId) const
+{
+    return runningApplications.contains(bundleId);
+}
+
+void FakePlatform::observeApplicationTerminated(const QString &bundleId,
+                                                std::function<void()> onTerminated)
+{
+    m_terminationObservers.append({bundleId, std::move(onTerminated)});
+}
+
+bool FakePlatform::announceApplication(const QString &bundleId)
+{
+    calls << QStringLiteral("announceApplication %1").arg(bundleId);
+    if (!runningApplications.contains(bundleId))
+        runningApplications << bundleId;
+    return true;
+}
+
+void FakePlatform::applicationTerminated(const QString &bundleId)
+{
+    runningApplications.removeAll(bundleId);
+    const auto observers = m_terminationObservers;
+    for (const auto &[name, callback] : observers) {
+        if (name == bundleId)
+            callback();
+    }
 }

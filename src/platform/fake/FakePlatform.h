@@ -52,6 +52,13 @@ public:
     bool launchApplication(const QString &path) override;
     int quitApplication(const QString &bundleId) override;
     void addStatusItem() override;
+    [[nodiscard]] bool isApplicationRunning(const QString &bundleId) const override;
+    void observeApplicationTerminated(const QString &bundleId,
+                                      std::function<void()> onTerminated) override;
+    bool announceApplication(const QString &bundleId) override;
+    // Programs that run, by bundle identifier; applicationTerminated() stops one.
+    QStringList runningApplications;
+    void applicationTerminated(const QString &bundleId);
 
     // WindowLayer
     void loadDefaultMainWindow() override;
@@ -70,6 +77,9 @@ public:
     Handle registerHotKey(int keyCode, quint32 flags, quint32 signature, quint32 id,
                           std::function<void()> onPressed) override;
     void unregisterHotKey(Handle handle) override;
+    [[nodiscard]] QString problem() const override { return hotKeyRefusal; }
+    // When set, every hot-key registration fails with this reason.
+    QString hotKeyRefusal;
 
     // SystemNotifications
     void post(const QString &name, const QString &object, const QVariantMap &userInfo) override;
@@ -91,4 +101,5 @@ private:
     int m_nextSubscription = 1;
     QMap<int, std::pair<QString, Callback>> m_subscriptions;
     QString m_feedUrl;
+    QList<std::pair<QString, std::function<void()>>> m_terminationObservers;
 };

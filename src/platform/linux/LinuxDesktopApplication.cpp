@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusServiceWatcher>
 #include <QFileInfo>
 #include <QProcess>
 #include <cstdio>
@@ -51,4 +52,35 @@ int LinuxDesktopApplication::quitApplication(const QString &bundleId)
         QDBusMessage::createMethodCall(bundleId, path, bundleId, QStringLiteral("Quit"));
     call.setAutoStartService(false);
     return bus.send(call) ? 0 : -1;
+}
+
+bool LinuxDesktopApplication::isApplicationRunning(const QString &bundleId) const
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface() && bus.interface()->isServiceRegistered(bundleId);
+}
+
+void LinuxDesktopApplication::observeApplicationTerminated(const QString &bundleId,
+                                                           std::function<void()> onTerminated)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    auto watcher = std::make_unique<QDBusServiceWatcher>(
+        bundleId, bus, QDBusServiceWatcher::WatchForUnregistration);
+    QObject::connect(watcher.get(), &QDBusServiceWatcher::serviceUnregistered, watcher.get(),
+                     [callback = std::move(onTerminated)](const QString &) { callback(); });
+    m_watchers.push_back(std::move(watcher));
+}
+
+bool LinuxDesktopApplication::announceApplication(const QString &bundleId)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !bus.interface())
+        return false;
+    // A second main program of the same user simply does not get the name.
+    const auto reply =
+        bus.interface()->registerService(bundleId, QDBusConnectionInterface::DontQueueService,
+                                         QDBusConnectionInterface::DontAllowReplacement);
+    return reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
 }

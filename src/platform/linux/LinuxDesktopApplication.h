@@ -2,6 +2,10 @@
 
 #include "platform/DesktopApplication.h"
 
+#include <QObject>
+#include <memory>
+#include <vector>
+
 // The desktop as a headless process sees it: links open through xdg-open, programs start
 // detached, the helper is asked to quit over the session bus. Window-related calls are
 // for the window layer, which replaces this class's activation state when it exists.
@@ -17,7 +21,12 @@ public:
     bool launchApplication(const QString &path) override;
     int quitApplication(const QString &bundleId) override;
     void addStatusItem() override {}
+    [[nodiscard]] bool isApplicationRunning(const QString &bundleId) const override;
+    void observeApplicationTerminated(const QString &bundleId,
+                                      std::function<void()> onTerminated) override;
+    bool announceApplication(const QString &bundleId) override;
 
 private:
     bool m_active = true;
+    std::vector<std::unique_ptr<QObject>> m_watchers;
 };

@@ -1,0 +1,118 @@
+// talvo-helper: the quick-post helper. Owns the new-post hot key and the talvo: links, and
+// runs in the background from the user's login on.
+#include "app/TalvoRegistration.h"
+#include "foundation/SettingsStore.h"
+#include "helper/THAppDelegate.h"
+#include "helper/THInstanceBus.h"
+#include "platform/linux/DBusSystemNotifications.h"
+#include "platform/linux/LinuxDesktopApplication.h"
+#include "platform/linux/LinuxHotKeys.h"
+#include "platform/linux/XdgAutostart.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDBusConnection>
+#include <cstdio>
+
+namespace {
+void printLines(const QStringList &lines)
+{
+    for (const QString &line : lines)
+        std::fprintf(stderr, "talvo-helper: %s\n", qPrintable(line));
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // With no display at all the helper still takes links over the bus; the hot key then
+    // reports that it is not available.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TalvoHelper"));
+    QApplication::setApplicationVersion(QStringLiteral(TALVO_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("talvo-helper"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Talvo's quick-post helper: the new-post hot key and talvo: links."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption autostart(QStringLiteral("autostart"),
+                                       QStringLiteral("Started by the desktop at login."));
+    const QCommandLineOption uninstall(
+        QStringLiteral("uninstall"),
+        QStringLiteral("Remove the login item, forget it was added, and quit a running helper."));
+    parser.addOption(autostart);
+    parser.addOption(uninstall);
+    parser.addPositionalArgument(QStringLiteral("link"), QStringLiteral("talvo: links to share."));
+    parser.process(app);
+
+    const QString version = QApplication::applicationVersion();
+    const QStringList links = parser.positionalArguments();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+
+    if (parser.isSet(uninstall)) {
+        XdgAutostart autostartEntries;
+        LoginItems::setShared(&autostartEntries);
+        THAppDelegate::initialize(SettingsStore::shared());
+        THAppDelegate(QApplication::applicationFilePath(), version).removeDaemonFromLoginItems();
+        SettingsStore::shared().synchronize();
+        LoginItems::setShared(nullptr);
+        LinuxDesktopApplication().quitApplication(QLatin1String(THInstanceBus::serviceName));
+        return 0;
+    }
+
+    // The same helper already runs: it takes the links and this start ends.
+    if (const auto running = THInstanceBus::runningVersion(bus); running && *running == version) {
+        QStringList refusals;
+        if (THInstanceBus::handOver(bus, links, &refusals)) {
+            printLines(refusals);
+            return refusals.isEmpty() ? 0 : 1;
+        }
+    }
+
+    registerTalvoLayers();
+    LinuxDesktopApplication desktop;
+    DBusSystemNotifications notifications;
+    const std::unique_ptr<HotKeyService> hotKeys = LinuxHotKeys::create();
+    XdgAutostart autostartEntries;
+    DesktopApplication::setShared(&desktop);
+    SystemNotifications::setShared(&notifications);
+    HotKeyService::setShared(hotKeys.get());
+    LoginItems::setShared(&autostartEntries);
+
+    THAppDelegate::initialize(SettingsStore::shared());
+    int rc = 0;
+    {
+        THAppDelegate delegate(QApplication::applicationFilePath(), version);
+        THInstanceBus instance(version, bus);
+        instance.onOpen = [&delegate](const QString &link) { return delegate.handleURL(link); };
+        instance.onQuit = [&delegate] { delegate.mainAppWillUpdate(); };
+        instance.hotKeyStatus = [&delegate] { return delegate.hotKeyProblem(); };
+        QObject::connect(&instance, &THInstanceBus::nameLost, &app, &QCoreApplication::quit);
+        if (!instance.claim() && bus.isConnected()) {
+            printLines(
+                {QStringLiteral("another program holds %1").arg(THInstanceBus::serviceName)});
+            rc = 1;
+        } else {
+            delegate.applicationWillFinishLaunching();
+            delegate.applicationDidFinishLaunching();
+            QStringList refusals;
+            for (const QString &link : links) {
+                const QString refusal = delegate.handleURL(link);
+                if (!refusal.isEmpty())
+                    refusals << refusal;
+            }
+            printLines(refusals);
+            rc = app.exec();
+        }
+    }
+    LoginItems::setShared(nullptr);
+    HotKeyService::setShared(nullptr);
+    SystemNotifications::setShared(nullptr);
+    DesktopApplication::setShared(nullptr);
+    return rc;
+}

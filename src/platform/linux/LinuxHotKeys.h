@@ -1,0 +1,12 @@
+#pragma once
+
+#include "platform/HotKeyService.h"
+
+#include <memory>
+
+// The hot-key service this session can offer: the portal's global shortcuts on a Wayland
+// desktop that has them, X11 grabs on X, and otherwise a service that registers nothing
+// and says why. Needs the GUI application to exist.
+namespace LinuxHotKeys {
+[[nodiscard]] std::unique_ptr<HotKeyService> create();
+}
