@@ -169,7 +169,7 @@ public:
     void restoreStore() override {}
     void startTreeNodeManager() override {}
     bool hasServiceInServiceList() const override { return true; }
-    void createGrowlDelegate() override {}
+    void createPopupDelegate() override {}
     void saveStore() override {}
     void disableStoreSaving() override {}
     void markAllMessagesAsSeen() override {}
