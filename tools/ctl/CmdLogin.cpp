@@ -3,11 +3,15 @@
 #include "CtlCommand.h"
 #include "CtlTwitterSession.h"
 
+#include "foundation/OperationQueue.h"
 #include "foundation/RTGlobalVariables.h"
 #include "store/TADataManager.h"
 #include "twitter/RTServiceTwitter.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <termios.h>
@@ -124,8 +128,17 @@ int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err)
     if (!name.isEmpty())
         account->setServiceId(name);
     // The token's answer starts the account; stopped first, so that storing the password
-    // does not ask for a new token (and blank the one just stored).
+    // does not ask for a new token (and blank the one just stored). Its first requests
+    // are called off and given time to end: none may still run when the process exits.
     account->stop();
+    OperationQueue &queue = OperationQueue::forType(OperationQueue::ServiceRequests);
+    queue.cancelAllOperations();
+    QElapsedTimer waited;
+    waited.start();
+    while (queue.operationCount() > 0 && waited.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
     account->setServicePassword(password);
     if (!known)
         store.addService(account);

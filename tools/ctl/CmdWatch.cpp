@@ -5,6 +5,7 @@
 
 #include "accounts/RTServiceRegistry.h"
 #include "model/RTUserTwitter.h"
+#include "platform/TAUtility.h"
 #include "store/TADataManager.h"
 #include "timelines/RTTreeNodeManager.h"
 #include "twitter/RTServiceTwitter.h"
@@ -221,6 +222,8 @@ int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err)
     for (const RTServicePtr &service : store.services())
         service->stop();
     store.saveCachesToDisk();
-    err << "store saved\n";
+    err << "store saved: " << accounts << (accounts == 1 ? " account" : " accounts")
+        << " with the flags of their messages, in " << TAUtility::applicationSupportFolder()
+        << "\n";
     return 0;
 }
