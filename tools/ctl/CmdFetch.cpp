@@ -136,9 +136,16 @@ int cmdFetch(const QStringList &args, QTextStream &out, QTextStream &err)
     out << "\n";
     out.flush();
     // The body goes out as bytes, whatever its encoding.
+    // A failed exchange (a 401 the engine could not answer) keeps its body as it came.
+    QByteArray body = request->responseData();
+    if (body.startsWith("\x1f\x8b")) {
+        const QByteArray inflated = HttpRequest::uncompressZippedData(body);
+        if (!inflated.isEmpty())
+            body = inflated;
+    }
     QFile stdoutFile;
     if (stdoutFile.open(stdout, QIODevice::WriteOnly)) {
-        stdoutFile.write(request->responseData());
+        stdoutFile.write(body);
         stdoutFile.flush();
     }
     if (!error.isNull())
