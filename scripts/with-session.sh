@@ -9,11 +9,16 @@ if [ -z "${TALVO_IN_SESSION:-}" ]; then
     chmod 700 "$tmp/runtime"
     trap 'rm -rf "$tmp"' EXIT
     rc=0
+    # The bus's own chatter goes to a log shown at the end; COMMAND's standard error is
+    # handed through on descriptor 3, so its lines appear as they are written.
     HOME="$tmp/home" XDG_RUNTIME_DIR="$tmp/runtime" XDG_DATA_HOME="$tmp/home/.local/share" \
     XDG_CONFIG_HOME="$tmp/home/.config" XDG_CACHE_HOME="$tmp/home/.cache" TALVO_IN_SESSION=1 \
-        dbus-run-session -- "$0" "$@" 2> "$tmp/bus.log" || rc=$?
+        dbus-run-session -- "$0" "$@" 3>&2 2> "$tmp/bus.log" || rc=$?
     grep -v 'fd limit' "$tmp/bus.log" >&2 || true
     exit $rc
 fi
-printf '%s' "test-password" | gnome-keyring-daemon --unlock --components=secrets > /dev/null
+printf '%s' "test-password" | gnome-keyring-daemon --unlock --components=secrets > /dev/null 3>&-
+if { true >&3; } 2> /dev/null; then
+    exec "$@" 2>&3 3>&-
+fi
 exec "$@"

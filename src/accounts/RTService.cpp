@@ -1,6 +1,7 @@
 #include "accounts/RTService.h"
 
 #include "accounts/AccountKeychain.h"
+#include "foundation/HostProfile.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/RTGlobalVariables.h"
@@ -25,6 +26,8 @@ const QString kShowPopupsKey = QStringLiteral("showPopupNotifications");
 const QString kOAuthTokenKey = QStringLiteral("oauthToken");
 const QString kOAuthTokenSecretKey = QStringLiteral("oauthTokenSecret");
 const QString kPreviousReadKey = QStringLiteral("previousReadMessageKeys");
+const QString kHostProfileKey = QStringLiteral("hostProfile");
+const QString kRealProfileName = QStringLiteral("real");
 
 // Cuts a password to at most kMaxPasswordBytes without splitting a character.
 QString boundedPassword(const QString &password)
@@ -52,6 +55,7 @@ QString encodeTokenPair(const QString &token, const QString &secret)
 
 RTService::RTService(QObject *parent)
     : QObject(parent)
+    , m_hostProfile(HostProfile::current().name())
 {
 }
 
@@ -260,6 +264,43 @@ void RTService::loadOAuthTokens()
     emit oauthTokenChanged();
 }
 
+// --- host profile -------------------------------------------------------------------
+
+QString RTService::hostProfile() const
+{
+    QMutexLocker lock(&m_fieldsLock);
+    return m_hostProfile;
+}
+
+void RTService::setHostProfile(const QString &name)
+{
+    QMutexLocker lock(&m_fieldsLock);
+    m_hostProfile = name;
+}
+
+QString RTService::effectiveHostProfile() const
+{
+    const QString recorded = hostProfile();
+    return recorded.isEmpty() ? kRealProfileName : recorded;
+}
+
+QString RTService::hostProfileRefusal() const
+{
+    if (isAnonymous())
+        return {};
+    const QString installed = HostProfile::current().name();
+    const QString own = effectiveHostProfile();
+    if (own == installed)
+        return {};
+    const QString recorded = hostProfile().isEmpty()
+                                 ? QStringLiteral(" (its stored entry names no profile, so it "
+                                                  "counts as one of the real services)")
+                                 : QString();
+    return QStringLiteral("the %1 account %2 belongs to the host profile '%3'%4; it is not used "
+                          "with the profile '%5'")
+        .arg(serviceName(), serviceId(), own, recorded, installed);
+}
+
 // --- lifecycle ----------------------------------------------------------------------
 
 void RTService::start()
@@ -378,6 +419,12 @@ void RTService::setServicePassword(const QString &password)
     emit servicePasswordChanged();
 }
 
+void RTService::setUnverifiedServicePassword(const QString &password)
+{
+    QMutexLocker lock(&m_fieldsLock);
+    m_cachedServicePassword = password;
+}
+
 // --- archive ------------------------------------------------------------------------
 
 void RTService::encodeWithCoder(KeyedArchiver &coder) const
@@ -388,6 +435,9 @@ void RTService::encodeWithCoder(KeyedArchiver &coder) const
     coder.encodeString(kHostnameKey, hostname());
     coder.encodeString(kHttpProtocolKey, httpProtocol());
     coder.encodeBool(kShowPopupsKey, m_showPopupNotifications);
+    const QString profile = hostProfile();
+    if (!profile.isEmpty())
+        coder.encodeString(kHostProfileKey, profile);
 }
 
 void RTService::decodeWithCoder(const KeyedUnarchiver &coder)
@@ -398,6 +448,10 @@ void RTService::decodeWithCoder(const KeyedUnarchiver &coder)
         m_serviceName = coder.decodeString(kServiceNameKey, m_serviceName);
         m_hostname = coder.decodeString(kHostnameKey, m_hostname);
         m_httpProtocol = coder.decodeString(kHttpProtocolKey, m_httpProtocol);
+        // Not the installed profile: an old store does not say where its tokens belong.
+        m_hostProfile = coder.containsValueForKey(kHostProfileKey)
+                            ? coder.decodeString(kHostProfileKey, QString())
+                            : QString();
         // Stores from before the keychain held the tokens.
         if (coder.containsValueForKey(kOAuthTokenKey))
             m_oauthToken = coder.decodeString(kOAuthTokenKey, QStringLiteral(""));

@@ -46,6 +46,19 @@ public:
     [[nodiscard]] QString serviceImage() const;
     void setServiceImage(const QString &imageName);
 
+    // --- host profile -----------------------------------------------------------------
+    // The name of the host profile the account was created under: its tokens and
+    // password belong to those hosts only. Empty for an account from a store that did not
+    // record it; such an account counts as one of the real services.
+    [[nodiscard]] QString hostProfile() const;
+    void setHostProfile(const QString &name);
+    // The recorded profile, or "real" when none was recorded.
+    [[nodiscard]] QString effectiveHostProfile() const;
+    // Empty when the account may be used with the installed profile; otherwise the
+    // reason it is refused, for the user. Anonymous services hold no credentials and
+    // go wherever the installed profile points.
+    [[nodiscard]] QString hostProfileRefusal() const;
+
     // --- state --------------------------------------------------------------------
     [[nodiscard]] bool running() const { return m_running.load(); }
     void setRunning(bool running);
@@ -113,6 +126,9 @@ public:
     // The password, cached after the first read; a null string when none is stored.
     QString servicePassword();
     virtual void setServicePassword(const QString &password);
+    // Holds a password in memory only, for a log-in that is still to be verified:
+    // nothing reaches the keyring until setServicePassword() after the log-in succeeded.
+    void setUnverifiedServicePassword(const QString &password);
 
     // --- archive ------------------------------------------------------------------
     // The "$class" of the archived form is the C++ class name.
@@ -149,6 +165,7 @@ private:
     QString m_hostname;
     QString m_httpProtocol;
     QString m_serviceId;
+    QString m_hostProfile;
     std::atomic<bool> m_running{false};
     bool m_showPopupNotifications = true;
     std::atomic<bool> m_isDeleted{false};

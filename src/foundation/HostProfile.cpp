@@ -104,6 +104,14 @@ HostProfile HostProfile::parse(const QByteArray &text, const QString &baseDir, Q
                     profile.m_caBundle =
                         QDir::cleanPath(QDir(baseDir.isEmpty() ? QDir::currentPath() : baseDir)
                                             .absoluteFilePath(value));
+            } else if (key == u"poll_interval") {
+                bool ok = false;
+                const int seconds = value.toInt(&ok);
+                if (!ok || seconds < kMinPollInterval || seconds > kMaxPollInterval)
+                    return fail(lineNo, QStringLiteral("poll_interval takes %1 to %2 seconds")
+                                            .arg(kMinPollInterval)
+                                            .arg(kMaxPollInterval));
+                profile.m_pollInterval = seconds;
             } else {
                 return fail(lineNo, QStringLiteral("unknown key %1").arg(key));
             }
@@ -175,6 +183,8 @@ QByteArray HostProfile::toIni() const
     QByteArray out = "[profile]\nname = " + m_name.toUtf8() + '\n';
     if (!m_caBundle.isEmpty())
         out += "ca_bundle = " + m_caBundle.toUtf8() + '\n';
+    if (m_pollInterval > 0)
+        out += "poll_interval = " + QByteArray::number(m_pollInterval) + '\n';
     out += "\n[services]\n";
     for (const QString &service : services())
         out += service.toUtf8() + " = " + m_urls.value(service).toString().toUtf8() + '\n';

@@ -11,6 +11,7 @@
 //   [profile]
 //   name = sandbox
 //   ca_bundle = ca.pem          ; relative to the profile's folder
+//   poll_interval = 10          ; seconds; only for stand-ins that want quick polling
 //   [services]
 //   twitter-api = https://127.0.0.1:8443
 //
@@ -35,6 +36,12 @@ public:
     [[nodiscard]] bool isEmpty() const { return m_urls.isEmpty(); }
     [[nodiscard]] QString name() const { return m_name; }
     [[nodiscard]] QString caBundle() const { return m_caBundle; }
+    // How often accounts of this profile poll their busiest timelines, in seconds; 0 (the
+    // real services) leaves the intervals the real service needs.
+    [[nodiscard]] int pollInterval() const { return m_pollInterval; }
+    void setPollInterval(int seconds) { m_pollInterval = seconds; }
+    static constexpr int kMinPollInterval = 5;
+    static constexpr int kMaxPollInterval = 3600;
     // Base URL of a service ("twitter-api", "companion", ...); an invalid QUrl when the
     // profile does not name it, so a missing entry never reaches a real host by accident.
     [[nodiscard]] QUrl baseUrl(const QString &service) const { return m_urls.value(service); }
@@ -52,5 +59,6 @@ public:
 private:
     QString m_name;
     QString m_caBundle;
+    int m_pollInterval = 0;
     QHash<QString, QUrl> m_urls;
 };

@@ -156,6 +156,7 @@ public:
     // Parses one value and what may follow it; on failure fills the trace, innermost
     // error first.
     bool run(QList<Failure> &trace);
+    [[nodiscard]] qint64 offset() const { return m_p - m_begin; }
 
 private:
     bool scanString();
@@ -590,6 +591,7 @@ JsonValue JsonReader::fragmentWithString(const QString &text)
 JsonValue JsonReader::read(const QByteArray &utf8, bool documentOnly)
 {
     clearErrorTrace();
+    m_errorOffset = -1;
     if (utf8.isNull()) {
         addError(JsonErrorCode::NoInput, QStringLiteral("Input was 'nil'"));
         return {};
@@ -606,12 +608,14 @@ JsonValue JsonReader::read(const QByteArray &utf8, bool documentOnly)
     Parser parser(*doc, effectiveMaxDepth());
     QList<Failure> trace;
     if (!parser.run(trace)) {
+        m_errorOffset = parser.offset();
         for (const Failure &f : trace)
             addError(f.code, f.description);
         return {};
     }
     const Type top = doc->nodes.front().type;
     if (documentOnly && top != Type::Object && top != Type::Array) {
+        m_errorOffset = 0;
         addError(JsonErrorCode::Fragment, QStringLiteral("Valid fragment, but not JSON"));
         return {};
     }

@@ -24,6 +24,12 @@ public:
     [[nodiscard]] JsonValue fragmentWithString(const QByteArray &utf8);
     [[nodiscard]] JsonValue fragmentWithString(const QString &text);
 
+    // After a failed read: the byte offset of the input where reading stopped; -1 when
+    // the input was refused before reading (or the read succeeded).
+    [[nodiscard]] qint64 errorOffset() const { return m_errorOffset; }
+
 private:
     JsonValue read(const QByteArray &utf8, bool documentOnly);
+
+    qint64 m_errorOffset = -1;
 };

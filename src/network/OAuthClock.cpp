@@ -8,7 +8,6 @@
 #include <QLocale>
 #include <QMutex>
 #include <QTimeZone>
-#include <climits>
 
 namespace {
 
@@ -78,14 +77,17 @@ bool OAuthClock::updateTimestamp(const QMap<QString, QString> &responseHeaders,
         return false;
     if (withinTolerance(server - signedAt))
         return false;
+    if (server - now > kMaxOffsetSeconds || now - server > kMaxOffsetSeconds) {
+        qCWarning(lcNetwork) << "ignoring a server Date" << (server - now)
+                             << "seconds away from this clock";
+        return false;
+    }
 
     QMutexLocker locker(&offsetLock());
     // A request signed before another response corrected the clock must not undo it.
     if (withinTolerance(server - (now + g_timestampOffset)))
         return false;
     const qint64 offset = server - now;
-    if (offset < INT_MIN || offset > INT_MAX)
-        return false;
     g_timestampOffset = static_cast<int>(offset);
     qCInfo(lcNetwork) << "OAuth clock offset set to" << g_timestampOffset << "seconds";
     return true;

@@ -16,6 +16,9 @@ class OAuthClock
 public:
     // Skews below this many seconds are tolerated by the server and left alone.
     static constexpr qint64 kToleratedSkewSeconds = 300;
+    // The largest error a real clock shows: a zone set wrong (UTC+14 against UTC-12) plus
+    // some drift. A "Date" further away is a broken answer, not a slow clock.
+    static constexpr qint64 kMaxOffsetSeconds = 2 * 86400;
 
     [[nodiscard]] static int timestampOffset();
     static void setTimestampOffset(int offset);
@@ -25,8 +28,8 @@ public:
 
     // Compares the server's "Date" with the signed time and corrects the offset when
     // they are too far apart and no other response has corrected it already. Zero
-    // timestamps mean "not signed": the current clock stands in. Returns true when the
-    // offset changed.
+    // timestamps mean "not signed": the current clock stands in. A date more than
+    // kMaxOffsetSeconds away is ignored. Returns true when the offset changed.
     static bool updateTimestamp(const QMap<QString, QString> &responseHeaders,
                                 qint64 systemTimestamp, qint64 oAuthTimestamp);
 };

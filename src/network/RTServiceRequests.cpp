@@ -53,6 +53,11 @@ RTRequestOperationPtr RTServiceRequests::doRequest(const RTServicePtr &service, 
             << "DELAYED REQUEST" << requestType << "for" << service->description();
         return nullptr;
     }
+    // Tokens and passwords never travel to another profile's hosts.
+    if (const QString refusal = service->hostProfileRefusal(); !refusal.isEmpty()) {
+        qCWarning(lcNetwork).noquote() << "request" << requestType << "refused:" << refusal;
+        return nullptr;
+    }
     RTRequestOperationPtr operation = makeRequestOperation(service->requestOperationClass());
     if (!operation) {
         qCWarning(lcNetwork).noquote()

@@ -23,7 +23,8 @@ public:
     // Queues requestType for the account on the queue of operationType (0 service
     // requests, 1 pictures, 2 link following, 3 immediate; anything else: 0). Dropped
     // (nothing queued, no callback, null returned) while the account's credentials are
-    // not verified, unless userInfo says kRTBypassCredentialsCheckKey. An account that is
+    // not verified, unless userInfo says kRTBypassCredentialsCheckKey, and always while the
+    // account belongs to another host profile than the installed one. An account that is
     // also an RTRequestDelegate is asked willAddOperation() before queueing.
     static RTRequestOperationPtr doRequest(const RTServicePtr &service, qint32 requestType,
                                            RTRequestDelegatePtr delegate,

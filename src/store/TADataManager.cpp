@@ -112,6 +112,8 @@ TADataManager::TADataManager(const QString &folder, RTServiceRegistry *registry,
         connect(app, &QCoreApplication::aboutToQuit, this,
                 &TADataManager::applicationWillTerminate);
     }
+    if (const int removed = m_files.removeLeftoverTemporaryFiles())
+        qCInfo(lcStore) << "removed" << removed << "unfinished store files";
     restoreCacheFromDisk();
 }
 
@@ -189,8 +191,13 @@ void TADataManager::startupServices()
     Q_ASSERT(isOnMainThread());
     // A copy: a service that starts may change the registry.
     const RTServiceList all = services();
-    for (const RTServicePtr &service : all)
+    for (const RTServicePtr &service : all) {
+        if (const QString refusal = service->hostProfileRefusal(); !refusal.isEmpty()) {
+            qCWarning(lcStore).noquote() << "not started:" << refusal;
+            continue;
+        }
         service->start();
+    }
     if (m_searcher)
         m_searcher->start();
 }

@@ -1,10 +1,13 @@
 #include "store/TAStoreFiles.h"
 
 #include <QCborStreamWriter>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+
+#include <algorithm>
 
 namespace {
 
@@ -23,6 +26,30 @@ std::function<bool(const QString &)> &beforeCommitHook()
 TAStoreFiles::TAStoreFiles(QString folder)
     : m_folder(std::move(folder))
 {
+}
+
+int TAStoreFiles::removeLeftoverTemporaryFiles(qint64 minimumAgeSecs) const
+{
+    const QDir dir(m_folder);
+    if (!dir.exists())
+        return 0;
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-minimumAgeSecs);
+    int removed = 0;
+    for (const char *name :
+         {kServicesFile, kImagesDataFile, kImagesIndexFile, kUrlsDataFile, kUrlsIndexFile}) {
+        // The temporary name is the file's name, a dot and six characters.
+        const QString pattern = QString::fromLatin1(name) + QStringLiteral(".??????");
+        for (const QFileInfo &info : dir.entryInfoList({pattern}, QDir::Files | QDir::Hidden)) {
+            // Random letters and digits; an all-lower-case word ("services.dat.backup") is
+            // more likely the user's own copy and stays.
+            const QString tail = info.fileName().right(6);
+            const bool word = std::all_of(tail.cbegin(), tail.cend(),
+                                          [](QChar c) { return c >= u'a' && c <= u'z'; });
+            if (!word && info.lastModified().toUTC() <= before && QFile::remove(info.filePath()))
+                ++removed;
+        }
+    }
+    return removed;
 }
 
 QString TAStoreFiles::path(const QString &fileName) const

@@ -39,6 +39,11 @@ public:
     // Creates the folder when needed. On failure the previous file is left as it was.
     bool write(const QString &fileName, const QByteArray &bytes, QString *error) const;
 
+    // Removes the temporary files of writes that were killed before their rename
+    // ("services.dat.AbC123"). Files younger than minimumAgeSecs are left, since another
+    // process may be writing them right now. Returns how many were removed.
+    int removeLeftoverTemporaryFiles(qint64 minimumAgeSecs = 60) const;
+
     [[nodiscard]] static qint64 maximumSize(const QString &fileName);
     // The form of both cache index files: a CBOR array of the keys in their order.
     [[nodiscard]] static QByteArray encodeKeyIndex(const QStringList &keys);

@@ -504,7 +504,11 @@ QString RTRequestOperationTwitter::errorStringForHTTPResponseStatusCode(int stat
         statusCode, serviceName, limit.isEmpty() ? QString() : limit,
         remaining.isEmpty() ? QString() : remaining, clockChanged, error.localizedDescription(),
         info, request.requestMethod(), request.responseData());
-    qCInfo(lcTwitter).noquote() << judgement.logLine;
+    // The status line for everyone; the request's details only when debugging.
+    const qsizetype firstBreak = judgement.logLine.indexOf(QLatin1Char('\n'));
+    qCInfo(lcTwitter).noquote() << judgement.logLine.left(firstBreak);
+    if (firstBreak >= 0)
+        qCDebug(lcTwitter).noquote() << judgement.logLine.mid(firstBreak + 1);
     return judgement.failureText;
 }
 

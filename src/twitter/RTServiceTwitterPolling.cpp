@@ -2,6 +2,7 @@
 // the service timer, list groups and the adaptation to the remaining API allowance.
 #include "twitter/RTServiceTwitter.h"
 
+#include "foundation/HostProfile.h"
 #include "foundation/Log.h"
 #include "foundation/RTGlobalVariables.h"
 #include "foundation/SettingsStore.h"
@@ -9,12 +10,21 @@
 
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <array>
 
 namespace {
 
 constexpr double kShortInterval = 180.0;
 constexpr double kLongInterval = 900.0;
+
+// A profile may ask for quicker polling (the sandbox's does, so a demo moves); the table
+// below is the real service's, whose quickest row polls every 30 seconds.
+double pollingScale()
+{
+    const int interval = HostProfile::current().pollInterval();
+    return interval > 0 ? interval / 30.0 : 1.0;
+}
 
 bool isListGroup(qint32 requestType)
 {
@@ -61,7 +71,7 @@ void RTServiceTwitter::startPolling()
     setupPollingObjects();
     createStartupPollSequence();
     // A stop within the delay must not leave a timer polling a stopped account.
-    performAfterDelay(kStartTimersDelay, [this] {
+    performAfterDelay(kStartTimersDelay * std::min(1.0, pollingScale()), [this] {
         if (running())
             startTimers(QStringLiteral("START METHOD"));
     });
@@ -77,6 +87,7 @@ void RTServiceTwitter::setupPollingObjects()
     m_refreshPollSequence.clear();
 
     const bool lists = shouldPollTwitterLists();
+    const double shortInterval = kShortInterval * std::min(1.0, pollingScale());
     const bool favorites =
         showFavoritesNode() ||
         SettingsStore::shared().boolForKey(QString::fromLatin1(RTShowCombinedFavoritesKey));
@@ -86,10 +97,10 @@ void RTServiceTwitter::setupPollingObjects()
         double interval;
         bool active;
     } rows[] = {
-        {RTTwitterRequestHomeTimeline, kShortInterval, true},
-        {RTTwitterRequestMentions, kShortInterval, true},
-        {RTTwitterRequestRetweetedToMe, kShortInterval, showRetweetsNode()},
-        {RTTwitterRequestDirectInbox, kShortInterval, true},
+        {RTTwitterRequestHomeTimeline, shortInterval, true},
+        {RTTwitterRequestMentions, shortInterval, true},
+        {RTTwitterRequestRetweetedToMe, shortInterval, showRetweetsNode()},
+        {RTTwitterRequestDirectInbox, shortInterval, true},
         {RTTwitterRequestDirectOutbox, kLongInterval, true},
         {RTTwitterRequestUserLists, kLongInterval, lists},
         {RTTwitterRequestListSubscriptions, kLongInterval, lists},
@@ -152,7 +163,11 @@ void RTServiceTwitter::startTimers(const QString &label)
         connect(m_timelinesPollingTimer, &QTimer::timeout, this, &RTServiceTwitter::pollTimelines);
     }
     m_timelinesPollingTimer->stop();
-    m_timelinesPollingTimer->start(qRound(kServiceTimerInterval * 1000.0));
+    // With a quick profile the timer ticks at half the interval: at the interval itself
+    // an object polled a moment late would wait a whole extra tick.
+    const double scale = pollingScale();
+    m_timelinesPollingTimer->start(
+        qRound(kServiceTimerInterval * (scale < 1.0 ? scale / 2 : 1.0) * 1000.0));
 }
 
 void RTServiceTwitter::pollTimelines()
@@ -343,7 +358,7 @@ void RTServiceTwitter::updateTimeIntervalsWithApiLimit(qint64 limit)
     };
     for (const auto &[type, seconds] : intervals) {
         if (const RTPollingObjectPtr object = pollingObjectForRequestType(type))
-            object->setCurrentTimeInterval(seconds);
+            object->setCurrentTimeInterval(seconds * pollingScale());
     }
 }
 

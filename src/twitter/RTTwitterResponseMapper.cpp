@@ -178,11 +178,60 @@ RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const JsonValue &sta
     return parseMessages(list, requestType, dataSource);
 }
 
-RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValue> &statuses,
+namespace {
+
+// A decimal id as Twitter writes it: digits only, within 64 bits ("1e400" and "x" are not).
+bool isNumericId(const JsonValue &v)
+{
+    if (!v.isNumber() && !v.isString())
+        return false;
+    const QString digits = v.toString();
+    bool fits = false;
+    (void)digits.toULongLong(&fits);
+    return fits && std::all_of(digits.cbegin(), digits.cend(),
+                               [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
+bool isUserRecord(const JsonValue &v)
+{
+    return v.isObject() && isNumericId(v["id"]);
+}
+
+// A status the mapping can make a message of: a numeric id and the record of its author
+// (of the retweeted status too, when there is one).
+bool isWellTyped(const JsonValue &status, int requestType)
+{
+    if (!status.isObject() || !isNumericId(status["id"]))
+        return false;
+    if (requestType == RTTwitterRequestSearch)
+        return isNumericId(status["from_user_id"]);
+    const JsonValue retweeted = status["retweeted_status"];
+    if (retweeted.isValid() && !retweeted.isNull() &&
+        (!retweeted.isObject() || !isNumericId(retweeted["id"]) ||
+         !isUserRecord(retweeted["user"])))
+        return false;
+    // Direct messages name their author "sender".
+    return isUserRecord(status["user"]) || isUserRecord(status["sender"]);
+}
+
+} // namespace
+
+RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValue> &answer,
                                                             int requestType,
                                                             RTTwitterDataSource &dataSource)
 {
     RTTwitterParseResult result;
+    QList<JsonValue> statuses;
+    statuses.reserve(answer.size());
+    for (const JsonValue &status : answer) {
+        if (isWellTyped(status, requestType))
+            statuses.append(status);
+    }
+    if (statuses.size() != answer.size())
+        qCWarning(lcTwitter) << "skipped" << answer.size() - statuses.size() << "of"
+                             << answer.size()
+                             << "statuses without a numeric id or an author, request type"
+                             << requestType;
     if (statuses.isEmpty())
         return result;
     result.since = text(statuses.first()["id"]);

@@ -1,6 +1,7 @@
 #include "accounts/AccountKeychain.h"
 #include "accounts/RTServiceInstapaper.h"
 #include "accounts/RTServiceTalvo.h"
+#include "foundation/HostProfile.h"
 #include "platform/fake/FakeKeychain.h"
 
 #include <QCborArray>
@@ -209,4 +210,75 @@ TEST(RTServiceTalvoArchive, HostListsAndFilteredMessageSetsRoundTrip)
     EXPECT_TRUE(old.isAnonymous());
     EXPECT_EQ(old.shortenersList().size(), 3);
     EXPECT_EQ(old.twitterSources().size(), 2);
+}
+
+TEST_F(ServiceTest, AnAccountIsUsedOnlyWithTheHostProfileItWasCreatedUnder)
+{
+    HostProfile sandbox;
+    sandbox.setName(QStringLiteral("sandbox"));
+    sandbox.setBaseUrl(QStringLiteral("twitter-api"), QUrl(QStringLiteral("https://127.0.0.1:1")));
+
+    HostProfile::setCurrent(sandbox);
+    RTServiceInstapaper created;
+    created.setServiceId("alice");
+    EXPECT_EQ(created.hostProfile(), "sandbox");
+    const QCborMap map = KeyedArchiver::archiveObject(&created).toMap();
+    EXPECT_EQ(map.value(QStringLiteral("hostProfile")).toString(), "sandbox");
+    QCborMap old = map;
+    old.remove(QStringLiteral("hostProfile"));
+
+    // Decoded under another profile: the recorded one stays; an old archive records none.
+    HostProfile::setCurrent(HostProfile::real());
+    RTServiceInstapaper recorded;
+    recorded.decodeWithCoder(KeyedUnarchiver(map));
+    RTServiceInstapaper unrecorded;
+    unrecorded.decodeWithCoder(KeyedUnarchiver(old));
+    EXPECT_EQ(recorded.hostProfile(), "sandbox");
+    EXPECT_EQ(unrecorded.hostProfile(), QString());
+    EXPECT_EQ(unrecorded.effectiveHostProfile(), "real");
+
+    const struct
+    {
+        const RTService *account;
+        const HostProfile *installed;
+        bool refused;
+    } cases[] = {
+        {&recorded, &HostProfile::real(), true},
+        {&recorded, &sandbox, false},
+        {&unrecorded, &HostProfile::real(), false},
+        {&unrecorded, &sandbox, true},
+    };
+    for (const auto &c : cases) {
+        HostProfile::setCurrent(*c.installed);
+        const QString refusal = c.account->hostProfileRefusal();
+        EXPECT_EQ(!refusal.isEmpty(), c.refused) << c.account->hostProfile().toStdString()
+                                                 << " under " << c.installed->name().toStdString();
+        if (c.refused) {
+            EXPECT_TRUE(refusal.contains(c.account->effectiveHostProfile()));
+            EXPECT_TRUE(refusal.contains(c.installed->name()));
+            EXPECT_TRUE(refusal.contains("alice"));
+        }
+    }
+    // Anonymous services carry no credentials and follow the installed profile.
+    HostProfile::setCurrent(sandbox);
+    RTServiceTalvo companion;
+    companion.setHostProfile(QStringLiteral("real"));
+    companion.setIsAnonymous(true);
+    EXPECT_TRUE(companion.hostProfileRefusal().isEmpty());
+    companion.setIsAnonymous(false);
+    EXPECT_FALSE(companion.hostProfileRefusal().isEmpty());
+    HostProfile::setCurrent(HostProfile::real());
+}
+
+TEST_F(ServiceTest, AnUnverifiedPasswordNeverReachesTheKeychain)
+{
+    RTServiceInstapaper s;
+    s.setServiceId("nosuchuser");
+    s.setUnverifiedServicePassword("guess");
+    EXPECT_EQ(s.servicePassword(), "guess");
+    EXPECT_TRUE(keychain.items.empty());
+    EXPECT_TRUE(keychain.calls.filter("add").isEmpty());
+    // Stored only once the log-in succeeded.
+    s.setServicePassword("guess");
+    EXPECT_EQ(keychain.items[FakeKeychain::keyOf(passwordItem("nosuchuser"))], "guess");
 }

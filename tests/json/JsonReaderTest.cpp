@@ -216,3 +216,27 @@ TEST(JsonReader, QStringInputIsReadAsUtf8)
     ASSERT_TRUE(v.isArray());
     EXPECT_EQ(v[0].toString(), QStringLiteral("\u00e9\u4e2d"));
 }
+
+TEST(JsonReader, ErrorOffsetIsWhereReadingStopped)
+{
+    const struct
+    {
+        const char *input;
+        qint64 offset;
+    } cases[] = {
+        {"[1,2,]", 5},         // at the closing bracket after the comma
+        {"{\"a\":\n tru}", 7}, // at the bad literal on the second line
+        {"[1] x", 4},          // garbage after the value
+        {"\"bare\"", 0},       // a fragment where a document is required
+        {"[1]", -1},           // no error
+    };
+    for (const auto &c : cases) {
+        JsonReader reader;
+        (void)reader.objectWithString(QByteArray(c.input));
+        EXPECT_EQ(reader.errorOffset(), c.offset) << c.input;
+    }
+    // Depth: stops at the bracket one past the limit, not after the whole input.
+    JsonReader deep;
+    (void)deep.objectWithString(QByteArray(600, '['));
+    EXPECT_EQ(deep.errorOffset(), qint64(JsonBase::kDefaultMaxDepth));
+}

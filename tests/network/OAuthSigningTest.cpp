@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QThread>
 #include <atomic>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -263,4 +264,33 @@ TEST_F(OAuthClockTest, ConcurrentResponsesCorrectOnlyOnce)
     }
     EXPECT_EQ(changed.load(), 1);
     EXPECT_EQ(OAuthClock::timestampOffset(), 3600);
+}
+
+TEST_F(OAuthClockTest, DatesBeyondAnyRealClockErrorAreIgnored)
+{
+    const struct
+    {
+        const char *date;
+        bool corrects;
+    } cases[] = {
+        {"Tue, 01 Jan 1980 00:00:00 GMT", false},
+        {"Fri, 01 Jan 2100 00:00:00 GMT", false},
+        {"Sat, 01 Jan 2000 00:00:00 GMT", false},
+        // 2 days and 1 second either way is no clock error; 1 day is a zone set wrong.
+        {"Sun, 03 Jan 2010 00:00:01 GMT", false},
+        {"Tue, 29 Dec 2009 23:59:59 GMT", false},
+        {"Sat, 02 Jan 2010 00:00:00 GMT", true},
+        {"Thu, 31 Dec 2009 00:00:00 GMT", true},
+    };
+    for (const auto &c : cases) {
+        OAuthClock::setTimestampOffset(0);
+        OAuthTimestampTracker tracker;
+        tracker.setOAuthTimeStamp(m_now, m_now);
+        const bool corrected = tracker.updateTimestampWithHeaders(
+            {{QStringLiteral("Date"), QString::fromLatin1(c.date)}});
+        EXPECT_EQ(corrected, c.corrects) << c.date;
+        const qint64 offset = OAuthClock::timestampOffset();
+        EXPECT_EQ(offset != 0, c.corrects) << c.date;
+        EXPECT_LE(std::abs(offset), OAuthClock::kMaxOffsetSeconds) << c.date;
+    }
 }

@@ -2,6 +2,7 @@
 #include "TestHttpServer.h"
 
 #include "foundation/Clock.h"
+#include "foundation/HostProfile.h"
 #include "foundation/OperationQueue.h"
 #include "foundation/RTGlobalVariables.h"
 #include "network/RTErrorMessageManager.h"
@@ -256,6 +257,19 @@ TEST_F(RequestOperationTest, UnverifiedAccountsAreDroppedUnlessTheRequestBypasse
     const auto op = a.result.value(key(kRTRequestOperationKey)).value<RTRequestOperationPtr>();
     EXPECT_EQ(op->queuePriority(), Operation::QueuePriorityVeryHigh);
     EXPECT_EQ(m_service->log.count(), 1);
+}
+
+TEST_F(RequestOperationTest, AccountsOfAnotherHostProfileSendNothingEvenWhenBypassing)
+{
+    m_service->setHostProfile(QStringLiteral("sandbox"));
+    for (const QVariantMap &userInfo :
+         {QVariantMap(), QVariantMap{{key(kRTBypassCredentialsCheckKey), true}}}) {
+        EXPECT_EQ(RTServiceRequests::doRequest(m_service, TestRequestOk, nullptr, {}, userInfo, 0),
+                  nullptr);
+    }
+    EXPECT_EQ(m_service->hookCalls, 0);
+    m_service->setHostProfile(HostProfile::current().name());
+    EXPECT_TRUE(runRequest(TestRequestOk).success);
 }
 
 TEST_F(RequestOperationTest, PostBodiesFromParameters)

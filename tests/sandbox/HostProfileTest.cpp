@@ -27,6 +27,9 @@ TEST(HostProfile, ParsesProfilesAndRejectsMalformedOnesWithTheLine)
         {"[services]\nbad name = https://h\n", "line 2: bad service name bad name"},
         {"[profile]\ncolour = red\n", "line 2: unknown key colour"},
         {"[profile]\nname = empty\n", "line 3: no [services] entries"},
+        {"[profile]\npoll_interval = 10\n[services]\nx = https://h\n", ""},
+        {"[profile]\npoll_interval = 4\n", "line 2: poll_interval takes 5 to 3600 seconds"},
+        {"[profile]\npoll_interval = soon\n", "line 2: poll_interval takes 5 to 3600 seconds"},
     };
     for (const Case &c : cases) {
         QString error = QStringLiteral("stale");
@@ -35,6 +38,13 @@ TEST(HostProfile, ParsesProfilesAndRejectsMalformedOnesWithTheLine)
         EXPECT_EQ(error.toStdString(), std::string(c.error)) << c.text;
         EXPECT_EQ(p.isEmpty(), *c.error != '\0') << c.text;
     }
+    // The interval survives the round trip through the text the sandbox writes.
+    HostProfile quick = HostProfile::parse(
+        "[profile]\nname = q\npoll_interval = 10\n[services]\nx = https://h\n", {}, nullptr);
+    EXPECT_EQ(quick.pollInterval(), 10);
+    EXPECT_EQ(HostProfile::parse(quick.toIni(), {}, nullptr).pollInterval(), 10);
+    EXPECT_EQ(HostProfile::real().pollInterval(), 0);
+
     QString error;
     EXPECT_TRUE(HostProfile::parse(QByteArray(70 * 1024, ' '), QString(), &error).isEmpty());
     EXPECT_FALSE(error.isEmpty());

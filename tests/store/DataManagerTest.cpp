@@ -15,6 +15,7 @@
 
 #include <QCborArray>
 #include <QCborMap>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -323,6 +324,36 @@ TEST_F(DataManagerTest, InterruptedSaveLeavesThePreviousFileWhole)
     Store restarted(folder);
     EXPECT_TRUE(restarted.manager->servicesRestoreError().isEmpty());
     EXPECT_EQ(restarted.manager->services().size(), 15);
+}
+
+TEST_F(DataManagerTest, TemporaryFilesOfKilledWritesAreRemovedAtStart)
+{
+    const QString folder = freshFolder();
+    const QDateTime old = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    const struct
+    {
+        const char *name;
+        bool old;
+        bool removed;
+    } files[] = {
+        {"services.dat.Ab12xY", true, true},   {"images.idx.9QzK0p", true, true},
+        {"urls.dat.Qw34eR", false, false},    // may be another process's write in progress
+        {"services.dat.backup", true, false}, // a word: the user's own copy
+        {"services.dat.Ab12xY7", true, false}, {"notes.txt.Ab12xY", true, false},
+    };
+    for (const auto &f : files) {
+        QFile file(folder + QLatin1Char('/') + QLatin1String(f.name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("partial");
+        file.close(); // a write still buffered would move the time again
+        if (f.old) {
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
+        }
+    }
+    Store store(folder);
+    for (const auto &f : files)
+        EXPECT_EQ(QFile::exists(store.path(f.name)), !f.removed) << f.name;
 }
 
 TEST_F(DataManagerTest, StartupStartsServicesInRegistryOrderThenTheSearcher)

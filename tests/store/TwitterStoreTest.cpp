@@ -160,8 +160,8 @@ TEST_F(TwitterStoreTest, StoreCommandReadsWrittenAndDamagedFolders)
     QString text = runStoreCommand({QStringLiteral("--dir"), folder}, &status);
     EXPECT_EQ(status, 0) << text.toStdString();
     EXPECT_TRUE(text.contains(QLatin1String("14 services"))) << text.toStdString();
-    EXPECT_TRUE(
-        text.contains(QLatin1String("1. RTServiceTwitter (type 2)  serviceId carol  flag words 4")))
+    EXPECT_TRUE(text.contains(
+        QLatin1String("1. RTServiceTwitter (type 2)  serviceId carol  profile real  flag words 4")))
         << text.toStdString();
     EXPECT_TRUE(text.contains(QLatin1String("14. RTServiceTalvo (type 8)"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QLatin1String("images.dat: "))) << text.toStdString();
@@ -184,4 +184,9 @@ TEST_F(TwitterStoreTest, StoreCommandReadsWrittenAndDamagedFolders)
 
     text = runStoreCommand({QStringLiteral("--bogus")}, &status);
     EXPECT_EQ(status, 2);
+    text =
+        runStoreCommand({QStringLiteral("--dir"), folder + QLatin1String("/nonexistent")}, &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(text.contains(QLatin1String("does not exist"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QLatin1String("missing"))) << text.toStdString();
 }

@@ -315,20 +315,34 @@ TEST_F(MappingTest, MalformedElementsAreSkippedAndAnEmptyPageChangesNothing)
     EXPECT_TRUE(account->messagesDictionary().isEmpty());
     EXPECT_TRUE(account->usersDictionary().isEmpty());
 
-    const auto r =
-        feed(*account, RTTwitterRequestHomeTimeline,
-             {status("903", "2", "first"), "42", "\"text\"", "null",
-              R"({"id":null,"text":"no id","user":{"id":5}})", R"({"id":"","text":"empty id"})",
-              R"({"id":904,"text":null,"created_at":"garbage","user":"nobody"})",
-              status("902", "2", "last")});
+    // A status without a numeric id or an author record is no message.
+    const auto r = feed(
+        *account, RTTwitterRequestHomeTimeline,
+        {status("903", "2", "first"), "42", "\"text\"", "null",
+         R"({"id":null,"text":"no id","user":{"id":5}})", R"({"id":"","text":"empty id"})",
+         R"({"id":904,"text":null,"created_at":"garbage","user":"nobody"})",
+         R"({"id":"x","text":"x","user":{"id":5}})", R"({"id":1e400,"text":"big","user":{"id":5}})",
+         R"({"id":-7,"text":"negative","user":{"id":5}})",
+         R"({"id":905,"text":"no author id","user":{"screen_name":"x"}})",
+         R"({"id":906,"text":"bad retweet","user":{"id":5},"retweeted_status":{"id":"y"}})",
+         R"({"id":907,"text":"odd date","created_at":"garbage","user":{"id":5}})",
+         status("902", "2", "last")});
     EXPECT_EQ(r.since, "903");
     EXPECT_EQ(r.newMessages.size(), 3);
-    const auto odd = account->twitterMessageWithId("904");
+    for (const char *skipped : {"904", "905", "906", "x", "1e400", "-7"})
+        EXPECT_FALSE(account->twitterMessageWithId(QString::fromLatin1(skipped))) << skipped;
+    const auto odd = account->twitterMessageWithId("907");
     ASSERT_TRUE(odd);
     EXPECT_FALSE(odd->createdAt().isValid());
-    EXPECT_FALSE(odd->user());
-    EXPECT_TRUE(odd->body().isEmpty());
+    EXPECT_TRUE(odd->user());
     EXPECT_EQ(account->messagesDictionary().size(), 3);
+
+    // Direct messages need their sender, search results their author's id.
+    const auto messages = feed(*account, RTTwitterRequestDirectInbox,
+                               {R"({"id":910,"text":"dm","sender":{"id":5},"recipient":{"id":1}})",
+                                R"({"id":911,"text":"dm","sender":"me","recipient":{"id":1}})"});
+    EXPECT_EQ(messages.newMessages.size(), 1);
+    EXPECT_TRUE(account->twitterMessageWithId("910"));
 
     // Not an array at all.
     const auto notArray =

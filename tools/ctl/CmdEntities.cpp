@@ -9,16 +9,20 @@
 
 namespace {
 
-QJsonArray recordsJson(const QList<RTParseRecord> &records, const QString &valueName)
+// Records in text order. A link's "text" is the text as it stands in the message; its
+// target (with the scheme a "www." match lacks) goes apart under "url".
+QJsonArray recordsJson(QList<RTParseRecord> records, const QString &text, const QString &valueName)
 {
+    std::stable_sort(
+        records.begin(), records.end(),
+        [](const RTParseRecord &a, const RTParseRecord &b) { return a.location < b.location; });
     QJsonArray out;
     for (const RTParseRecord &r : records) {
         QJsonObject o{{QStringLiteral("location"), qint64(r.location)},
                       {QStringLiteral("length"), qint64(r.length)},
-                      {valueName, r.value}};
-        if (!r.link.isEmpty()) {
+                      {valueName, r.link.isEmpty() ? r.value : text.mid(r.location, r.length)}};
+        if (!r.link.isEmpty())
             o.insert(QStringLiteral("url"), r.linkIsValid ? QJsonValue(r.link) : QJsonValue());
-        }
         out.append(o);
     }
     return out;
@@ -50,16 +54,16 @@ int cmdEntities(const QStringList &args, QTextStream &out, QTextStream &err)
     };
     const QJsonObject result{
         {QStringLiteral("text"), text},
-        {QStringLiteral("links"), recordsJson(links, QStringLiteral("text"))},
+        {QStringLiteral("links"), recordsJson(links, text, QStringLiteral("text"))},
         {QStringLiteral("mentions"),
          recordsJson(outside(RTMessageTextParser::mentionRangesInMessageText(text), emails, links),
-                     QStringLiteral("name"))},
+                     text, QStringLiteral("name"))},
         {QStringLiteral("hashtags"),
-         recordsJson(outside(RTMessageTextParser::hashRangesInMessageText(text), links, {}),
+         recordsJson(outside(RTMessageTextParser::hashRangesInMessageText(text), links, {}), text,
                      QStringLiteral("hashtag"))},
-        {QStringLiteral("emails"), recordsJson(emails, QStringLiteral("address"))},
+        {QStringLiteral("emails"), recordsJson(emails, text, QStringLiteral("address"))},
         {QStringLiteral("stockSymbols"),
-         recordsJson(RTMessageTextParser::stockSymbolRangesInMessageText(text),
+         recordsJson(RTMessageTextParser::stockSymbolRangesInMessageText(text), text,
                      QStringLiteral("symbol"))},
     };
     out << QJsonDocument(result).toJson(QJsonDocument::Indented);

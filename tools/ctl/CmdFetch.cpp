@@ -4,8 +4,38 @@
 #include "http/FormDataRequest.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
+
+// What the engine's error codes mean, for a person reading the output.
+const char *errorKind(int code)
+{
+    switch (code) {
+    case 1:
+        return "connection failure";
+    case 2:
+        return "time-out";
+    case 3:
+        return "authentication needed";
+    case 4:
+        return "cancelled";
+    case 5:
+        return "bad URL";
+    case 6:
+        return "request could not be started";
+    case 7:
+        return "credentials could not be applied";
+    case 8:
+        return "file or decompression problem";
+    case 9:
+        return "too many redirects";
+    case 10:
+        return "internal error";
+    default:
+        return "error";
+    }
+}
 
 int usage(QTextStream &err)
 {
@@ -75,28 +105,55 @@ int cmdFetch(const QStringList &args, QTextStream &out, QTextStream &err)
         request->setRequestMethod(method);
     for (const auto &h : headers)
         request->addRequestHeader(h.first, h.second);
-    if (!caBundle.isEmpty())
+    if (!caBundle.isEmpty()) {
+        const QFileInfo bundle(caBundle);
+        if (!bundle.isFile() || !bundle.isReadable()) {
+            err << "talvoctl fetch: cannot read the CA bundle " << caBundle << "\n";
+            return 2;
+        }
         request->setCaBundle(caBundle);
+    }
     if (timeOut > 0)
         request->setTimeOutSeconds(timeOut);
 
     request->startSynchronous();
     const HttpError error = request->error();
-    if (!error.isNull()) {
-        err << "error " << error.codeValue() << ": " << error.localizedDescription() << "\n";
-        if (request->responseStatusCode() != 0)
-            err << "status " << request->responseStatusCode() << "\n";
+    const int status = request->responseStatusCode();
+    // An answer, whatever its status, is shown whole: error bodies say why.
+    if (status == 0) {
+        const QUrl target = request->url();
+        err << "error " << error.codeValue() << " (" << errorKind(error.codeValue())
+            << "): " << error.localizedDescription() << "\n";
+        if (error.codeValue() == 1 || error.codeValue() == 2)
+            err << "host " << target.host() << ", port "
+                << target.port(target.scheme() == QLatin1String("https") ? 443 : 80) << "\n";
         return 1;
     }
-    out << request->responseStatusCode() << ' ' << request->responseStatusMessage() << "\n";
+    out << status << ' ' << request->responseStatusMessage() << "\n";
     const QMap<QString, QString> responseHeaders = request->responseHeaders();
     for (auto it = responseHeaders.cbegin(); it != responseHeaders.cend(); ++it)
         out << it.key() << ": " << it.value() << "\n";
     out << "\n";
     out.flush();
     // The body goes out as bytes, whatever its encoding.
+    // A failed exchange (a 401 the engine could not answer) keeps its body as it came.
+    QByteArray body = request->responseData();
+    if (body.startsWith("\x1f\x8b")) {
+        const QByteArray inflated = HttpRequest::uncompressZippedData(body);
+        if (!inflated.isEmpty())
+            body = inflated;
+    }
     QFile stdoutFile;
-    if (stdoutFile.open(stdout, QIODevice::WriteOnly))
-        stdoutFile.write(request->responseData());
+    if (stdoutFile.open(stdout, QIODevice::WriteOnly)) {
+        stdoutFile.write(body);
+        stdoutFile.flush();
+    }
+    if (!error.isNull())
+        err << "error " << error.codeValue() << " (" << errorKind(error.codeValue())
+            << "): " << error.localizedDescription() << "\n";
+    if (status >= 400 || !error.isNull()) {
+        err << "talvoctl fetch: the server answered " << status << "\n";
+        return 1;
+    }
     return 0;
 }

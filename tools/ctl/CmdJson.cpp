@@ -6,6 +6,26 @@
 #include <QFile>
 #include <cstdio>
 
+namespace {
+
+struct TextPosition
+{
+    qint64 line = 1;
+    qint64 column = 1; // in characters
+};
+
+TextPosition textPosition(const QByteArray &utf8, qint64 offset)
+{
+    offset = qBound<qint64>(0, offset, utf8.size());
+    const qint64 lineStart = utf8.lastIndexOf('\n', offset - 1) + 1;
+    TextPosition at;
+    at.line = utf8.left(offset).count('\n') + 1;
+    at.column = QString::fromUtf8(utf8.mid(lineStart, offset - lineStart)).size() + 1;
+    return at;
+}
+
+} // namespace
+
 // talvoctl json [--fragment] [--human-readable] [--sort-keys] FILE|-
 int cmdJson(const QStringList &args, QTextStream &out, QTextStream &err)
 {
@@ -48,8 +68,14 @@ int cmdJson(const QStringList &args, QTextStream &out, QTextStream &err)
     const JsonValue value =
         fragment ? reader.fragmentWithString(text) : reader.objectWithString(text);
     if (!value.isValid()) {
-        for (const JsonError &e : reader.errorTrace())
-            err << e.toString() << "\n";
+        // The innermost error says what went wrong; the rest only repeats the nesting.
+        const QList<JsonError> &trace = reader.errorTrace();
+        if (!trace.isEmpty())
+            err << trace.first().toString() << "\n";
+        if (reader.errorOffset() >= 0) {
+            const TextPosition at = textPosition(text, reader.errorOffset());
+            err << "reading stopped at line " << at.line << ", column " << at.column << "\n";
+        }
         return 1;
     }
     JsonWriter writer;

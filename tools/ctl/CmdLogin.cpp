@@ -3,11 +3,15 @@
 #include "CtlCommand.h"
 #include "CtlTwitterSession.h"
 
+#include "foundation/OperationQueue.h"
 #include "foundation/RTGlobalVariables.h"
 #include "store/TADataManager.h"
 #include "twitter/RTServiceTwitter.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QThread>
 #include <QTimer>
 #include <cstdio>
 #include <termios.h>
@@ -91,11 +95,17 @@ int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err)
     auto account = std::dynamic_pointer_cast<RTServiceTwitter>(
         store.serviceWithServiceId(screenName, kTwitterServiceType));
     const bool known = account != nullptr;
-    if (!account) {
+    if (known) {
+        if (const QString refusal = account->hostProfileRefusal(); !refusal.isEmpty()) {
+            err << "talvoctl login: " << refusal << "\n";
+            return 1;
+        }
+    } else {
         account = std::make_shared<RTServiceTwitter>();
         account->setServiceId(screenName);
     }
-    account->setServicePassword(password);
+    // Kept in memory until the server accepts it: a failed log-in stores nothing.
+    account->setUnverifiedServicePassword(password);
     account->setAuthFailureCount(0);
 
     auto answer = std::make_shared<Answer>();
@@ -117,9 +127,21 @@ int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err)
     const QString name = answer->result.value(QString::fromLatin1(kRTScreenNameKey)).toString();
     if (!name.isEmpty())
         account->setServiceId(name);
+    // The token's answer starts the account; stopped first, so that storing the password
+    // does not ask for a new token (and blank the one just stored). Its first requests
+    // are called off and given time to end: none may still run when the process exits.
+    account->stop();
+    OperationQueue &queue = OperationQueue::forType(OperationQueue::ServiceRequests);
+    queue.cancelAllOperations();
+    QElapsedTimer waited;
+    waited.start();
+    while (queue.operationCount() > 0 && waited.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+    account->setServicePassword(password);
     if (!known)
         store.addService(account);
-    account->stop();
     store.saveCachesToDisk();
     out << "logged in as " << account->serviceId() << "\n";
     return 0;

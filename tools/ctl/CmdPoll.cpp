@@ -94,6 +94,10 @@ int cmdPoll(const QStringList &args, QTextStream &out, QTextStream &err)
         err << "no Twitter account in the store; run talvoctl login first\n";
         return 1;
     }
+    if (const QString refusal = account->hostProfileRefusal(); !refusal.isEmpty()) {
+        err << "talvoctl poll: " << refusal << "\n";
+        return 1;
+    }
     account->loadOAuthTokens();
     if (account->oauthToken().isEmpty()) {
         err << "the account " << account->serviceId() << " has no token; log in again\n";

@@ -11,6 +11,7 @@
 
 #include <QCborArray>
 #include <QCborMap>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
@@ -72,6 +73,11 @@ int reportServices(const TAStoreFiles &files, QTextStream &out)
         out << "  " << ++n << ". " << service->metaObject()->className() << " (type "
             << service->serviceType() << ")  serviceId "
             << (service->serviceId().isNull() ? QStringLiteral("-") : service->serviceId());
+        if (!service->isAnonymous()) {
+            out << "  profile " << service->effectiveHostProfile();
+            if (service->hostProfile().isEmpty())
+                out << " (not recorded)";
+        }
         if (const auto *twitter = dynamic_cast<const RTServiceTwitter *>(service.get())) {
             const auto flags = twitter->permanentMessageFlags();
             out << "  flag words " << (flags ? flags->size() : 0);
@@ -134,6 +140,10 @@ int cmdStore(const QStringList &args, QTextStream &out, QTextStream &err)
             err << "usage: talvoctl store [--dir DIR]\n";
             return 2;
         }
+    }
+    if (!QFileInfo(folder).isDir()) {
+        err << "talvoctl store: the folder " << folder << " does not exist\n";
+        return 1;
     }
     registerTalvoLayers();
 

@@ -6,7 +6,8 @@
 #include <cmath>
 
 // Prints the age texts of dates the given numbers of seconds ago (negative: in the
-// future): compact, single unit, single unit "ago" and expanded, tab-separated.
+// future): a header line, then per age the seconds given, the compact, single unit,
+// single unit "ago" and expanded texts, tab-separated.
 int cmdTimeago(const QStringList &args, QTextStream &out, QTextStream &err)
 {
     QStringList ages = args;
@@ -28,9 +29,10 @@ int cmdTimeago(const QStringList &args, QTextStream &out, QTextStream &err)
         seconds.append(value);
     }
     const QDateTime now = Clock::currentDateTime();
-    for (double value : std::as_const(seconds)) {
-        const QVariant date = now.addMSecs(-qint64(std::llround(value * 1000)));
-        out << TimeCalculator::parseDateString(date) << '\t'
+    out << "seconds\tcompact\tsingle unit\tago\texpanded\n";
+    for (int i = 0; i < seconds.size(); ++i) {
+        const QVariant date = now.addMSecs(-qint64(std::llround(seconds.at(i) * 1000)));
+        out << ages.at(i) << '\t' << TimeCalculator::parseDateString(date) << '\t'
             << TimeCalculator::longParseDateString(date) << '\t'
             << TimeCalculator::longAgoParseDateString(date) << '\t'
             << TimeCalculator::expandedDateStringWithDate(date) << '\n';

@@ -5,6 +5,7 @@
 
 #include "accounts/RTServiceRegistry.h"
 #include "model/RTUserTwitter.h"
+#include "platform/TAUtility.h"
 #include "store/TADataManager.h"
 #include "timelines/RTTreeNodeManager.h"
 #include "twitter/RTServiceTwitter.h"
@@ -19,7 +20,7 @@
 
 namespace {
 
-constexpr char kUsage[] = "usage: talvoctl watch --profile NAME [--seconds N]\n";
+constexpr char kUsage[] = "usage: talvoctl watch --profile NAME [--seconds N] [--all-nodes]\n";
 
 std::atomic<bool> g_stop{false};
 
@@ -28,21 +29,37 @@ extern "C" void requestStop(int)
     g_stop.store(true);
 }
 
-// "alice/Home", "All": the node's name under its ancestors.
-QString nodePath(const RTTreeNode *node)
+// "alice/Home", "All": the node's name under its ancestors. The two count nodes have
+// internal names; they stand for the launcher badge and the tray icon.
+QString nodePath(const RTTreeNodeManager &manager, const RTTreeNode *node)
 {
+    if (node == manager.systemWideCountNode())
+        return QStringLiteral("badge");
+    if (node == manager.statusIconCountNode())
+        return QStringLiteral("tray icon");
     QStringList names;
     for (const RTTreeNode *n = node; n; n = n->parentNode())
         names.prepend(n->name());
     return names.join(QLatin1Char('/'));
 }
 
+// Nodes the outline does not show (and their children) are left out unless asked for.
+bool isShown(const RTTreeNode *node)
+{
+    for (const RTTreeNode *n = node; n; n = n->parentNode()) {
+        if (!n->shouldAppearInOutlineView())
+            return false;
+    }
+    return !node->name().isEmpty();
+}
+
 class Printer : public QObject
 {
 public:
-    Printer(RTTreeNodeManager &manager, QTextStream &out)
+    Printer(RTTreeNodeManager &manager, QTextStream &out, bool allNodes)
         : m_manager(manager)
         , m_out(out)
+        , m_allNodes(allNodes)
     {
         // Batches arrive on request workers: collect on the main thread, print once the
         // batch has had time to pass every node.
@@ -50,7 +67,7 @@ public:
             &manager, &RTTreeNodeManager::messagesAddedToNode, this,
             [this](RTTreeNode *node, const QList<RTMessagePtr> &messages) {
                 QPointer<RTTreeNode> weak(node);
-                const QString path = nodePath(node);
+                const QString path = nodePath(m_manager, node);
                 QMetaObject::invokeMethod(
                     this, [this, weak, path, messages] { collect(weak, path, messages); },
                     Qt::QueuedConnection);
@@ -62,7 +79,9 @@ private:
     void collect(const QPointer<RTTreeNode> &node, const QString &path,
                  const QList<RTMessagePtr> &messages)
     {
-        if (!node || node->name().isEmpty())
+        // The count nodes take every unseen message; their counts are printed below.
+        if (!node || !wanted(node) || node == m_manager.systemWideCountNode() ||
+            node == m_manager.statusIconCountNode())
             return;
         for (const RTMessagePtr &message : messages) {
             if (!m_pending.contains(message->messageId()))
@@ -94,18 +113,30 @@ private:
         m_out.flush();
     }
 
+    [[nodiscard]] bool wanted(const RTTreeNode *node) const
+    {
+        if (node == m_manager.systemWideCountNode() || node == m_manager.statusIconCountNode())
+            return true;
+        return m_allNodes ? !node->name().isEmpty() : isShown(node);
+    }
+
     void printCounts()
     {
         QStringList counts;
-        const auto add = [&counts](const RTTreeNode *node) {
-            if (!node->name().isEmpty())
-                counts << QStringLiteral("%1=%2").arg(nodePath(node)).arg(node->newMessagesCount());
+        const auto add = [this, &counts](const RTTreeNode *node) {
+            if (wanted(node))
+                counts << QStringLiteral("%1=%2")
+                              .arg(nodePath(m_manager, node))
+                              .arg(node->newMessagesCount());
         };
         for (RTTreeNode *node : m_manager.allTreeNodes())
             add(node);
-        for (RTTreeNode *node : m_manager.combinedToolbarTreeNodes())
+        for (RTTreeNode *node : m_allNodes ? m_manager.combinedToolbarTreeNodes()
+                                           : m_manager.visibleCombinedToolbarTreeNodes())
             add(node);
-        m_out << "unseen: " << counts.join(QLatin1Char(' ')) << "\n";
+        add(m_manager.systemWideCountNode());
+        add(m_manager.statusIconCountNode());
+        m_out << "unseen: " << counts.join(QStringLiteral(", ")) << "\n";
     }
 
     RTTreeNodeManager &m_manager;
@@ -113,6 +144,7 @@ private:
     QList<RTMessagePtr> m_order;
     QHash<QString, QStringList> m_pending;
     bool m_flushQueued = false;
+    bool m_allNodes = false;
 };
 
 } // namespace
@@ -121,11 +153,14 @@ int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err)
 {
     QString profile;
     int seconds = 0;
+    bool allNodes = false;
     for (int i = 0; i < args.size(); ++i) {
         const QString &arg = args.at(i);
         const bool hasValue = i + 1 < args.size();
         if (arg == QLatin1String("--profile") && hasValue) {
             profile = args.at(++i);
+        } else if (arg == QLatin1String("--all-nodes")) {
+            allNodes = true;
         } else if (arg == QLatin1String("--seconds") && hasValue) {
             bool ok = false;
             seconds = args.at(++i).toInt(&ok);
@@ -146,21 +181,26 @@ int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err)
         return 1;
 
     TADataManager &store = TADataManager::sharedManager();
-    bool hasAccount = false;
+    int accounts = 0;
     for (const RTServicePtr &service : store.services()) {
         auto *account = qobject_cast<RTServiceTwitter *>(service.get());
         if (account) {
+            if (const QString refusal = account->hostProfileRefusal(); !refusal.isEmpty()) {
+                err << "talvoctl watch: " << refusal << "\n";
+                continue;
+            }
             account->loadOAuthTokens();
-            hasAccount = hasAccount || !account->oauthToken().isEmpty();
+            accounts += account->oauthToken().isEmpty() ? 0 : 1;
         }
     }
-    if (!hasAccount) {
-        err << "no logged-in Twitter account in the store; run talvoctl login first\n";
+    if (accounts == 0) {
+        err << "no logged-in Twitter account of this profile in the store; run talvoctl login "
+               "first\n";
         return 1;
     }
 
     RTTreeNodeManager &manager = RTTreeNodeManager::sharedManager();
-    Printer printer(manager, out);
+    Printer printer(manager, out, allNodes);
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
 
@@ -173,7 +213,8 @@ int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err)
     stopPoll.start(100);
     if (seconds > 0)
         QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
-    err << "watching " << manager.rootTreeNodes().size() << " roots; stop with Ctrl-C\n";
+    err << "watching the timelines of " << accounts << (accounts == 1 ? " account" : " accounts")
+        << "; stop with Ctrl-C\n";
     err.flush();
     store.startupServices();
     loop.exec();
@@ -181,6 +222,8 @@ int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err)
     for (const RTServicePtr &service : store.services())
         service->stop();
     store.saveCachesToDisk();
-    err << "store saved\n";
+    err << "store saved: " << accounts << (accounts == 1 ? " account" : " accounts")
+        << " with the flags of their messages, in " << TAUtility::applicationSupportFolder()
+        << "\n";
     return 0;
 }

@@ -9,6 +9,7 @@ struct CtlCommand
 {
     const char *name;
     const char *usage;
+    const char *summary; // one line for `talvoctl help`
     int (*run)(const QStringList &args, QTextStream &out, QTextStream &err);
 };
 

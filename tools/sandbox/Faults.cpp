@@ -1,10 +1,45 @@
 #include "Faults.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 constexpr qint64 kMaxFaultsFileBytes = 64 * 1024;
 constexpr int kMaxDelayMs = 10 * 60 * 1000;
+constexpr qint64 kMaxBodyFileBytes = 16 * 1024 * 1024;
+
+QByteArray typeForFile(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == u"json")
+        return "application/json";
+    if (suffix == u"xml")
+        return "application/xml";
+    if (suffix == u"html" || suffix == u"htm")
+        return "text/html; charset=utf-8";
+    if (suffix == u"txt")
+        return "text/plain; charset=utf-8";
+    return "application/octet-stream";
+}
+
+// The whole file, or a null array with *error set.
+QByteArray readBodyFile(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+        return {};
+    }
+    if (file.size() > kMaxBodyFileBytes) {
+        *error = QStringLiteral("%1 is larger than %2 bytes").arg(path).arg(kMaxBodyFileBytes);
+        return {};
+    }
+    QByteArray bytes = file.read(kMaxBodyFileBytes + 1);
+    if (bytes.isNull())
+        bytes = QByteArray(""); // an empty file is an empty body, not no body
+    return bytes;
+}
 } // namespace
 
 Faults::Faults(QString path)
@@ -40,8 +75,11 @@ void Faults::refresh()
         qInfo("sandbox: faults file %s loaded", qPrintable(m_path));
 }
 
-bool Faults::parse(const QString &text, QString *error)
+bool Faults::parse(const QString &text, QString *error, const QString &baseDir)
 {
+    const QDir base(!baseDir.isEmpty()  ? baseDir
+                    : !m_path.isEmpty() ? QFileInfo(m_path).absolutePath()
+                                        : QDir::currentPath());
     QList<Rule> rules;
     qint64 skew = 0;
     std::optional<int> remaining;
@@ -64,6 +102,7 @@ bool Faults::parse(const QString &text, QString *error)
             if (words.isEmpty())
                 return fail(QStringLiteral("path without a pattern"));
             Rule rule;
+            bool statusGiven = false;
             rule.pattern = words.first();
             QString re = QRegularExpression::escape(rule.pattern);
             re.replace(QLatin1String("\\*"), QLatin1String(".*"));
@@ -73,13 +112,30 @@ bool Faults::parse(const QString &text, QString *error)
                 const QString word = words.at(w);
                 const qsizetype eq = word.indexOf(u'=');
                 const QString key = eq < 0 ? word : word.left(eq);
+                if (key == u"body" && eq > 0) {
+                    const QString file = base.absoluteFilePath(word.mid(eq + 1));
+                    QString why;
+                    rule.body = readBodyFile(file, &why);
+                    if (rule.body.isNull())
+                        return fail(why);
+                    if (rule.contentType.isEmpty())
+                        rule.contentType = typeForFile(file);
+                    continue;
+                }
+                if (key == u"type" && eq > 0) {
+                    rule.contentType = word.mid(eq + 1).toLatin1();
+                    if (rule.contentType.isEmpty() || !rule.contentType.contains('/'))
+                        return fail(QStringLiteral("bad type in %1").arg(word));
+                    continue;
+                }
                 bool ok = true;
                 const int value = eq < 0 ? 0 : word.mid(eq + 1).toInt(&ok);
                 if (!ok)
                     return fail(QStringLiteral("bad number in %1").arg(word));
-                if (key == u"status" && value >= 100 && value <= 599)
+                if (key == u"status" && value >= 100 && value <= 599) {
                     rule.status = value;
-                else if (key == u"delay" && value >= 0 && value <= kMaxDelayMs)
+                    statusGiven = true;
+                } else if (key == u"delay" && value >= 0 && value <= kMaxDelayMs)
                     rule.delayMs = value;
                 else if (key == u"stall" && value >= 0 && value <= kMaxDelayMs)
                     rule.stallMs = value;
@@ -88,6 +144,8 @@ bool Faults::parse(const QString &text, QString *error)
                 else
                     return fail(QStringLiteral("unknown or out-of-range option %1").arg(word));
             }
+            if (rule.replays() && !statusGiven)
+                rule.status = 200;
             rules.append(rule);
             continue;
         }

@@ -64,6 +64,14 @@ void SandboxCall::json(const SandboxJson &value, int httpStatus)
     contentType = "application/json";
 }
 
+bool SandboxCall::answerWithReplay()
+{
+    if (!replay)
+        return false;
+    text(replay->body, replay->status, replay->contentType);
+    return true;
+}
+
 void SandboxCall::text(const QByteArray &value, int httpStatus, const QByteArray &type)
 {
     status = httpStatus;

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace httplib {
 struct Request;
 struct Response;
@@ -28,6 +30,16 @@ struct SandboxCall
     qint64 userId = 0; // the account a signed Twitter request is for
     QString account;   // who to log (never a secret)
 
+    // A recorded answer to give instead of the live one, once the request passed the
+    // checks a live answer would need (set from the faults file).
+    struct Replay
+    {
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType;
+    };
+    std::optional<Replay> replay;
+
     int status = 200;
     QByteArray body;
     // No charset suffix: the server compresses only this exact type (JSON is UTF-8 anyway).
@@ -46,6 +58,8 @@ struct SandboxCall
     void text(const QByteArray &value, int httpStatus = 200,
               const QByteArray &type = "text/plain; charset=utf-8");
     void addHeader(const QByteArray &name, const QByteArray &value);
+    // Answers with the replay when there is one; false otherwise.
+    bool answerWithReplay();
 };
 
 // Dates in the two forms the client parses, always with English names and +0000.

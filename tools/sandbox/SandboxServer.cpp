@@ -10,9 +10,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <httplib.h>
+#include <sys/socket.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -114,6 +117,12 @@ bool SandboxServer::start(QString *error)
         svr->set_payload_max_length(kMaxPayloadBytes);
         svr->set_keep_alive_max_count(100);
         svr->set_read_timeout(10, 0);
+        // Without SO_REUSEPORT: a second sandbox on the same port must fail to bind instead
+        // of sharing the port and taking part of the first one's connections.
+        svr->set_socket_options([](socket_t sock) {
+            int yes = 1;
+            setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+        });
         svr->Get(".*", handler);
         svr->Post(".*", handler);
         svr->Put(".*", handler);
@@ -124,12 +133,21 @@ bool SandboxServer::start(QString *error)
             return svr.bind_to_any_port("127.0.0.1");
         return svr.bind_to_port("127.0.0.1", wanted) ? wanted : -1;
     };
+    const auto cannotListen = [](int port) {
+        const int code = errno;
+        if (code == EADDRINUSE)
+            return QStringLiteral("port %1 is taken (is another talvo-sandbox running?)").arg(port);
+        return QStringLiteral("cannot listen on 127.0.0.1:%1: %2")
+            .arg(port)
+            .arg(QString::fromLocal8Bit(std::strerror(code)));
+    };
+    errno = 0;
     m_port = bindTo(*m_http, m_options.port);
     if (m_port <= 0)
-        return fail(QStringLiteral("cannot listen on port %1").arg(m_options.port));
+        return fail(cannotListen(m_options.port));
     m_tlsPort = bindTo(*m_https, m_options.tlsPort);
     if (m_tlsPort <= 0)
-        return fail(QStringLiteral("cannot listen on port %1").arg(m_options.tlsPort));
+        return fail(cannotListen(m_options.tlsPort));
     m_httpThread = std::thread([this] { m_http->listen_after_bind(); });
     m_httpsThread = std::thread([this] { m_https->listen_after_bind(); });
     while (!m_http->is_running() || !m_https->is_running())
@@ -167,6 +185,7 @@ HostProfile SandboxServer::profile() const
     HostProfile p;
     p.setName(QStringLiteral("sandbox"));
     p.setCaBundle(m_caBundle);
+    p.setPollInterval(m_options.pollInterval);
     const QString api = QStringLiteral("https://127.0.0.1:%1").arg(m_tlsPort);
     for (const char *service : {"twitter-api", "twitter-oauth", "twitter-search", "twitter-web",
                                 "companion", "companion-web"})
@@ -193,16 +212,17 @@ SandboxServer::RateLimit SandboxServer::rateLimitFor(qint64 userId, bool counts,
         w.used = 0;
     }
     RateLimit r;
-    r.limit = kRateLimitPerHour;
+    const int perHour = m_options.rateLimit;
+    r.limit = perHour;
     r.reset = w.start + 3600;
     const std::optional<int> forced = m_faults->forcedRateLimitRemaining();
     if (counts) {
-        if ((forced && *forced == 0) || (!forced && w.used >= kRateLimitPerHour))
+        if ((forced && *forced == 0) || (!forced && w.used >= perHour))
             r.exceeded = true;
         else
             ++w.used;
     }
-    r.remaining = forced ? *forced : qMax(0, kRateLimitPerHour - w.used);
+    r.remaining = forced ? *forced : qMax(0, perHour - w.used);
     return r;
 }
 
@@ -240,7 +260,9 @@ void SandboxServer::handle(const httplib::Request &req, httplib::Response &res, 
     if (fault && fault->delayMs > 0)
         sleepUnlessStopping(fault->delayMs, m_stopping);
 
-    if (fault && fault->status > 0) {
+    if (fault && fault->replays())
+        call.replay = SandboxCall::Replay{fault->status, fault->body, fault->contentType};
+    if (fault && fault->status > 0 && !fault->replays()) {
         SandboxJson err = SandboxJson::object();
         err.set(QStringLiteral("error"), QStringLiteral("Injected fault"));
         err.set(QStringLiteral("request"), call.path);
@@ -296,10 +318,10 @@ void SandboxServer::route(SandboxCall &call)
 {
     const QString &host = call.host;
     if (host.endsWith(QLatin1String(".localhost"))) {
-        if (m_shortLinks->handle(call))
+        if (call.answerWithReplay() || m_shortLinks->handle(call))
             return;
     } else if (call.path.startsWith(QLatin1String("/v1/"))) {
-        if (m_companion->handle(call))
+        if (call.answerWithReplay() || m_companion->handle(call))
             return;
     } else if (m_twitter->handle(call)) {
         return;

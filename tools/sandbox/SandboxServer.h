@@ -32,7 +32,9 @@ struct SandboxOptions
     int tlsPort = 0; // HTTPS; 0 picks a free port
     quint32 seed = 1;
     int users = 12;
-    double activity = 0; // new statuses, mentions and messages per minute
+    double activity = 0;  // new statuses, mentions and messages per minute
+    int rateLimit = 150;  // signed reads per account and hour
+    int pollInterval = 0; // written into the profile for clients; 0: the real intervals
     QString faultsFile;
     QByteArray consumerKey;
     QByteArray consumerSecret;
@@ -76,7 +78,6 @@ public:
         qint64 reset = 0;
         bool exceeded = false;
     };
-    static constexpr int kRateLimitPerHour = 150;
     // Counts one request of an account (only when counts is true) and tells what to send.
     RateLimit rateLimitFor(qint64 userId, bool counts, qint64 now);
 

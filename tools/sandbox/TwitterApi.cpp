@@ -108,62 +108,77 @@ bool TwitterApi::handle(SandboxCall &call)
                       .arg(QString::fromLatin1(route.methods)));
             return true;
         }
-        if (route.auth != Auth::Unsigned) {
-            OAuthVerifier::Request r;
-            r.method = call.method;
-            r.scheme = call.tls ? "https" : "http";
-            r.host = call.hostHeader;
-            r.path = call.path.toUtf8();
-            r.queryParams = call.query;
-            if (call.header("Content-Type").startsWith("application/x-www-form-urlencoded"))
-                r.bodyParams = call.form;
-            r.authorization = call.authorization;
-            qint64 tokenUser = 0;
-            const OAuthVerifier::Result verdict = m_server.oauth().verify(
-                r, call.now, [this, &tokenUser](const QByteArray &token, QByteArray *secret) {
-                    const Database::Row row =
-                        m_db.query("SELECT id, token_secret FROM users WHERE token = ?",
-                                   {QString::fromUtf8(token)})
-                            .value(0);
-                    if (row.isEmpty())
-                        return false;
-                    tokenUser = row.at(0).toLongLong();
-                    *secret = row.at(1).toString().toUtf8();
-                    return true;
-                });
-            if (!verdict.ok) {
-                call.account = QStringLiteral("(401: %1)").arg(verdict.error);
-                error(call, 401, QStringLiteral("Could not authenticate you."));
-                return true;
-            }
-            if (route.auth == Auth::Signed) {
-                if (tokenUser == 0) {
-                    call.account = QStringLiteral("(401: no token)");
-                    error(call, 401, QStringLiteral("Could not authenticate you."));
-                    return true;
-                }
-                call.userId = tokenUser;
-                call.account =
-                    m_db.scalar("SELECT screen_name FROM users WHERE id = ?", {tokenUser})
-                        .toString();
-                const SandboxServer::RateLimit rate =
-                    m_server.rateLimitFor(tokenUser, call.method == "GET", call.now);
-                call.addHeader("X-Ratelimit-Limit", QByteArray::number(rate.limit));
-                call.addHeader("X-Ratelimit-Remaining", QByteArray::number(rate.remaining));
-                call.addHeader("X-Ratelimit-Reset", QByteArray::number(rate.reset));
-                if (rate.exceeded) {
-                    error(call, 400,
-                          QStringLiteral("Rate limit exceeded. Clients may not make more than "
-                                         "%1 requests per hour.")
-                              .arg(rate.limit));
-                    return true;
-                }
-            }
-        }
-        (this->*route.handler)(call, match);
+        if (!passesChecks(call, route.auth))
+            return true;
+        if (!call.answerWithReplay())
+            (this->*route.handler)(call, match);
         return true;
     }
-    return false;
+    // A recorded answer for a path the sandbox does not serve itself: signed like every
+    // version-1 path but search and trends.
+    if (!call.replay)
+        return false;
+    const bool unsignedPath =
+        path.startsWith(QLatin1String("/search")) || path.startsWith(QLatin1String("/1/trends"));
+    if (passesChecks(call, unsignedPath ? Auth::Unsigned : Auth::Signed))
+        call.answerWithReplay();
+    return true;
+}
+
+bool TwitterApi::passesChecks(SandboxCall &call, Auth auth)
+{
+    if (auth != Auth::Unsigned) {
+        OAuthVerifier::Request r;
+        r.method = call.method;
+        r.scheme = call.tls ? "https" : "http";
+        r.host = call.hostHeader;
+        r.path = call.path.toUtf8();
+        r.queryParams = call.query;
+        if (call.header("Content-Type").startsWith("application/x-www-form-urlencoded"))
+            r.bodyParams = call.form;
+        r.authorization = call.authorization;
+        qint64 tokenUser = 0;
+        const OAuthVerifier::Result verdict = m_server.oauth().verify(
+            r, call.now, [this, &tokenUser](const QByteArray &token, QByteArray *secret) {
+                const Database::Row row =
+                    m_db.query("SELECT id, token_secret FROM users WHERE token = ?",
+                               {QString::fromUtf8(token)})
+                        .value(0);
+                if (row.isEmpty())
+                    return false;
+                tokenUser = row.at(0).toLongLong();
+                *secret = row.at(1).toString().toUtf8();
+                return true;
+            });
+        if (!verdict.ok) {
+            call.account = QStringLiteral("(401: %1)").arg(verdict.error);
+            error(call, 401, QStringLiteral("Could not authenticate you."));
+            return false;
+        }
+        if (auth == Auth::Signed) {
+            if (tokenUser == 0) {
+                call.account = QStringLiteral("(401: no token)");
+                error(call, 401, QStringLiteral("Could not authenticate you."));
+                return false;
+            }
+            call.userId = tokenUser;
+            call.account =
+                m_db.scalar("SELECT screen_name FROM users WHERE id = ?", {tokenUser}).toString();
+            const SandboxServer::RateLimit rate =
+                m_server.rateLimitFor(tokenUser, call.method == "GET", call.now);
+            call.addHeader("X-Ratelimit-Limit", QByteArray::number(rate.limit));
+            call.addHeader("X-Ratelimit-Remaining", QByteArray::number(rate.remaining));
+            call.addHeader("X-Ratelimit-Reset", QByteArray::number(rate.reset));
+            if (rate.exceeded) {
+                error(call, 400,
+                      QStringLiteral("Rate limit exceeded. Clients may not make more than "
+                                     "%1 requests per hour.")
+                          .arg(rate.limit));
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 // --- rendering --------------------------------------------------------------------

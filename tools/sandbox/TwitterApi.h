@@ -35,6 +35,10 @@ private:
         Handler handler;
     };
 
+    // The OAuth check and the rate-limit accounting of a route; false when they answered
+    // the call already (401, 400).
+    bool passesChecks(SandboxCall &call, Auth auth);
+
     // Rendering
     SandboxJson userJson(qint64 id, qint64 viewer, const QString &origin, bool withStatus = false);
     SandboxJson statusJson(const Database::Row &row, qint64 viewer, const QString &origin,

@@ -44,9 +44,20 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("talvo-sandbox"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("A local stand-in for the Twitter API, the companion service and the "
-                       "link shorteners."));
+    parser.setApplicationDescription(QStringLiteral(
+        "A local stand-in for the Twitter API, the companion service and the link shorteners.\n"
+        "\n"
+        "Fault rules (--faults FILE, re-read whenever the file changes), one per line:\n"
+        "  clock_skew = 600               seconds added to the sandbox's clock\n"
+        "  rate_limit_remaining = 0       forced for every account\n"
+        "  path GLOB status=N             answer this status\n"
+        "  path GLOB delay=MS             wait first\n"
+        "  path GLOB drop                 close the connection after the headers\n"
+        "  path GLOB stall=MS             send half the body, then stall\n"
+        "  path GLOB body=FILE [status=N] [type=MIME]\n"
+        "                                 replay a recorded answer: the file's bytes, after\n"
+        "                                 the OAuth check and the rate-limit accounting\n"
+        "A relative FILE is read from the faults file's folder when the rules are loaded."));
     parser.addHelpOption();
     const QCommandLineOption dataDir(
         QStringLiteral("data-dir"), QStringLiteral("State and CA folder (created on first start)."),
@@ -74,7 +85,16 @@ int main(int argc, char **argv)
         QStringLiteral(
             "Write the host profile that reaches this sandbox (\"-\": standard output)."),
         QStringLiteral("FILE"));
-    parser.addOptions({dataDir, port, tlsPort, seed, users, activity, faults, printProfile});
+    const QCommandLineOption rateLimit(QStringLiteral("rate-limit"),
+                                       QStringLiteral("Signed reads per account and hour."),
+                                       QStringLiteral("N"), QStringLiteral("150"));
+    const QCommandLineOption pollInterval(
+        QStringLiteral("poll-interval"),
+        QStringLiteral("Seconds between the polls of the busiest timelines, written into the "
+                       "profile (0: the real service's intervals)."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    parser.addOptions({dataDir, port, tlsPort, seed, users, activity, faults, printProfile,
+                       rateLimit, pollInterval});
     parser.process(app);
 
     auto number = [&parser](const QCommandLineOption &o, qint64 lo, qint64 hi, bool *ok) {
@@ -89,7 +109,13 @@ int main(int argc, char **argv)
     options.seed = quint32(number(seed, 0, 0xffffffffLL, &ok3));
     options.users = int(number(users, 2, 1000, &ok4));
     options.activity = parser.value(activity).toDouble(&ok5);
-    if (!ok1 || !ok2 || !ok3 || !ok4 || !ok5 || options.activity < 0 || options.activity > 6000) {
+    bool ok6, ok7;
+    options.rateLimit = int(number(rateLimit, 1, 1000000, &ok6));
+    options.pollInterval = int(number(pollInterval, 0, HostProfile::kMaxPollInterval, &ok7));
+    ok7 =
+        ok7 && (options.pollInterval == 0 || options.pollInterval >= HostProfile::kMinPollInterval);
+    if (!ok1 || !ok2 || !ok3 || !ok4 || !ok5 || !ok6 || !ok7 || options.activity < 0 ||
+        options.activity > 6000) {
         std::fprintf(stderr, "talvo-sandbox: a numeric option is out of range\n");
         return 2;
     }
