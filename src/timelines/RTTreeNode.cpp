@@ -36,8 +36,7 @@ RTTreeNode::RTTreeNode(const QString &name, RTService *service, qint32 requestTy
     m_imageName = imageName;
     m_service = service;
     m_requestType = requestType;
-    m_predicateHistory.push_back(validMsgPredicate);
-    m_validMessagePredicate.store(&m_predicateHistory.back(), std::memory_order_release);
+    m_validMessagePredicate = validMsgPredicate;
 }
 
 void RTTreeNode::init()
@@ -86,8 +85,8 @@ void RTTreeNode::setImageName(const QString &imageName)
 
 Predicate RTTreeNode::validMessagePredicate() const
 {
-    const Predicate *current = m_validMessagePredicate.load(std::memory_order_acquire);
-    return current ? *current : Predicate();
+    QMutexLocker locker(&m_stateLock);
+    return m_validMessagePredicate;
 }
 
 void RTTreeNode::setValidMessagePredicate(const Predicate &predicate)
@@ -95,8 +94,10 @@ void RTTreeNode::setValidMessagePredicate(const Predicate &predicate)
     const Predicate current = validMessagePredicate();
     if (current == predicate && current.isNull() == predicate.isNull())
         return;
-    m_predicateHistory.push_back(predicate);
-    m_validMessagePredicate.store(&m_predicateHistory.back(), std::memory_order_release);
+    {
+        QMutexLocker locker(&m_stateLock);
+        m_validMessagePredicate = predicate;
+    }
     predicatesChanged();
 }
 
@@ -130,6 +131,7 @@ void RTTreeNode::setShouldAppearInOutlineView(bool value)
 
 bool RTTreeNode::isInReadMessagesSet(const RTMessage *message) const
 {
+    QMutexLocker locker(&m_stateLock);
     return m_readMessagesSet.contains(message);
 }
 
@@ -246,8 +248,8 @@ bool RTTreeNode::isMessageValid(const RTMessagePtr &message, qint32, const QVari
 {
     if (!message || !isOfMessageClass(*message))
         return false;
-    const Predicate *predicate = m_validMessagePredicate.load(std::memory_order_acquire);
-    return !predicate || predicate->isNull() || evaluatePredicate(*predicate, *message);
+    const Predicate predicate = validMessagePredicate();
+    return predicate.isNull() || evaluatePredicate(predicate, *message);
 }
 
 bool RTTreeNode::shouldRemoveMessage(const RTMessagePtr &message, qint32,
@@ -257,8 +259,8 @@ bool RTTreeNode::shouldRemoveMessage(const RTMessagePtr &message, qint32,
         return true;
     if (!message)
         return false;
-    const Predicate *predicate = m_validMessagePredicate.load(std::memory_order_acquire);
-    return predicate && !predicate->isNull() && !evaluatePredicate(*predicate, *message);
+    const Predicate predicate = validMessagePredicate();
+    return !predicate.isNull() && !evaluatePredicate(predicate, *message);
 }
 
 bool RTTreeNode::shouldShowMessageAsNew(const RTMessagePtr &message) const
@@ -266,7 +268,7 @@ bool RTTreeNode::shouldShowMessageAsNew(const RTMessagePtr &message) const
     if (!message)
         return false;
     if (m_isUnreadNode)
-        return !m_readMessagesSet.contains(message.get());
+        return !isInReadMessagesSet(message.get());
     return !message->isSeen();
 }
 
@@ -280,7 +282,10 @@ void RTTreeNode::markAllAsRead()
     if (!m_isUnreadNode)
         return;
     for (const RTMessagePtr &message : contentSnapshot()) {
-        m_readMessagesSet.insert(message.get());
+        {
+            QMutexLocker locker(&m_stateLock);
+            m_readMessagesSet.insert(message.get());
+        }
         message->willChangeValueForKey(RTMessageProperty::IsSeen);
         message->didChangeValueForKey(RTMessageProperty::IsSeen);
         emit messageSeenStateChanged(message);
@@ -289,8 +294,10 @@ void RTTreeNode::markAllAsRead()
 
 void RTTreeNode::selectionDidChange(const RTMessagePtr &message)
 {
-    if (m_isUnreadNode && message)
+    if (m_isUnreadNode && message) {
+        QMutexLocker locker(&m_stateLock);
         m_readMessagesSet.insert(message.get());
+    }
 }
 
 bool RTTreeNode::shouldAppearInOutlineView() const
@@ -436,8 +443,11 @@ void RTTreeNode::messagesArrayControllerRemoveMessages(const QList<RTMessagePtr>
     if (view)
         view->setResizingEnabled(false);
     m_messages.removeMessages(messages);
-    for (const RTMessagePtr &message : messages)
-        m_readMessagesSet.remove(message.get());
+    {
+        QMutexLocker locker(&m_stateLock);
+        for (const RTMessagePtr &message : messages)
+            m_readMessagesSet.remove(message.get());
+    }
     if (view) {
         view->setResizingEnabled(true);
         view->isOnScreen() ? view->resizeViews() : addDelayedAction([this] {

@@ -7,12 +7,12 @@
 #include "timelines/RTMessageCollection.h"
 #include "timelines/RTNodeMenu.h"
 
+#include <QMutex>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
 #include <QVariantMap>
 #include <atomic>
-#include <deque>
 #include <functional>
 #include <memory>
 
@@ -190,17 +190,17 @@ private:
     std::atomic<qint32> m_newMessagesCount{0};
     QPointer<RTTreeNode> m_referingTreeNode;
     RTMessageCollection m_messages;
-    QSet<const RTMessage *> m_readMessagesSet;
+    QSet<const RTMessage *> m_readMessagesSet; // under m_stateLock
     std::vector<std::function<void()>> m_delayedUpdates;
     std::unique_ptr<ListViewController> m_listViewController;
     bool m_listViewCreationTried = false;
     RTTreeNode *m_parent = nullptr;
     QList<RTTreeNode *> m_children;
-    // Workers read the valid predicate without a lock: every predicate set stays alive
-    // for the node's life (they change a few times a session) and the current one is
-    // published through an atomic pointer.
-    std::deque<Predicate> m_predicateHistory;
-    std::atomic<const Predicate *> m_validMessagePredicate{nullptr};
+    // Workers read the predicate and the read set while the main thread changes them;
+    // readers take a copy of the predicate (a shared, immutable tree), so a replaced one
+    // is freed once the last evaluation using it ends.
+    mutable QMutex m_stateLock;
+    Predicate m_validMessagePredicate; // under m_stateLock
 
 protected:
     bool m_isClosing = false;

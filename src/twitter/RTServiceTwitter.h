@@ -1,11 +1,11 @@
 #pragma once
 
+#include "accounts/RTPollingObject.h"
 #include "accounts/RTService.h"
 #include "accounts/RTServiceProtocols.h"
-#include "accounts/RTPollingObject.h"
 #include "model/RTMessageTwitter.h"
-#include "model/RTUserTwitter.h"
 #include "model/RTTwitterAccountActions.h"
+#include "model/RTUserTwitter.h"
 #include "network/RTRequestOperation.h"
 #include "twitter/RTListTwitter.h"
 #include "twitter/RTRequestOperationTwitter.h"
@@ -226,8 +226,7 @@ public:
     void verifyFriendshipWithScreenName(const QString &screenName,
                                         const RTRequestDelegatePtr &delegate);
     void getFriendshipInfoWithUser(const RTUserTwitterPtr &user,
-                                   const RTRequestDelegatePtr &delegate,
-                                   const QVariant &extraData);
+                                   const RTRequestDelegatePtr &delegate, const QVariant &extraData);
     void updateUser(const RTUserTwitterPtr &user);
     void updateMyUserWithDelegate(const RTRequestDelegatePtr &delegate);
     void blockUser(const RTUserTwitterPtr &user);
@@ -286,8 +285,8 @@ public:
     // Copies of the message held elsewhere: the retweeted status in every account, the
     // same id in the other accounts, retweets of it anywhere, the searcher's copy.
     [[nodiscard]] QList<std::shared_ptr<RTMessage>> messagesLike(const RTMessage &message) override;
-    // After a Home or Sent answer (main thread): the largest status id of the answer
-    // becomes the reference id when it is larger, announced when the loop is idle.
+    // After a Home or Sent answer (main thread): the smallest status id of the answer
+    // becomes the reference id when it is older, announced when the loop is idle.
     void updateReferenceMessageIds(int requestType, const MessageList &allMessages);
 
 private:

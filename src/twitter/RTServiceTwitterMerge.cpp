@@ -256,21 +256,23 @@ void RTServiceTwitter::updateReferenceMessageIds(int requestType, const MessageL
                       requestType == RTTwitterRequestHomeTimeline;
     if (!home && requestType != RTTwitterRequestSentTimeline)
         return;
-    quint64 largest = 0;
+    // The reference is the oldest message the timeline delivered, older pages included:
+    // the nodes show everything from it on, so it only ever moves back.
+    quint64 oldest = 0;
     for (const RTMessageTwitterPtr &message : allMessages) {
         bool ok = false;
         const quint64 id = message->messageId().toULongLong(&ok);
-        if (ok && id > largest)
-            largest = id;
+        if (ok && id > 0 && (oldest == 0 || id < oldest))
+            oldest = id;
     }
-    if (largest == 0)
+    if (oldest == 0)
         return;
     bool storedOk = false;
     const QString stored = home ? homeReferenceMessageId() : sentReferenceMessageId();
     const quint64 current = stored.toULongLong(&storedOk);
-    if (storedOk && current >= largest)
+    if (storedOk && current > 0 && current <= oldest)
         return;
-    const QString id = QString::number(largest);
+    const QString id = QString::number(oldest);
     if (home)
         setHomeReferenceMessageId(id);
     else

@@ -8,6 +8,7 @@
 #include "timelines/RTMessageCollection.h"
 #include "timelines/RTTreeNodeKinds.h"
 #include "timelines/RTTreeNodeMenuActions.h"
+#include "timelines/RTTreeNodePredicates.h"
 #include "timelines/RTTreeNodeSearch.h"
 #include "timelines/RTTreeNodeTwitter.h"
 #include "timelines/RTTreeNodeTwitterConversation.h"
@@ -609,4 +610,19 @@ TEST_F(TreeNodeTest, DeletingAsksFirstAndHappensOnce)
     EXPECT_EQ(removed, 1);
     RTTreeNodeTwitterGroup::setCompanion({});
     EXPECT_FALSE(group.menu()->itemWithTag(2)->enabled);
+}
+
+TEST_F(TreeNodeTest, AReplacedPredicateIsReleased)
+{
+    TestNodeOwner owner;
+    // A node's predicate changes with every new reference; old ones must not pile up.
+    QString token = QStringLiteral("held only by the first predicate");
+    token.detach();
+    RTTreeNode node(QStringLiteral("node"), nullptr, 0, QString(),
+                    Predicate::compare(QStringLiteral("messageId"), Predicate::Op::Equal,
+                                       PredicateValue::string(token)));
+    EXPECT_TRUE(token.data_ptr().isShared());
+    for (int i = 0; i < 3; ++i)
+        node.setValidMessagePredicate(RTPredicates::flag("isHome", i % 2 == 0));
+    EXPECT_FALSE(token.data_ptr().isShared());
 }
