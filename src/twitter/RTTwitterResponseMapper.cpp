@@ -10,6 +10,7 @@
 #include <QMutex>
 #include <QSet>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 using namespace RTTemporaryFlag;
@@ -65,7 +66,12 @@ qint32 integer(const JsonValue &v)
     if (ok)
         return qint32(std::clamp<qint64>(n, std::numeric_limits<qint32>::min(),
                                          std::numeric_limits<qint32>::max()));
-    return qint32(v.toDouble());
+    // Converting a double outside the range (or NaN) is undefined: clamp it first.
+    const double d = v.toDouble();
+    if (std::isnan(d))
+        return 0;
+    return qint32(std::clamp<double>(d, std::numeric_limits<qint32>::min(),
+                                     std::numeric_limits<qint32>::max()));
 }
 
 // Twitter sends JSON booleans; older answers and the search API sent the text "true".
@@ -286,8 +292,9 @@ RTTwitterResponseMapper::messageWithDictionary(const JsonValue &status, int requ
     message->setISOLanguageCode(text(status["iso_language_code"]));
     message->setCreatedAt(dateParser.dateFromString(status["created_at"].toString()));
 
+    // "retweeted_status": null is an ordinary status.
     const JsonValue retweeted = status["retweeted_status"];
-    if (retweeted.isValid() || requestType == RTTwitterRequestRetweet ||
+    if (retweeted.isObject() || requestType == RTTwitterRequestRetweet ||
         requestType == RTTwitterRequestRetweetedByMe ||
         requestType == RTTwitterRequestRetweetedToMe) {
         message->setUserId(text(retweeted["user"]["id"]));
@@ -339,7 +346,7 @@ quint32 RTTwitterResponseMapper::temporaryFlagsForMessage(const RTMessageTwitter
     case RTTwitterRequestFriendsTimeline:
     case RTTwitterRequestHomeTimeline: {
         flags |= IsHome;
-        if (status["retweeted_status"].isValid())
+        if (status["retweeted_status"].isObject())
             flags |= IsRetweet;
         QString screenName = myself ? myself->screenName() : QString();
         if (screenName.isEmpty() && service)
