@@ -5,6 +5,7 @@
 #include "foundation/Localization.h"
 #include "foundation/Log.h"
 #include "foundation/RTGlobalVariables.h"
+#include "http/FormDataRequest.h"
 #include "http/HttpRequest.h"
 #include "network/RTServiceRequests.h"
 #include "network/RTXAuthExchange.h"
@@ -156,10 +157,9 @@ QString RTRequestOperationTwitter::pagePart() const
 
 QString RTRequestOperationTwitter::escapeSearchQuery(const QString &query)
 {
-    // Unreserved characters plus what a URL may carry unescaped, minus "&%[]/#?", which
-    // would split or end the query.
-    return QString::fromLatin1(
-        query.toUtf8().toPercentEncoding(QByteArrayLiteral("!$'()*+,;=:@~-._")));
+    // As a form value: servers read an unescaped "+" as a space ("c++" would find "c"),
+    // and "&%[]/#?" would split or end the query.
+    return QString::fromLatin1(FormDataRequest::encodeFormComponent(query));
 }
 
 bool RTRequestOperationTwitter::urlInformationForRequestType(qint32 requestType,

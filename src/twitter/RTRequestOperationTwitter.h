@@ -101,7 +101,8 @@ public:
     // The result handling of an already parsed body, without the request.
     bool dealWithParsedResponse(const QVariant &response, QVariantMap &result);
 
-    // The search query escaped for the URL: UTF-8 percent escapes, "&%[]/#?" included.
+    // The search query escaped for the URL as a form value: only letters, digits and
+    // "-._" stay as they are.
     [[nodiscard]] static QString escapeSearchQuery(const QString &query);
 
 private:

@@ -68,7 +68,7 @@ TEST_F(TwitterRequestTableTest, EveryRequestTypeBuildsTheUrlOfTheTable)
     auto list = std::make_shared<RTListTwitter>(QStringLiteral("42"));
     list->setUser(other);
     auto search = std::make_shared<RTSearchTwitter>();
-    search->setSearchQuery(QStringLiteral("a&b #c/d?é"));
+    search->setSearchQuery(QStringLiteral("a&b #c/d?é c++ x=1"));
 
     struct Row
     {
@@ -185,19 +185,22 @@ TEST_F(TwitterRequestTableTest, EveryRequestTypeBuildsTheUrlOfTheTable)
         {32, {}, {}, "GET", "https://api.test:8443/1/blocks/blocking.json", 2},
         {33, {}, {}, "GET", "https://api.test:8443/1/blocks/ids.json", 2},
         {34, {}, {}, "POST", "https://api.test:8443/1/report_spam.json", 2},
-        // The query is escaped once here; "&", "#", "/" and "?" may not end it early.
+        // The query is escaped once here, as a form value: "&", "#", "/" and "?" may not
+        // end it early, and "+" is not read as a space.
         {35,
          {{"searchObject", QVariant::fromValue(search)}},
          {},
          "GET",
-         "http://search.test/search.json?q=a%26b%20%23c%2Fd%3F%C3%A9&rpp=100&show_user=true",
+         "http://search.test/search.json?q=a%26b%20%23c%2Fd%3F%C3%A9%20c%2B%2B%20x%3D1&rpp=100&"
+         "show_user=true",
          0},
         {35,
          {{"searchObject", QVariant::fromValue(search)}},
          "66",
          "GET",
          "http://search.test/"
-         "search.json?q=a%26b%20%23c%2Fd%3F%C3%A9&since=66&show_user=true&rpp=100",
+         "search.json?q=a%26b%20%23c%2Fd%3F%C3%A9%20c%2B%2B%20x%3D1&since=66&show_user=true&rpp="
+         "100",
          0},
         {36, {}, {}, "GET", "https://api.test:8443/1/saved_searches.json", 2},
         {37, {}, {}, "GET", "https://api.test:8443/1/saved_searches/show.json", 2},
