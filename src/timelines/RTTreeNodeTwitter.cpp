@@ -273,9 +273,16 @@ void RTTreeNodeTwitter::pollForOlderTweets()
         return;
     }
     setListviewState(ListViewController::StateLoadingOlder);
-    const QString maxId = maxIdBelow(displayedMessages());
-    if (RTServiceTwitter *account = twitterAccount(); account && !maxId.isEmpty())
-        account->pollForOlderTweetsOfRequestType(requestType(), maxId, requestDelegate());
+    // A page that cannot be asked for would leave the list loading for ever.
+    if (!requestOlderPage(maxIdBelow(displayedMessages())))
+        setListviewState(defaultListState());
+}
+
+bool RTTreeNodeTwitter::requestOlderPage(const QString &maxId)
+{
+    RTServiceTwitter *account = twitterAccount();
+    return account && !maxId.isEmpty() &&
+           account->pollForOlderTweetsOfRequestType(requestType(), maxId, requestDelegate());
 }
 
 std::shared_ptr<RTRequestDelegate> RTTreeNodeTwitter::requestDelegate()

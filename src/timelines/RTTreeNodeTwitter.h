@@ -54,6 +54,8 @@ public:
 
     // Refresh from the account.
     virtual void reload();
+    // Asks for the page below maxId; false when nothing was sent.
+    virtual bool requestOlderPage(const QString &maxId);
     virtual void serviceRequestSuccess(const QVariantMap &result);
     virtual void serviceRequestFailure(const QVariantMap &result);
     [[nodiscard]] RTTreeNode *nodeWithRequestType(qint32 type) const;

@@ -18,7 +18,7 @@ public:
     [[nodiscard]] int sortWeight() const override;
     [[nodiscard]] int defaultListState() const override;
     [[nodiscard]] bool canPollForOlderTweets() const override { return true; }
-    void pollForOlderTweets() override;
+    bool requestOlderPage(const QString &maxId) override;
     void setInPopupHostingView(bool value) override;
     // The title in a pop-up host is the list's full name.
     void updateName();

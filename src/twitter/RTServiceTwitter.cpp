@@ -29,6 +29,7 @@ const QString kShowCombinedNodeKey = QStringLiteral("showCombinedNode");
 const QString kShouldPollTwitterListsKey = QStringLiteral("shouldPollTwitterLists");
 const QString kPermanentMessageFlagsKey = QStringLiteral("permanentMessageFlags");
 const QString kShowRetweetsInHomeKey = QStringLiteral("showRetweetsInHome");
+const QString kSavedSearchesArrayKey = QStringLiteral("savedSearchesArray");
 const QString kShowSentInHomeKey = QStringLiteral("showSentInHome");
 const QString kShowMentionsInHomeKey = QStringLiteral("showMentionsInHome");
 const QString kAutocompleteUsersKey = QStringLiteral("autocompleteUsers");
@@ -343,6 +344,12 @@ void RTServiceTwitter::encodeWithCoder(KeyedArchiver &coder) const
     RTService::encodeWithCoder(coder);
     coder.encodeObject(kMyselfKey, m_myself.get());
     coder.encodeObject(kDefaultShortenerKey, m_defaultShortener.get());
+    std::vector<const RTArchivable *> searches;
+    for (const RTSearchTwitterPtr &search : m_savedSearchesArray) {
+        if (search)
+            searches.push_back(search.get());
+    }
+    coder.encodeObjectList(kSavedSearchesArrayKey, searches);
     coder.encodeObject(kDefaultImagerKey, m_defaultImager.get());
     coder.encodeBool(kShowListsNodeKey, m_showListsNode);
     coder.encodeBool(kShowFavoritesNodeKey, m_showFavoritesNode);
@@ -352,8 +359,9 @@ void RTServiceTwitter::encodeWithCoder(KeyedArchiver &coder) const
     coder.encodeBool(kShowCombinedNodeKey, m_showCombinedNode);
     coder.encodeBool(kShouldPollTwitterListsKey, m_shouldPollTwitterLists);
 
-    coder.encodeValue(kPermanentMessageFlagsKey,
-                      flagsMap(newestPermanentFlags(messagesDictionary(), permanentMessageFlags())));
+    coder.encodeValue(
+        kPermanentMessageFlagsKey,
+        flagsMap(newestPermanentFlags(messagesDictionary(), permanentMessageFlags())));
 
     coder.encodeBool(kShowRetweetsInHomeKey, m_showRetweetsInHome);
     coder.encodeBool(kShowSentInHomeKey, m_showSentInHome);
@@ -438,6 +446,17 @@ void RTServiceTwitter::decodeWithCoder(const KeyedUnarchiver &coder)
                 users.insert(id, RTUserTwitterPtr(std::move(user)));
         }
         setAutocompleteUsers(users);
+    }
+    if (coder.containsValueForKey(kSavedSearchesArrayKey) &&
+        !coder.isNull(kSavedSearchesArrayKey)) {
+        QList<RTSearchTwitterPtr> searches;
+        for (auto &object : coder.decodeObjectList(kSavedSearchesArrayKey)) {
+            auto search =
+                coder.castOrFail<RTSearchTwitter>(std::move(object), kSavedSearchesArrayKey);
+            if (search)
+                searches.append(RTSearchTwitterPtr(std::move(search)));
+        }
+        setSavedSearchesArray(searches);
     }
 }
 

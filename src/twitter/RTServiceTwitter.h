@@ -151,6 +151,8 @@ signals:
     void myselfChanged();
     void showNodesChanged();
     void homeContentsChanged();
+    void listsArrayChanged();
+    void savedSearchesArrayChanged();
     void messagesDictionaryChanged();
     void usersDictionaryChanged();
     // --- requests ---
@@ -200,12 +202,14 @@ public:
     void getRetweetsToMeSince(const QString &since);
     void getRetweetsByMeSince(const QString &since);
     // One older page below maxId, once at a time per request type.
-    void pollForOlderTweetsOfRequestType(qint32 requestType, const QString &maxId,
+    // Returns whether a page is on its way (queued now or already running).
+    bool pollForOlderTweetsOfRequestType(qint32 requestType, const QString &maxId,
                                          const RTRequestDelegatePtr &callingTreeNode);
     void pollList(const RTListTwitterPtr &list);
     void pollList(const RTListTwitterPtr &list, const QVariant &pollingObject,
                   const QVariantMap &userInfo);
-    void pollList(const RTListTwitterPtr &list, const QString &maxId,
+    // Whether a page was queued: not while the list is polling.
+    bool pollList(const RTListTwitterPtr &list, const QString &maxId,
                   const RTRequestDelegatePtr &callingTreeNode);
     void getUserLists();
     void getSubscribedLists();
@@ -234,6 +238,16 @@ public:
     void savedSearchesCreateWithObject(const QVariant &searchObject, const QString &searchName,
                                        const QVariant &existingMessages);
     void savedSearchesDestroyWithObject(const QString &searchId);
+    // A search request of this account with the search as delegate.
+    RTRequestOperationPtr queueSearchRequest(const RTSearchTwitterPtr &search,
+                                             const QVariantMap &userInfo, int operationType);
+    // Keeps the lists of an answer of own (40) or subscribed (41) lists: new ones are
+    // appended (and polled at once when lists are polled), those of the same kind that
+    // the answer no longer holds are removed.
+    void dealWithLists(const QList<RTListTwitterPtr> &lists, qint32 requestType);
+    // Keeps the saved searches of an answer: new ids appended, absent ones removed.
+    void addSavedSearchesListWithSeachesArray(const QList<RTSearchTwitterPtr> &searches,
+                                              qint32 requestType);
     // jpegData: the picture already encoded (quality 90). Too large a picture is refused
     // with an alert; returns whether a request was queued.
     bool updateProfileImageWithImage(const QByteArray &jpegData,
@@ -253,6 +267,9 @@ public:
                                      const QVariantMap &userInfo) override;
 
     static constexpr qint64 kMaxProfileImageBytes = 716800;
+    // Lists are fetched again after a missing list at most this often (seconds) when no
+    // lists polling object says otherwise.
+    static constexpr double kListsResyncInterval = 900.0;
     // Token retries give up after this many failures while the account is stopped.
     static constexpr qint32 kMaxStoppedTokenRetries = 3;
 
@@ -265,6 +282,7 @@ protected:
 
 private:
     void reactToFailure(const QVariantMap &result);
+    QDateTime m_lastListsResync;
 
     // --- merge ---
 public:
@@ -307,15 +325,12 @@ public:
     static constexpr double kStartTimersDelay = 20.0;
 
     [[nodiscard]] QList<RTListTwitterPtr> listsArray() const { return m_listsArray; }
-    void setListsArray(const QList<RTListTwitterPtr> &lists) { m_listsArray = lists; }
+    void setListsArray(const QList<RTListTwitterPtr> &lists);
     [[nodiscard]] QList<RTSearchTwitterPtr> savedSearchesArray() const
     {
         return m_savedSearchesArray;
     }
-    void setSavedSearchesArray(const QList<RTSearchTwitterPtr> &searches)
-    {
-        m_savedSearchesArray = searches;
-    }
+    void setSavedSearchesArray(const QList<RTSearchTwitterPtr> &searches);
 
     [[nodiscard]] QList<RTPollingObjectPtr> pollingObjects() const { return m_pollingObjects; }
     // Stacks: the next poll to run is the last element.

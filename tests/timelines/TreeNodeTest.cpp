@@ -626,3 +626,57 @@ TEST_F(TreeNodeTest, AReplacedPredicateIsReleased)
         node.setValidMessagePredicate(RTPredicates::flag("isHome", i % 2 == 0));
     EXPECT_FALSE(token.data_ptr().isShared());
 }
+
+TEST_F(TreeNodeTest, PagingThatSendsNothingDoesNotKeepTheListLoading)
+{
+    FakeListViewFactory views;
+    auto account = makeAccount();
+    auto list = std::make_shared<RTListTwitter>(QStringLiteral("5"));
+    auto busyList = std::make_shared<RTListTwitter>(QStringLiteral("6"));
+    busyList->setIsPolling(true);
+    const struct
+    {
+        const char *what;
+        std::function<RTTreeNode *()> make;
+        const char *oldestId;
+    } cases[] = {
+        {"empty timeline",
+         [&] {
+             return new RTTreeNodeTwitter(QStringLiteral("Home"), account.get(), kHomeType, {},
+                                          Predicate());
+         },
+         nullptr},
+        {"id 0",
+         [&] {
+             return new RTTreeNodeTwitter(QStringLiteral("Home"), account.get(), kHomeType, {},
+                                          Predicate());
+         },
+         "0"},
+        {"no account",
+         [&] {
+             return new RTTreeNodeTwitter(QStringLiteral("Home"), nullptr, kHomeType, {},
+                                          Predicate());
+         },
+         "50"},
+        {"empty list", [&] { return new RTTreeNodeTwitterListsTimeline(account.get(), list); },
+         nullptr},
+        {"list already polling",
+         [&] { return new RTTreeNodeTwitterListsTimeline(account.get(), busyList); }, "50"},
+        {"search without a query",
+         [&] { return new RTTreeNodeSearch(std::make_shared<RTSearchTwitter>()); }, "50"},
+    };
+    for (const auto &c : cases) {
+        std::unique_ptr<RTTreeNode> node(c.make());
+        if (c.oldestId)
+            node->messagesArrayControllerAddMessages({message(account.get(), c.oldestId, 0)});
+        ASSERT_TRUE(node->listViewController()) << c.what;
+        node->pollForOlderTweets();
+        EXPECT_NE(views.created.last()->state, ListViewController::StateLoadingOlder) << c.what;
+    }
+    // Something to ask for: the list shows it is loading.
+    RTTreeNodeTwitter home(QStringLiteral("Home"), account.get(), kHomeType, {}, Predicate());
+    home.messagesArrayControllerAddMessages({message(account.get(), "50", 0)});
+    ASSERT_TRUE(home.listViewController());
+    home.pollForOlderTweets();
+    EXPECT_EQ(views.created.last()->state, ListViewController::StateLoadingOlder);
+}
