@@ -1,6 +1,7 @@
 #include "timelines/RTTreeNode.h"
 
 #include "accounts/RTService.h"
+#include "accounts/RTServiceRegistry.h"
 #include "foundation/Localization.h"
 #include "platform/WindowLayer.h"
 #include "store/TADataManager.h"
@@ -368,29 +369,32 @@ void RTTreeNode::closeNode()
 
 void RTTreeNode::deleteSelf()
 {
-    // An account root: ask, then let the store drop the account.
-    if (m_isDeleted)
+    // An account root: ask, then let the store drop the account. Only "Delete" closes the
+    // node; after "Cancel" it must stay, as nothing would build it again.
+    if (m_isDeleted || !WindowLayer::hasShared())
         return;
     QPointer<RTService> account = service();
-    if (WindowLayer::hasShared()) {
-        WindowLayer::shared().showAlert(
-            localizedString("##RTTreeNode:0##") + QLatin1Char('\n') +
-                localizedString("##RTTreeNode:1##"),
-            {localizedString("##RTTreeNode:2##"), localizedString("##RTTreeNode:3##")},
-            [account](int button) {
-                if (button != 1 || !account)
-                    return;
-                TADataManager &store = TADataManager::sharedManager();
-                for (const RTServicePtr &s : store.services()) {
-                    if (s.get() == account.data()) {
-                        store.removeService(s);
-                        break;
-                    }
+    QPointer<RTTreeNode> self(this);
+    WindowLayer::shared().showAlert(
+        localizedString("##RTTreeNode:0##") + QLatin1Char('\n') +
+            localizedString("##RTTreeNode:1##"),
+        {localizedString("##RTTreeNode:2##"), localizedString("##RTTreeNode:3##")},
+        [account, self](int button) {
+            if (button != 1)
+                return;
+            if (self && !self->m_isDeleted) {
+                self->m_isDeleted = true;
+                self->closeNode();
+            }
+            if (!account)
+                return;
+            for (const RTServicePtr &s : RTServiceRegistry::shared().services()) {
+                if (s.get() == account.data()) {
+                    TADataManager::sharedManager().removeService(s);
+                    break;
                 }
-            });
-    }
-    m_isDeleted = true;
-    closeNode();
+            }
+        });
 }
 
 QString RTTreeNode::description() const

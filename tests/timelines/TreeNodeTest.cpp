@@ -585,14 +585,26 @@ TEST_F(TreeNodeTest, DeletingAsksFirstAndHappensOnce)
     account->setMyself(myself);
 
     RTTreeNodeTwitter root(account.get());
-    platform.alertAnswer = 0; // Cancel: the account stays, the node is gone from the tree
+    const qsizetype children = root.childNodes().size();
+    // Cancel: the account and its node stay as they were, and may be deleted later.
+    platform.alertAnswer = 0;
     root.deleteSelf();
     ASSERT_EQ(platform.calls.size(), 1);
     EXPECT_TRUE(platform.calls[0].startsWith("alert Delete Service"));
     EXPECT_TRUE(platform.calls[0].endsWith("[Cancel|Delete]"));
+    EXPECT_FALSE(root.isDeleted());
+    EXPECT_EQ(root.childNodes().size(), children);
+    EXPECT_TRUE(owner.nodes.contains(&root));
+    // Delete: the node closes at once.
+    platform.alertAnswer = 1;
+    root.deleteSelf();
     EXPECT_TRUE(root.isDeleted());
     EXPECT_TRUE(root.childNodes().isEmpty());
     EXPECT_FALSE(owner.nodes.contains(&root));
+    platform.calls.clear();
+    root.deleteSelf();
+    EXPECT_TRUE(platform.calls.isEmpty()) << "asked once";
+    platform.alertAnswer = 0;
 
     int removed = 0;
     RTTreeNodeTwitterGroup::setCompanion(
