@@ -25,14 +25,12 @@ bool onMainThread()
 RTTreeNode::RTTreeNode(QObject *representedObject)
     : m_representedObject(representedObject)
 {
-    init();
 }
 
 RTTreeNode::RTTreeNode(const QString &name, RTService *service, qint32 requestType,
                        const QString &imageName, const Predicate &validMsgPredicate)
     : m_representedObject(service)
 {
-    init();
     m_name = name;
     m_imageName = imageName;
     m_service = service;
@@ -40,16 +38,30 @@ RTTreeNode::RTTreeNode(const QString &name, RTService *service, qint32 requestTy
     m_validMessagePredicate = validMsgPredicate;
 }
 
-void RTTreeNode::init()
+void RTTreeNode::registerWithOwner()
 {
+    if (m_registered || m_isClosing || !RTTreeNodeOwner::hasShared())
+        return;
+    m_registered = true;
+    RTTreeNodeOwner::shared().treeNodesSetAddNode(this);
+    if (m_reloadWanted) {
+        m_reloadWanted = false;
+        reloadContent();
+    }
+}
+
+void RTTreeNode::unregisterFromOwner()
+{
+    if (!m_registered)
+        return;
+    m_registered = false;
     if (RTTreeNodeOwner::hasShared())
-        RTTreeNodeOwner::shared().treeNodesSetAddNode(this);
+        RTTreeNodeOwner::shared().treeNodesSetRemoveNode(this);
 }
 
 RTTreeNode::~RTTreeNode()
 {
-    if (!m_isClosing && RTTreeNodeOwner::hasShared())
-        RTTreeNodeOwner::shared().treeNodesSetRemoveNode(this);
+    unregisterFromOwner();
     // Messages outlive nodes: they must not keep a pointer to this one.
     for (const RTMessagePtr &message : m_messages.content())
         message->willBeRemovedFromTreeNode(this);
@@ -169,6 +181,7 @@ void RTTreeNode::addChildNode(RTTreeNode *child)
     if (child->m_parent)
         child->m_parent->removeChildNode(child);
     child->m_parent = this;
+    child->registerWithOwner(); // complete by now, whoever built it
     m_children.append(child);
     sortChildren();
     emit childrenChanged();
@@ -331,6 +344,10 @@ void RTTreeNode::pollForOlderTweets()
 
 void RTTreeNode::reloadContent()
 {
+    if (!m_registered) {
+        m_reloadWanted = true;
+        return;
+    }
     if (RTTreeNodeOwner::hasShared())
         RTTreeNodeOwner::shared().reEvaluateAllMessagesForTreeNode(this);
 }
@@ -342,8 +359,7 @@ void RTTreeNode::closeNode()
     m_isClosing = true;
     QPointer<RTTreeNode> self(this);
     RTTreeNodeOwner *nodeOwner = owner();
-    if (nodeOwner)
-        nodeOwner->treeNodesSetRemoveNode(this);
+    unregisterFromOwner();
     ListViewController *view = existingListViewController();
     if (view && ListViewFactory::hasShared() && ListViewFactory::shared().isCurrentListView(view) &&
         nodeOwner) {
@@ -416,6 +432,7 @@ void RTTreeNode::messagesArrayControllerAddMessages(const QList<RTMessagePtr> &m
         view->setResizingEnabled(false);
     // The display filter never keeps a message out of the content.
     m_messages.addMessages(messages);
+    contentDidAddMessages(messages);
     if (view)
         view->setResizingEnabled(true);
     recount();
@@ -447,6 +464,7 @@ void RTTreeNode::messagesArrayControllerRemoveMessages(const QList<RTMessagePtr>
     if (view)
         view->setResizingEnabled(false);
     m_messages.removeMessages(messages);
+    contentDidRemoveMessages(messages);
     {
         QMutexLocker locker(&m_stateLock);
         for (const RTMessagePtr &message : messages)

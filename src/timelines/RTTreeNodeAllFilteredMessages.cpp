@@ -39,6 +39,7 @@ RTTreeNodeAllFilteredMessages::RTTreeNodeAllFilteredMessages(const Predicate &fi
 
 RTTreeNodeAllFilteredMessages::~RTTreeNodeAllFilteredMessages()
 {
+    unregisterFromOwner();
     NotificationCenter::defaultCenter().removeObserver(m_observerId);
 }
 

@@ -87,7 +87,8 @@ void registerDefaultNodeClasses()
             factories.insert(QStringLiteral("RTTreeNodeTwitter"),
                              [](const RTServicePtr &service) -> RTTreeNode * {
                                  auto *account = qobject_cast<RTServiceTwitter *>(service.get());
-                                 return account ? new RTTreeNodeTwitter(account) : nullptr;
+                                 return account ? RTTreeNode::create<RTTreeNodeTwitter>(account)
+                                                : nullptr;
                              });
         }
         RTTreeNodeTwitter::setPopupHostFactory([](RTServiceTwitter *account,
@@ -132,11 +133,13 @@ RTTreeNodeManager::RTTreeNodeManager(RTServiceRegistry &registry, QObject *paren
     RTTreeNodeManagerInterface::setShared(this);
     m_registry.setNodeManager(this);
 
-    m_systemWideCountNode = new RTTreeNode(QStringLiteral("AllMessages"), nullptr, 0, QString(),
-                                           systemWideCountNodeValidMessagePredicate());
+    m_systemWideCountNode =
+        RTTreeNode::create<RTTreeNode>(QStringLiteral("AllMessages"), nullptr, 0, QString(),
+                                       systemWideCountNodeValidMessagePredicate());
     m_systemWideCountNode->setIsCombinedNode(true);
-    m_statusIconCountNode = new RTTreeNode(QStringLiteral("statusIconMessages"), nullptr, 0,
-                                           QString(), statusIconNodeValidMessagePredicate());
+    m_statusIconCountNode =
+        RTTreeNode::create<RTTreeNode>(QStringLiteral("statusIconMessages"), nullptr, 0, QString(),
+                                       statusIconNodeValidMessagePredicate());
     m_statusIconCountNode->setIsCombinedNode(true);
 
     RTTreeNodePopupHost::setRegistry(&m_registry);
@@ -217,16 +220,16 @@ void RTTreeNodeManager::initNodes()
     const QList<std::shared_ptr<RTServiceTalvo>> companions =
         m_registry.allServicesOfSameClass<RTServiceTalvo>();
     RTService *companion = companions.isEmpty() ? nullptr : companions.first().get();
-    auto *talvo = new RTTreeNodeTalvo(companion);
-    auto *trends = new RTTreeNodeTrend(
+    auto *talvo = RTTreeNode::create<RTTreeNodeTalvo>(companion);
+    auto *trends = RTTreeNode::create<RTTreeNodeTrend>(
         localizedString("##RTTreeNodeManager:2##"), companion, 0, QStringLiteral("twitter_16"),
         RTPredicates::serviceIs(companion) &&
             Predicate::compare(QStringLiteral("trendType"), Predicate::Op::Equal,
                                PredicateValue::integer(0)));
     trends->setShouldAppearInOutlineView(false);
-    auto *muted = new RTTreeNodeMutes(localizedString("##RTTreeNodeManager:3##"), nullptr,
-                                      RTTreeNodeRequestType::Mutes, QStringLiteral("node_muted"),
-                                      RTPredicates::flag("isMuted", true));
+    auto *muted = RTTreeNode::create<RTTreeNodeMutes>(
+        localizedString("##RTTreeNodeManager:3##"), nullptr, RTTreeNodeRequestType::Mutes,
+        QStringLiteral("node_muted"), RTPredicates::flag("isMuted", true));
     muted->setShouldAppearInOutlineView(true);
     muted->setIsAutoHiding(false);
     muted->setIsUnreadNode(true);
@@ -234,7 +237,7 @@ void RTTreeNodeManager::initNodes()
     addRootNode(talvo);
 
     // The placeholder counts itself and the roots the outline shows.
-    addRootNode(new RTTreeNodeEmpty([this] {
+    addRootNode(RTTreeNode::create<RTTreeNodeEmpty>([this] {
         int shown = 1;
         for (RTTreeNode *root : std::as_const(m_rootNodes))
             if (!root->inherits("RTTreeNodeEmpty") && root->shouldAppearInOutlineView())
@@ -310,9 +313,9 @@ void RTTreeNodeManager::initCombinedViewTreeNodes()
                     }));
     };
     for (const View &view : views) {
-        auto *node =
-            new RTTreeNodeAllFilteredMessages(view.filter, localizedString(view.titleKey),
-                                              QString::fromLatin1(view.image), view.requestType);
+        auto *node = RTTreeNode::create<RTTreeNodeAllFilteredMessages>(
+            view.filter, localizedString(view.titleKey), QString::fromLatin1(view.image),
+            view.requestType);
         node->setRegistry(&m_registry);
         if (view.format)
             node->setReferencedValidMessagePredicateFormat(view.format);
@@ -871,11 +874,13 @@ QList<RTPopupHostSectionProtocol *> RTTreeNodeManager::sectionsOfService(RTServi
     if (keyPath == QLatin1String("listsArray")) {
         for (const RTListTwitterPtr &list : account->listsArray())
             if (list)
-                section(list, [&] { return new RTTreeNodeTwitterListsTimeline(account, list); });
+                section(list, [&] {
+                    return RTTreeNode::create<RTTreeNodeTwitterListsTimeline>(account, list);
+                });
     } else if (keyPath == QLatin1String("savedSearchesArray")) {
         for (const RTSearchTwitterPtr &search : account->savedSearchesArray())
             if (search)
-                section(search, [&] { return new RTTreeNodeSearch(search); });
+                section(search, [&] { return RTTreeNode::create<RTTreeNodeSearch>(search); });
     }
     return sections;
 }
@@ -941,7 +946,7 @@ RTTreeNodeManager::addTemporarySearchNodeInCurrentWindowTypeWithSearchString(con
                 return existing;
             }
         }
-        node = new RTTreeNodeSearch(search);
+        node = RTTreeNode::create<RTTreeNodeSearch>(search);
         node->setIsTemporary(true);
         window.appendTemporaryNode(node);
         break;
@@ -950,7 +955,7 @@ RTTreeNodeManager::addTemporarySearchNodeInCurrentWindowTypeWithSearchString(con
         const QList<RTTreeNode *> shown = window.temporaryNodes();
         if (!shown.isEmpty() && sameSearch(shown.first()))
             return shown.first();
-        node = new RTTreeNodeSearch(search);
+        node = RTTreeNode::create<RTTreeNodeSearch>(search);
         node->setIsTemporary(true);
         window.showTreeNode(node);
         break;

@@ -23,6 +23,7 @@ RTTreeNodeSearch::RTTreeNodeSearch(const RTSearchTwitterPtr &search)
 
 RTTreeNodeSearch::~RTTreeNodeSearch()
 {
+    unregisterFromOwner();
     if (m_search)
         m_search->removeAnswerObserver(m_observerId);
 }
@@ -50,7 +51,8 @@ bool RTTreeNodeSearch::requestOlderPage(const QString &maxId)
 
 RTTreeNode *RTTreeNodeSearch::initSearchNodes()
 {
-    return new RTTreeNode(QStringLiteral("TRENDING"), nullptr, 0, QString(), Predicate());
+    return RTTreeNode::create<RTTreeNode>(QStringLiteral("TRENDING"), nullptr, 0, QString(),
+                                          Predicate());
 }
 
 bool RTTreeNodeSearch::isMessageValid(const RTMessagePtr &message, qint32 requestType,

@@ -94,6 +94,7 @@ class RTTreeNodeTwitterDirect : public RTTreeNodeTwitter
     Q_OBJECT
 public:
     using RTTreeNodeTwitter::RTTreeNodeTwitter;
+    ~RTTreeNodeTwitterDirect() override { unregisterFromOwner(); }
 };
 
 // Messages and answers found in results: kRTAllRequestMessagesKey or "messages".

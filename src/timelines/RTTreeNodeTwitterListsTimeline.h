@@ -9,6 +9,7 @@ class RTTreeNodeTwitterListsTimeline : public RTTreeNodeTwitter
     Q_OBJECT
 public:
     RTTreeNodeTwitterListsTimeline(RTServiceTwitter *account, const RTListTwitterPtr &list);
+    ~RTTreeNodeTwitterListsTimeline() override { unregisterFromOwner(); }
 
     [[nodiscard]] RTListTwitterPtr listObject() const { return m_list; }
     [[nodiscard]] bool isMessageValid(const RTMessagePtr &message, qint32 requestType,

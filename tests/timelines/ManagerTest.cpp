@@ -10,10 +10,18 @@
 #include "timelines/RTTreeNodePopupHost.h"
 #include "timelines/RTTreeNodePredicates.h"
 #include "timelines/RTTreeNodeSearch.h"
+#include "timelines/RTTreeNodeTwitterConversation.h"
 #include "twitter/RTListTwitter.h"
 #include "twitter/RTTwitterRequestTypes.h"
 
 #include <QThread>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 using namespace RTTemporaryFlag;
@@ -294,8 +302,8 @@ TEST_F(ManagerTest, HomeAndAllWaitForAReferenceAndTakeTheOldestOfTheAccounts)
 // A search or list node of an account, as the outline would open it.
 RTTreeNode *openNode(RTTreeNodeManager &manager, qint32 type, const char *flag)
 {
-    auto *node = new RTTreeNode(QStringLiteral("node"), nullptr, type, QString(),
-                                RTPredicates::flag(flag, true));
+    auto *node = RTTreeNode::create<RTTreeNode>(QStringLiteral("node"), nullptr, type, QString(),
+                                                RTPredicates::flag(flag, true));
     manager.reEvaluateAllMessagesForTreeNode(node);
     return node;
 }
@@ -486,6 +494,83 @@ TEST_F(ManagerTest, ConcurrentBatchesLeaveEachMessageOnceInEveryNode)
                                [](const RTMessagePtr &a, const RTMessagePtr &b) {
                                    return RTMessageCollection::isNewerThan(*a, *b);
                                }));
+}
+
+// A hang here is a lock-order fault; the watchdog turns it into a failure.
+class Watchdog
+{
+public:
+    explicit Watchdog(std::chrono::seconds limit)
+        : m_thread([this, limit] {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (!m_done.wait_for(lock, limit, [this] { return m_finished; })) {
+                std::fprintf(stderr, "deadlock: batches and node changes never finished\n");
+                std::abort();
+            }
+        })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_thread;
+};
+
+TEST_F(ManagerTest, BatchesRunWhileConversationNodesOpenAndClose)
+{
+    auto alice = addAccount(QStringLiteral("alice"));
+    startManager();
+    // A chain of replies: every message answers the one before.
+    QStringList statuses;
+    for (int i = 0; i < 60; ++i)
+        statuses << status(
+            QString::number(2000 + i), QStringLiteral("9"), QStringLiteral("@alice r%1").arg(i),
+            i ? QStringLiteral(R"("in_reply_to_status_id":%1)").arg(1999 + i) : QString());
+    const auto parsed = feed(*alice, RTTwitterRequestMentions, statuses);
+    ASSERT_EQ(parsed.allMessages.size(), 60);
+    QList<RTMessagePtr> messages;
+    for (const auto &m : parsed.allMessages)
+        messages.append(m);
+
+    Watchdog watchdog(std::chrono::seconds(60));
+    std::atomic<bool> stop{false};
+    std::vector<std::unique_ptr<QThread>> workers;
+    for (int t = 0; t < 3; ++t) {
+        workers.emplace_back(QThread::create([&] {
+            while (!stop.load()) {
+                manager->allTreeNodesAddMessages(messages, RTTwitterRequestMentions, {});
+                manager->allTreeNodesReEvaluateMessages(messages, RTTwitterRequestMentions, {});
+            }
+        }));
+        workers.back()->start();
+    }
+    const int before = manager->registeredNodeCount();
+    for (int round = 0; round < 300; ++round) {
+        std::unique_ptr<RTTreeNodeTwitterConversation> node(
+            RTTreeNodeTwitterConversation::create(parsed.allMessages.at(round % 60)));
+        ASSERT_TRUE(node);
+        if (round % 2)
+            node->closeNode();
+    }
+    stop = true;
+    for (auto &worker : workers)
+        worker->wait();
+    EXPECT_EQ(manager->registeredNodeCount(), before);
+    // What the batches delivered is intact.
+    RTTreeNode *accountMentions = manager->getRootNodeForService(alice.get())
+                                      ->getChildByRequestType(RTTwitterRequestMentions);
+    EXPECT_EQ(accountMentions->messagesArrayController().count(), 60);
 }
 
 class FakeWindow : public RTMainWindowNodeHost
