@@ -19,6 +19,7 @@ class RTServiceRegistry;
 class RTTreeNodeAllFilteredMessages;
 class RTTreeNodePopupHost;
 class RTPopupHostSectionProtocol;
+class RTTrendObject;
 
 // The current main window's side of temporary nodes; the window layer implements it.
 class RTMainWindowNodeHost : public PlatformInterface<RTMainWindowNodeHost>
@@ -123,6 +124,13 @@ public:
         return m_isBatchChangingNewCount;
     }
     void setIsBatchChangingNewCount(bool value) override;
+
+    // Mark All as Seen for the whole program: with the counts suspended, every message of
+    // every account and every trend of the installed source becomes seen.
+    void markAllMessagesAndTrendsSeen();
+    // The companion layer's current trends; without one only messages are marked.
+    using TrendsSource = std::function<QList<std::shared_ptr<RTTrendObject>>()>;
+    static void setTrendsSource(TrendsSource source);
 
     [[nodiscard]] Predicate systemWideCountNodeValidMessagePredicate() const;
     [[nodiscard]] Predicate statusIconNodeValidMessagePredicate() const;

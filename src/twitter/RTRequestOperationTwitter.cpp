@@ -182,8 +182,8 @@ bool RTRequestOperationTwitter::urlInformationForRequestType(qint32 requestType,
                               : QStringLiteral("?%1&%2").arg(countPart(), page);
     };
     auto myScreenName = [&] {
-        if (!m_accountScreenName.isEmpty())
-            return m_accountScreenName;
+        if (!m_mappingContext.myScreenName.isEmpty())
+            return m_mappingContext.myScreenName;
         const RTUserTwitterPtr me = twitter ? twitter->myself() : nullptr;
         if (me && !me->screenName().isEmpty())
             return me->screenName();
@@ -601,8 +601,8 @@ void RTRequestOperationTwitter::parseMessages(const QList<JsonValue> &statuses)
     const std::shared_ptr<RTTwitterDataSource> store = dataSource();
     if (!store || statuses.isEmpty())
         return;
-    const RTTwitterParseResult parsed =
-        RTTwitterResponseMapper::parseMessages(statuses, requestType(), *store);
+    const RTTwitterParseResult parsed = RTTwitterResponseMapper::parseMessages(
+        statuses, requestType(), *store, m_hasMappingContext ? &m_mappingContext : nullptr);
     if (!parsed.since.isEmpty())
         m_since = parsed.since;
     setUsers(parsed.newUsers, parsed.allUsers);

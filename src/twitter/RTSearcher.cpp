@@ -88,6 +88,7 @@ RTSearcher::mergeExistingUsersWithNewUsers(const QHash<QString, RTTwitterUserRec
 
 RTTwitterDataSource::MessageList
 RTSearcher::mergeExistingMessagesWithNewMessages(const QList<JsonValue> &statuses, int requestType,
+                                                 const RTTwitterMappingContext &context,
                                                  MessageList *parsedMessages)
 {
     QHash<QString, RTUserTwitterPtr> users;
@@ -109,12 +110,12 @@ RTSearcher::mergeExistingMessagesWithNewMessages(const QList<JsonValue> &statuse
         const bool isNew = !message;
         if (isNew) {
             message = RTTwitterResponseMapper::messageWithDictionary(status, requestType, nullptr,
-                                                                     users, dates);
+                                                                     context, users, dates);
             if (!message)
                 continue;
         }
         message->mergeTemporaryFlagsWithFlags(RTTwitterResponseMapper::temporaryFlagsForMessage(
-            *message, requestType, status, nullptr));
+            *message, requestType, status, context));
         message->mergePermanentFlagsWithFlags(
             RTTwitterResponseMapper::permanentFlagsForMessage(*message, requestType));
         if (isNew) {

@@ -36,6 +36,7 @@ public:
                                             int requestType, UserList *parsedUsers) override;
     MessageList mergeExistingMessagesWithNewMessages(const QList<JsonValue> &statuses,
                                                      int requestType,
+                                                     const RTTwitterMappingContext &context,
                                                      MessageList *parsedMessages) override;
     MessageList mergeExistingMessageWithMessageObjects(const MessageList &messages,
                                                        int requestType) override;

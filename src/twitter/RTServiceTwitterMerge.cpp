@@ -70,9 +70,9 @@ RTServiceTwitter::mergeExistingUsersWithNewUsers(const QHash<QString, RTTwitterU
     return fresh;
 }
 
-RTServiceTwitter::MessageList
-RTServiceTwitter::mergeExistingMessagesWithNewMessages(const QList<JsonValue> &statuses,
-                                                       int requestType, MessageList *parsedMessages)
+RTServiceTwitter::MessageList RTServiceTwitter::mergeExistingMessagesWithNewMessages(
+    const QList<JsonValue> &statuses, int requestType, const RTTwitterMappingContext &context,
+    MessageList *parsedMessages)
 {
     // Taken before the messages lock: the two locks are never held together.
     const UsersDictionary users = usersDictionary();
@@ -93,8 +93,8 @@ RTServiceTwitter::mergeExistingMessagesWithNewMessages(const QList<JsonValue> &s
             RTMessageTwitterPtr message = copy.value(id);
             const bool isNew = !message;
             if (isNew) {
-                message =
-                    RTMapper::messageWithDictionary(status, requestType, this, users, dateParser);
+                message = RTMapper::messageWithDictionary(status, requestType, this, context, users,
+                                                          dateParser);
                 if (!message)
                     continue;
                 // Read, hidden and muted states come back after a restart.
@@ -105,7 +105,7 @@ RTServiceTwitter::mergeExistingMessagesWithNewMessages(const QList<JsonValue> &s
                 }
             }
             message->mergeTemporaryFlagsWithFlags(
-                RTMapper::temporaryFlagsForMessage(*message, requestType, status, this));
+                RTMapper::temporaryFlagsForMessage(*message, requestType, status, context));
             message->mergePermanentFlagsWithFlags(
                 RTMapper::permanentFlagsForMessage(*message, requestType));
             if (requestType == RTTwitterRequestDestroyFavorite)

@@ -87,9 +87,7 @@ OperationQueue *RTServiceTwitter::willAddOperation(RTRequestOperation &operation
         const QString since = userInfo.value(key(kRTSinceKey)).toString();
         if (!since.isEmpty())
             twitter->setSince(since);
-        const RTUserTwitterPtr me = myself();
-        twitter->setAccountScreenName(me && !me->screenName().isEmpty() ? me->screenName()
-                                                                        : serviceId());
+        twitter->setMappingContext(RTTwitterMappingContext::ofAccount(this));
     }
     return queue;
 }

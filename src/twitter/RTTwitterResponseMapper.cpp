@@ -173,7 +173,8 @@ QList<RTMessagePtr> RTTwitterParseResult::allMessagesAsBase() const
 
 RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const JsonValue &statuses,
                                                             int requestType,
-                                                            RTTwitterDataSource &dataSource)
+                                                            RTTwitterDataSource &dataSource,
+                                                            const RTTwitterMappingContext *context)
 {
     QList<JsonValue> list;
     if (statuses.isArray()) {
@@ -181,12 +182,29 @@ RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const JsonValue &sta
         for (const JsonValue &status : statuses)
             list.append(status);
     }
-    return parseMessages(list, requestType, dataSource);
+    return parseMessages(list, requestType, dataSource, context);
+}
+
+RTTwitterMappingContext RTTwitterMappingContext::ofAccount(const RTServiceTwitter *account)
+{
+    RTTwitterMappingContext context;
+    if (!account)
+        return context;
+    if (const RTUserTwitterPtr me = account->myself()) {
+        context.myUserId = me->userId();
+        context.myScreenName = me->screenName();
+    }
+    if (context.myScreenName.isEmpty())
+        context.myScreenName = account->serviceId();
+    context.isNewlyAdded = account->isNewlyAdded();
+    context.showMentionsInHome = account->showMentionsInHome();
+    return context;
 }
 
 RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValue> &statuses,
                                                             int requestType,
-                                                            RTTwitterDataSource &dataSource)
+                                                            RTTwitterDataSource &dataSource,
+                                                            const RTTwitterMappingContext *context)
 {
     RTTwitterParseResult result;
     if (statuses.isEmpty())
@@ -229,8 +247,10 @@ RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValu
 
     result.newUsers =
         dataSource.mergeExistingUsersWithNewUsers(users, dates, requestType, &result.allUsers);
-    result.newMessages =
-        dataSource.mergeExistingMessagesWithNewMessages(statuses, requestType, &result.allMessages);
+    result.newMessages = dataSource.mergeExistingMessagesWithNewMessages(
+        statuses, requestType,
+        context ? *context : RTTwitterMappingContext::ofAccount(dataSource.twitterAccount()),
+        &result.allMessages);
 
     // Copies of a new status elsewhere (other accounts, retweets, the searcher) are
     // repeats, and so is the new one.
@@ -275,10 +295,10 @@ RTTwitterResponseMapper::usersInSearchMessageDictionary(const JsonValue &status)
 
 // --- messages -----------------------------------------------------------------------
 
-RTMessageTwitterPtr
-RTTwitterResponseMapper::messageWithDictionary(const JsonValue &status, int requestType,
-                                               RTServiceTwitter *service, const UsersById &users,
-                                               const RTTwitterDateParser &dateParser)
+RTMessageTwitterPtr RTTwitterResponseMapper::messageWithDictionary(
+    const JsonValue &status, int requestType, RTServiceTwitter *service,
+    const RTTwitterMappingContext &context, const UsersById &users,
+    const RTTwitterDateParser &dateParser)
 {
     const QString id = text(status["id"]);
     if (id.isEmpty())
@@ -320,7 +340,7 @@ RTTwitterResponseMapper::messageWithDictionary(const JsonValue &status, int requ
     // Old statuses count as read: a new account would otherwise greet the user with
     // hundreds of unread ones.
     if (message->createdAt().isValid()) {
-        const qint64 limit = service && service->isNewlyAdded() ? kNewAccountSeenAge : kSeenAge;
+        const qint64 limit = context.isNewlyAdded ? kNewAccountSeenAge : kSeenAge;
         const qint64 age = qAbs(message->createdAt().secsTo(Clock::currentDateTime()));
         if (age >= limit)
             message->setPermanentFlag(RTPermanentFlag::IsSeen);
@@ -333,13 +353,12 @@ RTTwitterResponseMapper::messageWithDictionary(const JsonValue &status, int requ
 
 quint32 RTTwitterResponseMapper::temporaryFlagsForMessage(const RTMessageTwitter &message,
                                                           int requestType, const JsonValue &status,
-                                                          const RTServiceTwitter *service)
+                                                          const RTTwitterMappingContext &context)
 {
     quint32 flags = IsFullyDownloaded;
     if (!message.inReplyToMessageId().isEmpty())
         flags |= IsReply;
-    const RTUserTwitterPtr myself = service ? service->myself() : nullptr;
-    if (myself && !myself->userId().isEmpty() && text(status["user"]["id"]) == myself->userId())
+    if (!context.myUserId.isEmpty() && text(status["user"]["id"]) == context.myUserId)
         flags |= IsSent;
 
     switch (requestType) {
@@ -348,16 +367,13 @@ quint32 RTTwitterResponseMapper::temporaryFlagsForMessage(const RTMessageTwitter
         flags |= IsHome;
         if (status["retweeted_status"].isObject())
             flags |= IsRetweet;
-        QString screenName = myself ? myself->screenName() : QString();
-        if (screenName.isEmpty() && service)
-            screenName = service->serviceId();
-        if (isMentioned(message.body(), screenName))
+        if (isMentioned(message.body(), context.myScreenName))
             flags |= IsMention;
         break;
     }
     case RTTwitterRequestMentions:
         flags |= IsMention;
-        if (service && service->showMentionsInHome())
+        if (context.showMentionsInHome)
             flags |= IsHome;
         break;
     case RTTwitterRequestSentTimeline:

@@ -12,6 +12,7 @@
 #include "timelines/RTTreeNodeSearch.h"
 #include "timelines/RTTreeNodeTwitterConversation.h"
 #include "twitter/RTListTwitter.h"
+#include "twitter/RTTrendObject.h"
 #include "twitter/RTTwitterRequestTypes.h"
 
 #include <QThread>
@@ -494,6 +495,40 @@ TEST_F(ManagerTest, ConcurrentBatchesLeaveEachMessageOnceInEveryNode)
                                [](const RTMessagePtr &a, const RTMessagePtr &b) {
                                    return RTMessageCollection::isNewerThan(*a, *b);
                                }));
+}
+
+TEST_F(ManagerTest, MarkingEverythingSeenReachesEveryAccountAndTrendInOneBatch)
+{
+    auto alice = addAccount(QStringLiteral("alice"));
+    auto bob = addAccount(QStringLiteral("bob"));
+    startManager();
+    deliver(*alice, RTTwitterRequestMentions,
+            {status("301", "9", "@alice one"), status("302", "9", "@alice two")});
+    deliver(*bob, RTTwitterRequestMentions, {status("303", "9", "@bob three")});
+    ASSERT_EQ(view(Mentions)->newMessagesCount(), 3);
+    const auto trends = QList<std::shared_ptr<RTTrendObject>>{
+        std::make_shared<RTTrendObject>("t1"), std::make_shared<RTTrendObject>("t2")};
+    RTTreeNodeManager::setTrendsSource([trends] { return trends; });
+    QList<bool> batch;
+    QObject::connect(manager.get(), &RTTreeNodeManager::isBatchChangingNewCountChanged,
+                     [&batch](bool on) { batch.append(on); });
+
+    manager->markAllMessagesAndTrendsSeen();
+    RTTreeNodeManager::setTrendsSource({});
+
+    EXPECT_EQ(batch, (QList<bool>{true, false}));
+    for (RTServiceTwitter *account : {alice.get(), bob.get()})
+        for (const auto &message : account->messagesDictionary())
+            EXPECT_TRUE(message->isSeen()) << message->messageId().toStdString();
+    for (const auto &trend : trends)
+        EXPECT_TRUE(trend->isSeen());
+    EXPECT_EQ(view(Mentions)->newMessagesCount(), 0);
+    for (RTServiceTwitter *account : {alice.get(), bob.get()})
+        EXPECT_EQ(manager->getRootNodeForService(account)
+                      ->getChildByRequestType(RTTwitterRequestMentions)
+                      ->newMessagesCount(),
+                  0);
+    EXPECT_EQ(manager->systemWideCountNode()->newMessagesCount(), 0);
 }
 
 // A hang here is a lock-order fault; the watchdog turns it into a failure.

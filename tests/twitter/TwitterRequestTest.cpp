@@ -544,3 +544,63 @@ TEST_F(TwitterRequestTableTest, ResultHandlingMergesAndTellsTheTreeNodes)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TwitterRequestTableTest, AnswersAreMappedWithTheAccountAsItWasWhenQueued)
+{
+    RecordingNodeManager manager;
+    RTTreeNodeManagerInterface::setShared(&manager);
+    struct Row
+    {
+        const char *name;
+        const char *authorId;
+        const char *text;
+        bool showMentionsInHome;
+        qint32 type;
+        quint32 expected; // flags the queued account gives
+        quint32 absent;   // flags the replaced account would give
+    };
+    using namespace RTTemporaryFlag;
+    const std::vector<Row> rows = {
+        {"own status", "7", "hi", false, RTTwitterRequestHomeTimeline, IsSent | IsHome, 0},
+        {"mention by old name", "9", "@Alice hi", false, RTTwitterRequestHomeTimeline, IsMention,
+         0},
+        {"no mention of the new name", "9", "@Bob hi", false, RTTwitterRequestHomeTimeline, 0,
+         IsMention},
+        {"mentions in home", "9", "@Alice", true, RTTwitterRequestMentions, IsMention | IsHome, 0},
+    };
+    int id = 100;
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        auto me = RTUserTwitter::create(QStringLiteral("7"));
+        me->setScreenName(QStringLiteral("Alice"));
+        account->setMyself(me);
+        account->setShowMentionsInHome(row.showMentionsInHome);
+        auto operation = std::make_shared<RTRequestOperationTwitter>();
+        operation->setService(account);
+        operation->setRequestType(row.type);
+        account->willAddOperation(*operation, nullptr, {});
+        // The main thread replaces the user while the request waits.
+        auto other = RTUserTwitter::create(QStringLiteral("8"));
+        other->setScreenName(QStringLiteral("Bob"));
+        account->setMyself(other);
+        account->setShowMentionsInHome(!row.showMentionsInHome);
+
+        const QByteArray body =
+            QByteArrayLiteral(R"([{"id":)") + QByteArray::number(++id) +
+            QByteArrayLiteral(R"(,"text":")") + row.text +
+            QByteArrayLiteral(R"(","created_at":"Wed Dec 09 08:00:00 +0000 2026","user":{"id":)") +
+            row.authorId + QByteArrayLiteral(R"(,"screen_name":"x"}}])");
+        QVariantMap result;
+        ASSERT_TRUE(
+            operation->dealWithParsedResponse(QVariant::fromValue(JSONValue(body)), result));
+        ASSERT_EQ(operation->allMessages().size(), 1);
+        const quint32 flags = operation->allMessages().first()->temporaryFlags();
+        EXPECT_EQ(flags & row.expected, row.expected);
+        EXPECT_EQ(flags & row.absent, 0u);
+    }
+    RTTreeNodeManagerInterface::setShared(nullptr);
+}
+
+} // namespace
