@@ -17,6 +17,7 @@
 #include "timelines/RTTreeNodeSearch.h"
 #include "timelines/RTTreeNodeTwitter.h"
 #include "timelines/RTTreeNodeTwitterListsTimeline.h"
+#include "twitter/RTSearcher.h"
 #include "twitter/RTServiceTwitter.h"
 
 #include <QHash>
@@ -148,6 +149,18 @@ RTTreeNodeManager::RTTreeNodeManager(RTServiceRegistry &registry, QObject *paren
     });
     initNodes();
     initCombinedViewTreeNodes();
+    // The searcher re-runs the temporary search a window shows on its own.
+    RTSearcher::setCurrentSearchSource([]() -> RTSearchTwitterPtr {
+        if (!RTMainWindowNodeHost::hasShared())
+            return nullptr;
+        RTMainWindowNodeHost &window = RTMainWindowNodeHost::shared();
+        const QList<RTTreeNode *> shown = window.temporaryNodes();
+        if (window.temporaryNodeHolder() != RTMainWindowNodeHost::TemporaryNodeHolder::SingleNode ||
+            shown.size() != 1)
+            return nullptr;
+        auto *search = qobject_cast<RTTreeNodeSearch *>(shown.first());
+        return search && search->isTemporary() ? search->searchObject() : nullptr;
+    });
 
     SettingsStore &settings = SettingsStore::shared();
     m_settingsConnections.append(connect(&settings, &SettingsStore::valueChanged, this,
@@ -160,6 +173,7 @@ RTTreeNodeManager::RTTreeNodeManager(RTServiceRegistry &registry, QObject *paren
                                              }
                                          }));
     connect(&m_registry, &RTServiceRegistry::servicesChanged, this, [this] {
+        dropSectionsOfRemovedAccounts();
         const bool hasAccounts =
             !m_registry.servicesConformingTo<RTMessageReceivingProtocol>().isEmpty();
         for (RTTreeNode *node : std::as_const(m_combinedToolbarTreeNodes))
@@ -172,6 +186,7 @@ RTTreeNodeManager::RTTreeNodeManager(RTServiceRegistry &registry, QObject *paren
 RTTreeNodeManager::~RTTreeNodeManager()
 {
     m_destroying = true;
+    RTSearcher::setCurrentSearchSource({});
     RTTreeNodePopupHost::setSectionSource({});
     RTTreeNodePopupHost::setRegistry(nullptr);
     for (const QMetaObject::Connection &c : std::as_const(m_settingsConnections))
@@ -462,6 +477,9 @@ void RTTreeNodeManager::removeNodeWithService(const RTServicePtr &service)
     emit rootTreeNodesChanged();
     root->closeNode();
     root->deleteLater();
+    dropSectionsWhere([&service](const void *, const Section &slot) {
+        return !slot.account || slot.account == service.get();
+    });
 }
 
 void RTTreeNodeManager::observePredicateForHomeNode(const RTServicePtr &service)
@@ -912,6 +930,59 @@ void RTTreeNodeManager::refreshSectionsOfService(RTService *account)
         if (!gone.isEmpty())
             host->handleRemovalOfItemsInArray(gone);
         host->handleNewItemsArray(current);
+    }
+    // Lists and searches the account no longer has.
+    QSet<const void *> kept;
+    if (auto *twitter = qobject_cast<RTServiceTwitter *>(account)) {
+        for (const RTListTwitterPtr &list : twitter->listsArray())
+            kept.insert(list.get());
+        for (const RTSearchTwitterPtr &search : twitter->savedSearchesArray())
+            kept.insert(search.get());
+    }
+    dropSectionsWhere([account, &kept](const void *object, const Section &slot) {
+        return slot.account == account && !kept.contains(object);
+    });
+}
+
+void RTTreeNodeManager::dropSectionsOfRemovedAccounts()
+{
+    QSet<const RTService *> present;
+    for (const RTServicePtr &service : m_registry.services())
+        present.insert(service.get());
+    dropSectionsWhere([&present](const void *, const Section &slot) {
+        return !slot.account || !present.contains(slot.account.data());
+    });
+}
+
+void RTTreeNodeManager::dropSectionsWhere(
+    const std::function<bool(const void *object, const Section &)> &gone)
+{
+    std::vector<const void *> keys;
+    QList<RTPopupHostSectionProtocol *> sections;
+    for (const auto &[key, slot] : m_sections) {
+        if (gone(key, slot)) {
+            keys.push_back(key);
+            sections.append(slot.section.get());
+        }
+    }
+    if (keys.empty())
+        return;
+    QList<RTTreeNodePopupHost *> hosts;
+    {
+        QReadLocker reader(&m_registrationLock);
+        for (RTTreeNode *node : std::as_const(m_treeNodesSet))
+            if (auto *host = qobject_cast<RTTreeNodePopupHost *>(node))
+                hosts.append(host);
+    }
+    for (RTTreeNodePopupHost *host : std::as_const(hosts))
+        host->handleRemovalOfItemsInArray(sections);
+    for (const void *key : keys) {
+        auto it = m_sections.find(key);
+        if (it == m_sections.end())
+            continue;
+        if (RTTreeNode *node = it->second.section->treeNodeForSelf())
+            node->closeNode();
+        m_sections.erase(it);
     }
 }
 

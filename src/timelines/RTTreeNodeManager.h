@@ -194,6 +194,12 @@ private:
 
     QList<RTPopupHostSectionProtocol *> sectionsOfService(RTService *account,
                                                           const QString &keyPath);
+    struct Section;
+    // Takes the sections that match out of every host, closes their nodes (their messages
+    // leave the nodes and may leave the store) and frees them.
+    void dropSectionsWhere(const std::function<bool(const void *object, const Section &)> &gone);
+    // Sections of accounts no longer in the registry.
+    void dropSectionsOfRemovedAccounts();
 
     RTServiceRegistry &m_registry;
     // One section object (and node) per list or saved search, keyed by that object.

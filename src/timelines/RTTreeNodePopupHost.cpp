@@ -401,5 +401,11 @@ void RTTreeNodePopupHost::closeNode()
         if (node->parentNode() == this)
             removeChildNode(node);
     }
+    {
+        // The sections may be freed before this host is.
+        QMutexLocker locker(&m_itemsLock);
+        m_itemsInSection.clear();
+        m_sectionObjects.clear();
+    }
     RTTreeNode::closeNode();
 }

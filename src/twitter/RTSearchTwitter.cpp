@@ -2,6 +2,7 @@
 
 #include "foundation/Clock.h"
 #include "foundation/Log.h"
+#include "foundation/OperationQueue.h"
 #include "foundation/RTGlobalVariables.h"
 #include "network/RTServiceRequests.h"
 #include "twitter/RTServiceTwitter.h"
@@ -49,6 +50,23 @@ bool RTSearchTwitter::search()
 bool RTSearchTwitter::searchWithOperationQueue(int operationType)
 {
     return queueSearch({}, operationType);
+}
+
+bool RTSearchTwitter::searchWithOperationQueue(OperationQueue *queue)
+{
+    if (!queue)
+        return search();
+    return queueSearch({{QString::fromLatin1(kOperationQueueKey),
+                         QVariant::fromValue(static_cast<QObject *>(queue))}},
+                       OperationQueue::ServiceRequests);
+}
+
+OperationQueue *RTSearchTwitter::queueFromUserInfo(const QVariantMap &userInfo,
+                                                   OperationQueue *queue)
+{
+    auto *own = qobject_cast<OperationQueue *>(
+        userInfo.value(QString::fromLatin1(kOperationQueueKey)).value<QObject *>());
+    return own ? own : queue;
 }
 
 bool RTSearchTwitter::searchWithPollingObject(const QVariant &pollingObject,
@@ -140,7 +158,7 @@ OperationQueue *RTSearchTwitter::willAddOperation(RTRequestOperation &operation,
         if (!since.isEmpty())
             twitter->setSince(since);
     }
-    return queue;
+    return queueFromUserInfo(userInfo, queue);
 }
 
 int RTSearchTwitter::addAnswerObserver(AnswerObserver observer)

@@ -75,6 +75,13 @@ public:
     // Each returns whether a request was queued.
     bool search();
     bool searchWithOperationQueue(int operationType);
+    // On a queue of the caller's (the searcher's own), which must outlive the request.
+    bool searchWithOperationQueue(OperationQueue *queue);
+    // The userInfo key that carries such a queue to willAddOperation().
+    static constexpr const char *kOperationQueueKey = "searchesOperationQueue";
+    // The queue carried in userInfo, else queue.
+    [[nodiscard]] static OperationQueue *queueFromUserInfo(const QVariantMap &userInfo,
+                                                           OperationQueue *queue);
     bool searchWithPollingObject(const QVariant &pollingObject, const QVariantMap &userInfo);
     bool searchWithMaxId(const QString &maxId, const RTRequestDelegatePtr &callingTreeNode);
     void serviceRequestSuccess(const QVariantMap &result) override;

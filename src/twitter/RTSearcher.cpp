@@ -2,6 +2,7 @@
 
 #include "accounts/RTServiceRegistry.h"
 #include "foundation/Clock.h"
+#include "foundation/OperationQueue.h"
 #include "twitter/RTServiceTwitter.h"
 #include "twitter/RTTwitterDateParser.h"
 #include "twitter/RTTwitterRequestTypes.h"
@@ -20,12 +21,41 @@ RTSearcher::RTSearcher(RTServiceRegistry &registry, QObject *parent)
 
 RTSearcher::~RTSearcher() = default;
 
+namespace {
+
+RTSearcher::CurrentSearchSource &currentSearchSource()
+{
+    static RTSearcher::CurrentSearchSource source;
+    return source;
+}
+
+} // namespace
+
+void RTSearcher::setCurrentSearchSource(CurrentSearchSource source)
+{
+    currentSearchSource() = std::move(source);
+}
+
 void RTSearcher::start()
 {
     if (m_isRunning)
         return;
     m_isRunning = true;
+    if (!m_searchesOperationQueue)
+        m_searchesOperationQueue = std::make_unique<OperationQueue>(1);
     m_timer->start();
+}
+
+bool RTSearcher::searchCurrent()
+{
+    const std::shared_ptr<RTSearchTwitter> search =
+        currentSearchSource() ? currentSearchSource()() : nullptr;
+    if (!search)
+        return false;
+    const QDateTime last = search->lastPoll();
+    if (last.isValid() && last.secsTo(Clock::currentDateTime()) <= kCurrentSearchInterval)
+        return false;
+    return search->searchWithOperationQueue(m_searchesOperationQueue.get());
 }
 
 void RTSearcher::stop()
@@ -36,6 +66,8 @@ void RTSearcher::stop()
 
 bool RTSearcher::servicesTimerTick()
 {
+    if (searchCurrent())
+        return true;
     const QDateTime now = Clock::currentDateTime();
     for (const auto &account : m_registry.allServicesOfSameClass<RTServiceTwitter>()) {
         if (!account->isSearchEnabled())
@@ -47,7 +79,7 @@ bool RTSearcher::servicesTimerTick()
             if (last.isValid() && last.secsTo(now) <= kServiceSearchTimeInterval)
                 continue;
             search->setService(account.get());
-            search->searchWithOperationQueue(OperationQueue::ServiceRequests);
+            search->searchWithOperationQueue(m_searchesOperationQueue.get());
             return true;
         }
     }

@@ -30,6 +30,7 @@ const QString kShouldPollTwitterListsKey = QStringLiteral("shouldPollTwitterList
 const QString kPermanentMessageFlagsKey = QStringLiteral("permanentMessageFlags");
 const QString kShowRetweetsInHomeKey = QStringLiteral("showRetweetsInHome");
 const QString kSavedSearchesArrayKey = QStringLiteral("savedSearchesArray");
+const QString kListsArrayKey = QStringLiteral("listsArray");
 const QString kShowSentInHomeKey = QStringLiteral("showSentInHome");
 const QString kShowMentionsInHomeKey = QStringLiteral("showMentionsInHome");
 const QString kAutocompleteUsersKey = QStringLiteral("autocompleteUsers");
@@ -350,6 +351,12 @@ void RTServiceTwitter::encodeWithCoder(KeyedArchiver &coder) const
             searches.push_back(search.get());
     }
     coder.encodeObjectList(kSavedSearchesArrayKey, searches);
+    std::vector<const RTArchivable *> lists;
+    for (const RTListTwitterPtr &list : m_listsArray) {
+        if (list)
+            lists.push_back(list.get());
+    }
+    coder.encodeObjectList(kListsArrayKey, lists);
     coder.encodeObject(kDefaultImagerKey, m_defaultImager.get());
     coder.encodeBool(kShowListsNodeKey, m_showListsNode);
     coder.encodeBool(kShowFavoritesNodeKey, m_showFavoritesNode);
@@ -457,6 +464,21 @@ void RTServiceTwitter::decodeWithCoder(const KeyedUnarchiver &coder)
                 searches.append(RTSearchTwitterPtr(std::move(search)));
         }
         setSavedSearchesArray(searches);
+    }
+    // Stores written before lists were kept have none; the next lists answer fills them.
+    if (coder.containsValueForKey(kListsArrayKey) && !coder.isNull(kListsArrayKey)) {
+        QList<RTListTwitterPtr> lists;
+        for (auto &object : coder.decodeObjectList(kListsArrayKey)) {
+            auto list = coder.castOrFail<RTListTwitter>(std::move(object), kListsArrayKey);
+            if (!list || list->listId().isEmpty())
+                continue;
+            RTListTwitterPtr kept(std::move(list));
+            kept->setService(this);
+            if (m_myself && kept->user() && kept->user()->userId() == m_myself->userId())
+                kept->setUser(m_myself);
+            lists.append(kept);
+        }
+        setListsArray(lists);
     }
 }
 

@@ -10,6 +10,7 @@
 #include "network/RTXAuthExchange.h"
 #include "platform/Alerts.h"
 #include "platform/DesktopApplication.h"
+#include "twitter/RTSearchTwitter.h"
 
 #include <QTimer>
 
@@ -89,7 +90,7 @@ OperationQueue *RTServiceTwitter::willAddOperation(RTRequestOperation &operation
             twitter->setSince(since);
         twitter->setMappingContext(RTTwitterMappingContext::ofAccount(this));
     }
-    return queue;
+    return RTSearchTwitter::queueFromUserInfo(userInfo, queue);
 }
 
 // --- timelines -----------------------------------------------------------------------

@@ -15,6 +15,7 @@
 #include "twitter/RTTrendObject.h"
 #include "twitter/RTTwitterRequestTypes.h"
 
+#include <QCoreApplication>
 #include <QThread>
 #include <atomic>
 #include <chrono>
@@ -495,6 +496,94 @@ TEST_F(ManagerTest, ConcurrentBatchesLeaveEachMessageOnceInEveryNode)
                                [](const RTMessagePtr &a, const RTMessagePtr &b) {
                                    return RTMessageCollection::isNewerThan(*a, *b);
                                }));
+}
+
+TEST_F(ManagerTest, SectionsAndTheirMessagesAreFreedWhenListsSearchesOrAccountsGo)
+{
+    auto alice = addAccount(QStringLiteral("alice"));
+    auto bob = addAccount(QStringLiteral("bob"));
+    const auto list = [](const char *id) {
+        auto l = std::make_shared<RTListTwitter>(QString::fromLatin1(id));
+        l->setFullName(QStringLiteral("@alice/") + QString::fromLatin1(id));
+        return l;
+    };
+    const auto search = [](const char *name) {
+        auto s = std::make_shared<RTSearchTwitter>();
+        s->setSearchId(QString::fromLatin1(name));
+        s->setSearchName(QString::fromLatin1(name));
+        return s;
+    };
+    const auto work = list("work");
+    const auto news = list("news");
+    const auto tea = search("tea");
+    alice->setListsArray({work, news});
+    alice->setSavedSearchesArray({tea});
+    bob->setListsArray({list("bobs")});
+    startManager();
+    const int withSections = manager->registeredNodeCount();
+
+    // The node of a section, found through the account's Lists or Searches host.
+    const auto sectionNode = [this](RTServiceTwitter *account, qint32 hostType,
+                                    const QString &name) -> QPointer<RTTreeNode> {
+        RTTreeNode *host = manager->getRootNodeForService(account)->getChildByRequestType(hostType);
+        for (RTTreeNode *node : qobject_cast<RTTreeNodePopupHost *>(host)->itemsInSection())
+            if (node->name().contains(name))
+                return node;
+        return nullptr;
+    };
+    QPointer<RTTreeNode> workNode = sectionNode(alice.get(), 41, "work");
+    QPointer<RTTreeNode> newsNode = sectionNode(alice.get(), 41, "news");
+    QPointer<RTTreeNode> teaNode = sectionNode(alice.get(), 35, "tea");
+    QPointer<RTTreeNode> bobsNode = sectionNode(bob.get(), 41, "bobs");
+    ASSERT_TRUE(workNode && newsNode && teaNode && bobsNode);
+
+    const auto listed =
+        feed(*alice, RTTwitterRequestListStatuses, {status("401", "9", "on the list")})
+            .allMessages.first();
+    listed->setTemporaryFlag(IsListed);
+    manager->allTreeNodesAddMessages({listed}, RTTwitterRequestListStatuses,
+                                     {{QStringLiteral("listObject"), QVariant::fromValue(work)}});
+    ASSERT_TRUE(listed->containedInTreeNodesSet().contains(workNode.data()));
+
+    struct Step
+    {
+        const char *what;
+        std::function<void()> change;
+        QList<QPointer<RTTreeNode> *> freed;
+    };
+    const std::vector<Step> steps = {
+        {"a list goes",
+         [&] {
+             alice->setListsArray({news});
+             manager->refreshSectionsOfService(alice.get());
+         },
+         {&workNode}},
+        {"a saved search goes",
+         [&] {
+             alice->setSavedSearchesArray({});
+             manager->refreshSectionsOfService(alice.get());
+         },
+         {&teaNode}},
+        {"an account goes",
+         [&] {
+             const RTServicePtr gone = registry.services().first();
+             registry.setServices({registry.services().at(1)});
+             manager->removeNodeWithService(gone);
+         },
+         {&newsNode}},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        for (QPointer<RTTreeNode> *node : step.freed)
+            EXPECT_TRUE(node->isNull());
+        EXPECT_TRUE(bobsNode) << "other accounts keep theirs";
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    // The list's message is held by no node any more, not even by the combined views.
+    EXPECT_TRUE(listed->containedInTreeNodesSet().isEmpty());
+    EXPECT_LT(manager->registeredNodeCount(), withSections - 2);
 }
 
 TEST_F(ManagerTest, MarkingEverythingSeenReachesEveryAccountAndTrendInOneBatch)

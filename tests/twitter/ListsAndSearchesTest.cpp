@@ -1,13 +1,19 @@
 #include "twitter/RTServiceTwitter.h"
 
+#include "accounts/RTServiceRegistry.h"
 #include "foundation/Clock.h"
 #include "foundation/KeyedArchive.h"
+#include "foundation/OperationQueue.h"
 #include "foundation/RTGlobalVariables.h"
+#include "model/ModelRegistration.h"
+#include "model/RTMessageTwitter.h"
 #include "platform/fake/FakeKeychain.h"
 #include "twitter/RTListTwitter.h"
 #include "twitter/RTSearchTwitter.h"
+#include "twitter/RTSearcher.h"
 #include "twitter/TwitterRegistration.h"
 
+#include <QCborMap>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -269,6 +275,158 @@ TEST_F(ListsAndSearchesTest, SearchesAskThroughTheirAccountAndKeepTheirOwnAnswer
     s->removeAnswerObserver(observer);
 
     EXPECT_FALSE(RTSearchTwitter::searchWithTerm(QStringLiteral(" \n\t ")));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ListsAndSearchesTest, ListsSurviveTheArchiveAndOlderStoresLoadWithoutThem)
+{
+    auto me = RTUserTwitter::create(QStringLiteral("5"));
+    me->setScreenName(QStringLiteral("alice"));
+    account->setMyself(me);
+    auto other = RTUserTwitter::create(QStringLiteral("6"));
+    other->setScreenName(QStringLiteral("bob"));
+    struct Row
+    {
+        const char *id;
+        const char *fullName;
+        bool isPrivate;
+        bool isMine;
+        qint32 members;
+        RTUserTwitterPtr owner;
+    };
+    const std::vector<Row> rows = {
+        {"11", "@alice/friends", true, true, 3, me},
+        {"12", "@bob/news-and-more", false, false, 250000, other},
+        {"13", "@alice/orphan", false, true, 0, nullptr},
+    };
+    QList<RTListTwitterPtr> lists;
+    for (const Row &row : rows) {
+        auto l = std::make_shared<RTListTwitter>(QString::fromLatin1(row.id));
+        l->setFullName(QString::fromLatin1(row.fullName));
+        l->setSlugName(QString::fromLatin1(row.fullName).section(QLatin1Char('/'), 1));
+        l->setUrlPath(QLatin1Char('/') + QString::fromLatin1(row.fullName).mid(1));
+        l->setIsPrivate(row.isPrivate);
+        l->setIsMine(row.isMine);
+        l->setMemberCount(row.members);
+        l->setSubscriberCount(row.members / 2);
+        l->setUser(row.owner);
+        l->addMessagesToMessagesSet({RTMessageTwitter::create(QStringLiteral("900"))});
+        lists.append(l);
+    }
+    account->setListsArray(lists);
+    account->setSavedSearchesArray({search("1", "tea")});
+
+    registerModelArchiveClasses();
+    registerTwitterArchiveClasses();
+    const QCborValue archived = KeyedArchiver::archiveObject(account.get());
+    auto restore = [](const QCborValue &value) {
+        std::unique_ptr<RTArchivable> object =
+            KeyedUnarchiver::unarchiveObject(value, std::make_shared<QString>());
+        return std::unique_ptr<RTServiceTwitter>(
+            dynamic_cast<RTServiceTwitter *>(object.release()));
+    };
+    const auto copy = restore(archived);
+    ASSERT_TRUE(copy);
+    ASSERT_EQ(copy->listsArray().size(), qsizetype(rows.size()));
+    for (qsizetype i = 0; i < copy->listsArray().size(); ++i) {
+        const RTListTwitterPtr &back = copy->listsArray().at(i);
+        const RTListTwitterPtr &sent = lists.at(i);
+        SCOPED_TRACE(sent->fullName().toStdString());
+        EXPECT_EQ(back->listId(), sent->listId());
+        EXPECT_EQ(back->fullName(), sent->fullName());
+        EXPECT_EQ(back->slugName(), sent->slugName());
+        EXPECT_EQ(back->urlPath(), sent->urlPath());
+        EXPECT_EQ(back->isPrivate(), sent->isPrivate());
+        EXPECT_EQ(back->isMine(), sent->isMine());
+        EXPECT_EQ(back->memberCount(), sent->memberCount());
+        EXPECT_EQ(back->subscriberCount(), sent->subscriberCount());
+        EXPECT_EQ(back->service(), copy.get());
+        EXPECT_TRUE(back->messagesSet().isEmpty()) << "messages are fetched again";
+        EXPECT_EQ(back->user() ? back->user()->userId() : QString(),
+                  sent->user() ? sent->user()->userId() : QString());
+    }
+    // The account's own lists point at the account's own user object.
+    EXPECT_EQ(copy->listsArray().first()->user(), copy->myself());
+    ASSERT_TRUE(copy->listsArray().at(1)->user());
+    EXPECT_EQ(copy->listsArray().at(1)->user()->screenName(), "bob");
+
+    // A store written before lists were kept.
+    QCborMap older = archived.toMap();
+    ASSERT_TRUE(older.contains(QStringLiteral("listsArray")));
+    older.remove(QStringLiteral("listsArray"));
+    const auto old = restore(older);
+    ASSERT_TRUE(old);
+    EXPECT_TRUE(old->listsArray().isEmpty());
+    EXPECT_EQ(ids(old->savedSearchesArray()), QStringList{"1"});
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ListsAndSearchesTest, TheSearcherRunsTheWindowsSearchFirstOnItsOwnQueue)
+{
+    RTServiceRegistry registry;
+    registry.setServices({account});
+    const auto saved = search("1", "tea");
+    account->setSavedSearchesArray({saved});
+    const auto current = RTSearchTwitter::searchWithTerm(QStringLiteral("qt"));
+    RTSearcher searcher(registry);
+    searcher.start();
+    ASSERT_TRUE(searcher.searchesOperationQueue());
+
+    struct Ran
+    {
+        QString name;
+        QObject *queue;
+    };
+    QList<Ran> ran;
+    RTSearchTwitter::setQueuer([&ran](RTSearchTwitter &s, const QVariantMap &info, int) {
+        ran.append(
+            {s.searchName(), info.value(QString::fromLatin1(RTSearchTwitter::kOperationQueueKey))
+                                 .value<QObject *>()});
+        return true;
+    });
+    const QDateTime now = clock.now();
+    struct Step
+    {
+        const char *what;
+        bool windowShowsIt;
+        qint64 currentAge; // seconds since the current search succeeded; -1: never
+        qint64 savedAge;
+        const char *expected; // nullptr: nothing runs
+    };
+    const Step steps[] = {
+        {"current never ran", true, -1, -1, "qt"},
+        {"current is fresh, saved never ran", true, 30, -1, "tea"},
+        {"current is due again", true, 61, 10, "qt"},
+        {"nothing due", true, 60, 300, nullptr},
+        {"saved is due", true, 60, 301, "tea"},
+        {"no search in the window", false, -1, 10, nullptr},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        ran.clear();
+        RTSearcher::setCurrentSearchSource(
+            [&] { return step.windowShowsIt ? current : RTSearchTwitterPtr(); });
+        current->setLastPoll(step.currentAge < 0 ? QDateTime() : now.addSecs(-step.currentAge));
+        saved->setLastPoll(step.savedAge < 0 ? QDateTime() : now.addSecs(-step.savedAge));
+        EXPECT_EQ(searcher.servicesTimerTick(), step.expected != nullptr);
+        if (!step.expected) {
+            EXPECT_TRUE(ran.isEmpty());
+            continue;
+        }
+        ASSERT_EQ(ran.size(), 1);
+        EXPECT_EQ(ran.first().name, QLatin1String(step.expected));
+        EXPECT_EQ(ran.first().queue, searcher.searchesOperationQueue());
+    }
+    RTSearcher::setCurrentSearchSource({});
+    RTSearchTwitter::setQueuer({});
+    searcher.stop();
+    registry.setServices({});
 }
 
 } // namespace
