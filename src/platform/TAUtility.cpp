@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QStandardPaths>
 #include <QUuid>
+#include <mutex>
 
 QString TAUtility::applicationSupportFolder()
 {
@@ -16,7 +17,8 @@ QString TAUtility::applicationSupportFolder()
     if (base.isEmpty())
         base = QDir::tempPath();
     const QString folder = base + QLatin1String("/Talvo");
-    QDir().mkpath(folder);
+    static std::once_flag created;
+    std::call_once(created, [&folder] { QDir().mkpath(folder); });
     return folder;
 }
 

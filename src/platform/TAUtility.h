@@ -12,7 +12,8 @@ class TAUtility
 {
 public:
     // $XDG_DATA_HOME/Talvo (the temporary folder's Talvo when there is no data folder),
-    // created when missing.
+    // created by the first call of the process only: once the user deleted the application
+    // data, asking for the path must not bring the folder back.
     [[nodiscard]] static QString applicationSupportFolder();
     // The installation identifier, created once and kept in the settings under "guid".
     [[nodiscard]] static QString talvoGuid();

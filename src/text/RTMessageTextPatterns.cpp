@@ -20,8 +20,10 @@ constexpr char16_t kUrlWww[] =
 constexpr char16_t kShortenerStart[] = uR"RX((?i)(?#short)\b(?:)RX";
 constexpr char16_t kShortenerEnd[] =
     uR"RX()(?#dirs)(?:/(?:[-_+.,$&#~=;:!*'^()@\p{L}\p{N}\p{So}\p{M}]|%[a-f\d]{2})+)*(?#query)(?:(?:[-_+.,$&#~=;:!*'^()?/~@\p{L}\p{N}\p{So}\p{M}]|%[a-f\d]{2})+)?)RX";
+// A screen name is ASCII letters, digits and "_": the mention ends where no name can go on
+// ("@bobに" names bob); list paths keep their wider alphabet.
 constexpr char16_t kMention[] =
-    uR"RX((?#mention)@(?:[-_\p{L}\p{N}\p{So}])+(?#list)(?:/(?:[-_+.,$&#~=;:!*'()/\p{L}\p{N}\p{So}\p{M}`]|%[a-f\d]{2})+\b)*)RX";
+    uR"RX((?#mention)@[A-Za-z0-9_]+(?#list)(?:/(?:[-_+.,$&#~=;:!*'()/\p{L}\p{N}\p{So}\p{M}`]|%[a-f\d]{2})+\b)*)RX";
 constexpr char16_t kHash[] = uR"RX(#[-_@&~%*\p{L}\p{N}]+)RX";
 constexpr char16_t kHashNumericOnly[] = uR"RX(#\p{N}+\b)RX";
 constexpr char16_t kHashLongNumeric[] = uR"RX(#\p{N}{4,}\b)RX";

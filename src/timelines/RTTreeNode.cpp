@@ -1,6 +1,7 @@
 #include "timelines/RTTreeNode.h"
 
 #include "accounts/RTService.h"
+#include "accounts/RTServiceRegistry.h"
 #include "foundation/Localization.h"
 #include "platform/WindowLayer.h"
 #include "store/TADataManager.h"
@@ -24,32 +25,43 @@ bool onMainThread()
 RTTreeNode::RTTreeNode(QObject *representedObject)
     : m_representedObject(representedObject)
 {
-    init();
 }
 
 RTTreeNode::RTTreeNode(const QString &name, RTService *service, qint32 requestType,
                        const QString &imageName, const Predicate &validMsgPredicate)
     : m_representedObject(service)
 {
-    init();
     m_name = name;
     m_imageName = imageName;
     m_service = service;
     m_requestType = requestType;
-    m_predicateHistory.push_back(validMsgPredicate);
-    m_validMessagePredicate.store(&m_predicateHistory.back(), std::memory_order_release);
+    m_validMessagePredicate = validMsgPredicate;
 }
 
-void RTTreeNode::init()
+void RTTreeNode::registerWithOwner()
 {
+    if (m_registered || m_isClosing || !RTTreeNodeOwner::hasShared())
+        return;
+    m_registered = true;
+    RTTreeNodeOwner::shared().treeNodesSetAddNode(this);
+    if (m_reloadWanted) {
+        m_reloadWanted = false;
+        reloadContent();
+    }
+}
+
+void RTTreeNode::unregisterFromOwner()
+{
+    if (!m_registered)
+        return;
+    m_registered = false;
     if (RTTreeNodeOwner::hasShared())
-        RTTreeNodeOwner::shared().treeNodesSetAddNode(this);
+        RTTreeNodeOwner::shared().treeNodesSetRemoveNode(this);
 }
 
 RTTreeNode::~RTTreeNode()
 {
-    if (!m_isClosing && RTTreeNodeOwner::hasShared())
-        RTTreeNodeOwner::shared().treeNodesSetRemoveNode(this);
+    unregisterFromOwner();
     // Messages outlive nodes: they must not keep a pointer to this one.
     for (const RTMessagePtr &message : m_messages.content())
         message->willBeRemovedFromTreeNode(this);
@@ -86,8 +98,8 @@ void RTTreeNode::setImageName(const QString &imageName)
 
 Predicate RTTreeNode::validMessagePredicate() const
 {
-    const Predicate *current = m_validMessagePredicate.load(std::memory_order_acquire);
-    return current ? *current : Predicate();
+    QMutexLocker locker(&m_stateLock);
+    return m_validMessagePredicate;
 }
 
 void RTTreeNode::setValidMessagePredicate(const Predicate &predicate)
@@ -95,8 +107,10 @@ void RTTreeNode::setValidMessagePredicate(const Predicate &predicate)
     const Predicate current = validMessagePredicate();
     if (current == predicate && current.isNull() == predicate.isNull())
         return;
-    m_predicateHistory.push_back(predicate);
-    m_validMessagePredicate.store(&m_predicateHistory.back(), std::memory_order_release);
+    {
+        QMutexLocker locker(&m_stateLock);
+        m_validMessagePredicate = predicate;
+    }
     predicatesChanged();
 }
 
@@ -130,6 +144,7 @@ void RTTreeNode::setShouldAppearInOutlineView(bool value)
 
 bool RTTreeNode::isInReadMessagesSet(const RTMessage *message) const
 {
+    QMutexLocker locker(&m_stateLock);
     return m_readMessagesSet.contains(message);
 }
 
@@ -166,6 +181,7 @@ void RTTreeNode::addChildNode(RTTreeNode *child)
     if (child->m_parent)
         child->m_parent->removeChildNode(child);
     child->m_parent = this;
+    child->registerWithOwner(); // complete by now, whoever built it
     m_children.append(child);
     sortChildren();
     emit childrenChanged();
@@ -246,8 +262,8 @@ bool RTTreeNode::isMessageValid(const RTMessagePtr &message, qint32, const QVari
 {
     if (!message || !isOfMessageClass(*message))
         return false;
-    const Predicate *predicate = m_validMessagePredicate.load(std::memory_order_acquire);
-    return !predicate || predicate->isNull() || evaluatePredicate(*predicate, *message);
+    const Predicate predicate = validMessagePredicate();
+    return predicate.isNull() || evaluatePredicate(predicate, *message);
 }
 
 bool RTTreeNode::shouldRemoveMessage(const RTMessagePtr &message, qint32,
@@ -257,8 +273,8 @@ bool RTTreeNode::shouldRemoveMessage(const RTMessagePtr &message, qint32,
         return true;
     if (!message)
         return false;
-    const Predicate *predicate = m_validMessagePredicate.load(std::memory_order_acquire);
-    return predicate && !predicate->isNull() && !evaluatePredicate(*predicate, *message);
+    const Predicate predicate = validMessagePredicate();
+    return !predicate.isNull() && !evaluatePredicate(predicate, *message);
 }
 
 bool RTTreeNode::shouldShowMessageAsNew(const RTMessagePtr &message) const
@@ -266,7 +282,7 @@ bool RTTreeNode::shouldShowMessageAsNew(const RTMessagePtr &message) const
     if (!message)
         return false;
     if (m_isUnreadNode)
-        return !m_readMessagesSet.contains(message.get());
+        return !isInReadMessagesSet(message.get());
     return !message->isSeen();
 }
 
@@ -280,7 +296,10 @@ void RTTreeNode::markAllAsRead()
     if (!m_isUnreadNode)
         return;
     for (const RTMessagePtr &message : contentSnapshot()) {
-        m_readMessagesSet.insert(message.get());
+        {
+            QMutexLocker locker(&m_stateLock);
+            m_readMessagesSet.insert(message.get());
+        }
         message->willChangeValueForKey(RTMessageProperty::IsSeen);
         message->didChangeValueForKey(RTMessageProperty::IsSeen);
         emit messageSeenStateChanged(message);
@@ -289,8 +308,10 @@ void RTTreeNode::markAllAsRead()
 
 void RTTreeNode::selectionDidChange(const RTMessagePtr &message)
 {
-    if (m_isUnreadNode && message)
+    if (m_isUnreadNode && message) {
+        QMutexLocker locker(&m_stateLock);
         m_readMessagesSet.insert(message.get());
+    }
 }
 
 bool RTTreeNode::shouldAppearInOutlineView() const
@@ -323,6 +344,10 @@ void RTTreeNode::pollForOlderTweets()
 
 void RTTreeNode::reloadContent()
 {
+    if (!m_registered) {
+        m_reloadWanted = true;
+        return;
+    }
     if (RTTreeNodeOwner::hasShared())
         RTTreeNodeOwner::shared().reEvaluateAllMessagesForTreeNode(this);
 }
@@ -334,8 +359,7 @@ void RTTreeNode::closeNode()
     m_isClosing = true;
     QPointer<RTTreeNode> self(this);
     RTTreeNodeOwner *nodeOwner = owner();
-    if (nodeOwner)
-        nodeOwner->treeNodesSetRemoveNode(this);
+    unregisterFromOwner();
     ListViewController *view = existingListViewController();
     if (view && ListViewFactory::hasShared() && ListViewFactory::shared().isCurrentListView(view) &&
         nodeOwner) {
@@ -361,29 +385,32 @@ void RTTreeNode::closeNode()
 
 void RTTreeNode::deleteSelf()
 {
-    // An account root: ask, then let the store drop the account.
-    if (m_isDeleted)
+    // An account root: ask, then let the store drop the account. Only "Delete" closes the
+    // node; after "Cancel" it must stay, as nothing would build it again.
+    if (m_isDeleted || !WindowLayer::hasShared())
         return;
     QPointer<RTService> account = service();
-    if (WindowLayer::hasShared()) {
-        WindowLayer::shared().showAlert(
-            localizedString("##RTTreeNode:0##") + QLatin1Char('\n') +
-                localizedString("##RTTreeNode:1##"),
-            {localizedString("##RTTreeNode:2##"), localizedString("##RTTreeNode:3##")},
-            [account](int button) {
-                if (button != 1 || !account)
-                    return;
-                TADataManager &store = TADataManager::sharedManager();
-                for (const RTServicePtr &s : store.services()) {
-                    if (s.get() == account.data()) {
-                        store.removeService(s);
-                        break;
-                    }
+    QPointer<RTTreeNode> self(this);
+    WindowLayer::shared().showAlert(
+        localizedString("##RTTreeNode:0##") + QLatin1Char('\n') +
+            localizedString("##RTTreeNode:1##"),
+        {localizedString("##RTTreeNode:2##"), localizedString("##RTTreeNode:3##")},
+        [account, self](int button) {
+            if (button != 1)
+                return;
+            if (self && !self->m_isDeleted) {
+                self->m_isDeleted = true;
+                self->closeNode();
+            }
+            if (!account)
+                return;
+            for (const RTServicePtr &s : RTServiceRegistry::shared().services()) {
+                if (s.get() == account.data()) {
+                    TADataManager::sharedManager().removeService(s);
+                    break;
                 }
-            });
-    }
-    m_isDeleted = true;
-    closeNode();
+            }
+        });
 }
 
 QString RTTreeNode::description() const
@@ -405,6 +432,7 @@ void RTTreeNode::messagesArrayControllerAddMessages(const QList<RTMessagePtr> &m
         view->setResizingEnabled(false);
     // The display filter never keeps a message out of the content.
     m_messages.addMessages(messages);
+    contentDidAddMessages(messages);
     if (view)
         view->setResizingEnabled(true);
     recount();
@@ -436,8 +464,12 @@ void RTTreeNode::messagesArrayControllerRemoveMessages(const QList<RTMessagePtr>
     if (view)
         view->setResizingEnabled(false);
     m_messages.removeMessages(messages);
-    for (const RTMessagePtr &message : messages)
-        m_readMessagesSet.remove(message.get());
+    contentDidRemoveMessages(messages);
+    {
+        QMutexLocker locker(&m_stateLock);
+        for (const RTMessagePtr &message : messages)
+            m_readMessagesSet.remove(message.get());
+    }
     if (view) {
         view->setResizingEnabled(true);
         view->isOnScreen() ? view->resizeViews() : addDelayedAction([this] {

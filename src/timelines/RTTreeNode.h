@@ -7,12 +7,12 @@
 #include "timelines/RTMessageCollection.h"
 #include "timelines/RTNodeMenu.h"
 
+#include <QMutex>
 #include <QObject>
 #include <QPointer>
 #include <QSet>
 #include <QVariantMap>
 #include <atomic>
-#include <deque>
 #include <functional>
 #include <memory>
 
@@ -40,12 +40,25 @@ class RTTreeNode : public QObject, public RTMessageHolder
 {
     Q_OBJECT
 public:
-    // Base initialisation; registers the node with the installed owner.
+    // Base initialisation. The node is not registered yet: workers judge registered nodes
+    // through their virtual operations, so only a complete node may be registered. Build
+    // nodes with create() (or call registerWithOwner() once the object is complete).
     explicit RTTreeNode(QObject *representedObject = nullptr);
     // A message child: service as represented object, name, icon resource, predicate.
     RTTreeNode(const QString &name, RTService *service, qint32 requestType,
                const QString &imageName, const Predicate &validMsgPredicate);
     ~RTTreeNode() override;
+
+    template<class T, class... Args> static T *create(Args &&...args)
+    {
+        T *node = new T(std::forward<Args>(args)...);
+        node->registerWithOwner();
+        return node;
+    }
+    // Registers the complete node with the installed owner and runs a content reload that
+    // was asked for while it was being built. Does nothing the second time.
+    void registerWithOwner();
+    [[nodiscard]] bool isRegisteredWithOwner() const { return m_registered; }
 
     // --- fields
     [[nodiscard]] QObject *representedObject() const { return m_representedObject; }
@@ -102,6 +115,9 @@ public:
     [[nodiscard]] QList<RTTreeNode *> outlineViewReadyChildNodes() const;
 
     // --- overridable behaviour
+    // isMessageValid() and shouldRemoveMessage() run on workers while the manager holds its
+    // registration lock: they must not take the node-contents lock, which the manager takes
+    // before the registration lock.
     [[nodiscard]] virtual QString nodeViewClass() const { return {}; }
     [[nodiscard]] virtual QString nodeViewNibName() const { return {}; }
     [[nodiscard]] virtual QVariantMap identity() const { return {}; }
@@ -158,10 +174,16 @@ signals:
     void closed();
 
 protected:
+    // Every node destructor calls this first, so no worker judges a node whose members are
+    // being destroyed. Does nothing once unregistered.
+    void unregisterFromOwner();
     [[nodiscard]] RTTreeNodeOwner *owner() const;
     void setStoredNewMessagesCount(qint32 count);
     [[nodiscard]] qint32 storedNewMessagesCount() const { return m_newMessagesCount.load(); }
     void recount();
+    // Under the node-contents lock, right after the content changed.
+    virtual void contentDidAddMessages(const QList<RTMessagePtr> &) {}
+    virtual void contentDidRemoveMessages(const QList<RTMessagePtr> &) {}
     // The outline field, without auto-hiding.
     [[nodiscard]] bool shouldAppearInOutlineViewField() const { return m_shouldAppear; }
     void sortChildren();
@@ -172,8 +194,6 @@ protected:
     QPointer<RTService> m_service;
 
 private:
-    void init();
-
     QString m_name;
     QString m_imageName;
     qint32 m_requestType = 0;
@@ -190,17 +210,19 @@ private:
     std::atomic<qint32> m_newMessagesCount{0};
     QPointer<RTTreeNode> m_referingTreeNode;
     RTMessageCollection m_messages;
-    QSet<const RTMessage *> m_readMessagesSet;
+    QSet<const RTMessage *> m_readMessagesSet; // under m_stateLock
     std::vector<std::function<void()>> m_delayedUpdates;
     std::unique_ptr<ListViewController> m_listViewController;
     bool m_listViewCreationTried = false;
+    bool m_registered = false;
+    bool m_reloadWanted = false; // reloadContent() before registration
     RTTreeNode *m_parent = nullptr;
     QList<RTTreeNode *> m_children;
-    // Workers read the valid predicate without a lock: every predicate set stays alive
-    // for the node's life (they change a few times a session) and the current one is
-    // published through an atomic pointer.
-    std::deque<Predicate> m_predicateHistory;
-    std::atomic<const Predicate *> m_validMessagePredicate{nullptr};
+    // Workers read the predicate and the read set while the main thread changes them;
+    // readers take a copy of the predicate (a shared, immutable tree), so a replaced one
+    // is freed once the last evaluation using it ends.
+    mutable QMutex m_stateLock;
+    Predicate m_validMessagePredicate; // under m_stateLock
 
 protected:
     bool m_isClosing = false;

@@ -39,6 +39,7 @@ RTTreeNodeAllFilteredMessages::RTTreeNodeAllFilteredMessages(const Predicate &fi
 
 RTTreeNodeAllFilteredMessages::~RTTreeNodeAllFilteredMessages()
 {
+    unregisterFromOwner();
     NotificationCenter::defaultCenter().removeObserver(m_observerId);
 }
 
@@ -80,13 +81,15 @@ bool RTTreeNodeAllFilteredMessages::newHomeReferenceMessageId(const void *object
     quint64 accountNumber = 0;
     if (!parseId(accountId, accountNumber))
         return false;
+    // The oldest reference of all accounts, so no account's Home loses messages here; it
+    // never moves forward again.
     quint64 ownNumber = 0;
-    if (parseId(m_homeReferenceMessageId, ownNumber) && ownNumber >= accountNumber)
-        return false; // never back in time
+    if (parseId(m_homeReferenceMessageId, ownNumber) && ownNumber <= accountNumber)
+        return false;
     const RTMessagePtr message = account->messageWithId(accountId);
     if (!message || !message->createdAt().isValid())
         return false;
-    if (m_homeReferenceMessageDate.isValid() && message->createdAt() < m_homeReferenceMessageDate)
+    if (m_homeReferenceMessageDate.isValid() && message->createdAt() > m_homeReferenceMessageDate)
         return false;
     m_homeReferenceMessageId = accountId;
     m_homeReferenceMessageDate = message->createdAt();

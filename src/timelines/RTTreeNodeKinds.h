@@ -13,6 +13,7 @@ class RTTreeNodeTalvo : public RTTreeNode
     Q_OBJECT
 public:
     explicit RTTreeNodeTalvo(RTService *companion);
+    ~RTTreeNodeTalvo() override { unregisterFromOwner(); }
     [[nodiscard]] QVariantMap identity() const override;
     [[nodiscard]] int sortWeight() const override { return 10; }
     [[nodiscard]] bool shouldAppearInOutlineView() const override;
@@ -26,6 +27,7 @@ class RTTreeNodeTrend : public RTTreeNode
     Q_OBJECT
 public:
     using RTTreeNode::RTTreeNode;
+    ~RTTreeNodeTrend() override { unregisterFromOwner(); }
     [[nodiscard]] QString nodeViewClass() const override;
     [[nodiscard]] QVariantMap identity() const override;
     [[nodiscard]] bool isOfMessageClass(const RTMessage &) const override { return false; }
@@ -37,6 +39,7 @@ class RTTreeNodeMutes : public RTTreeNode
     Q_OBJECT
 public:
     using RTTreeNode::RTTreeNode;
+    ~RTTreeNodeMutes() override { unregisterFromOwner(); }
     [[nodiscard]] QString nodeViewClass() const override;
     [[nodiscard]] QVariantMap identity() const override;
     [[nodiscard]] bool isOfMessageClass(const RTMessage &message) const override;
@@ -50,6 +53,7 @@ class RTTreeNodeEmpty : public RTTreeNode
 public:
     // rootCount answers how many roots the outline has.
     explicit RTTreeNodeEmpty(std::function<int()> rootCount);
+    ~RTTreeNodeEmpty() override { unregisterFromOwner(); }
     [[nodiscard]] QVariantMap identity() const override;
     [[nodiscard]] bool shouldAppearInOutlineView() const override;
     [[nodiscard]] bool isMessageValid(const RTMessagePtr &, qint32,
@@ -68,6 +72,7 @@ class RTTreeNodeTwitterUser : public RTTreeNode
     Q_OBJECT
 public:
     RTTreeNodeTwitterUser(RTServiceTwitter *account, const std::shared_ptr<RTUserTwitter> &user);
+    ~RTTreeNodeTwitterUser() override { unregisterFromOwner(); }
     [[nodiscard]] QVariantMap identity() const override;
     [[nodiscard]] std::shared_ptr<RTUserTwitter> user() const { return m_user; }
     [[nodiscard]] QByteArray profileImage() const { return m_profileImage; }
@@ -85,6 +90,7 @@ class RTTreeNodeTwitterGroup : public RTTreeNode
     Q_OBJECT
 public:
     RTTreeNodeTwitterGroup(RTServiceTwitter *account, const QString &groupName);
+    ~RTTreeNodeTwitterGroup() override { unregisterFromOwner(); }
     void setMembersFilterPredicate(const Predicate &members);
     [[nodiscard]] QVariantMap identity() const override;
     [[nodiscard]] QString nodeViewClass() const override;
@@ -114,6 +120,7 @@ class RTTreeNodeTwitterGroupUngrouped : public RTTreeNodeTwitterGroup
 public:
     // account nullptr: the cross-account variant.
     explicit RTTreeNodeTwitterGroupUngrouped(RTServiceTwitter *account);
+    ~RTTreeNodeTwitterGroupUngrouped() override { unregisterFromOwner(); }
     void setExcludeMembersPredicates(const QList<Predicate> &excluded);
     [[nodiscard]] int sortWeight() const override { return 10; }
     [[nodiscard]] bool shouldAppearInOutlineView() const override;

@@ -19,6 +19,7 @@
 #include "timelines/RTTreeNodeTwitter.h"
 #include "timelines/RTTreeNodeTwitterListsTimeline.h"
 #include "timelines/RTUnseenCountIndicators.h"
+#include "twitter/RTSearcher.h"
 #include "twitter/RTServiceTwitter.h"
 
 #include <QHash>
@@ -60,26 +61,6 @@ const char *const kCombinedSettings[] = {RTShowCombinedAllKey,       RTShowCombi
                                          RTShowCombinedFavoritesKey, RTShowCombinedListsKey,
                                          RTShowCombinedGroupsKey,    RTShowCombinedSearchesKey};
 
-// A list or saved search of an account as a pop-up section, with the node showing it.
-template<class Object> class AccountSection : public RTPopupHostSectionProtocol
-{
-public:
-    AccountSection(std::shared_ptr<Object> object, RTTreeNode *node)
-        : m_object(std::move(object))
-        , m_node(node)
-    {
-    }
-    [[nodiscard]] QString identificationString() const override
-    {
-        return m_object->identificationString();
-    }
-    [[nodiscard]] RTTreeNode *treeNodeForSelf() override { return m_node.get(); }
-
-private:
-    std::shared_ptr<Object> m_object;
-    std::unique_ptr<RTTreeNode> m_node;
-};
-
 // The node classes of this layer; others may replace them (tests register their own).
 void registerDefaultNodeClasses()
 {
@@ -89,7 +70,8 @@ void registerDefaultNodeClasses()
             factories.insert(QStringLiteral("RTTreeNodeTwitter"),
                              [](const RTServicePtr &service) -> RTTreeNode * {
                                  auto *account = qobject_cast<RTServiceTwitter *>(service.get());
-                                 return account ? new RTTreeNodeTwitter(account) : nullptr;
+                                 return account ? RTTreeNode::create<RTTreeNodeTwitter>(account)
+                                                : nullptr;
                              });
         }
         RTTreeNodeTwitter::setPopupHostFactory([](RTServiceTwitter *account,
@@ -134,11 +116,13 @@ RTTreeNodeManager::RTTreeNodeManager(RTServiceRegistry &registry, QObject *paren
     RTTreeNodeManagerInterface::setShared(this);
     m_registry.setNodeManager(this);
 
-    m_systemWideCountNode = new RTTreeNode(QStringLiteral("AllMessages"), nullptr, 0, QString(),
-                                           systemWideCountNodeValidMessagePredicate());
+    m_systemWideCountNode =
+        RTTreeNode::create<RTTreeNode>(QStringLiteral("AllMessages"), nullptr, 0, QString(),
+                                       systemWideCountNodeValidMessagePredicate());
     m_systemWideCountNode->setIsCombinedNode(true);
-    m_statusIconCountNode = new RTTreeNode(QStringLiteral("statusIconMessages"), nullptr, 0,
-                                           QString(), statusIconNodeValidMessagePredicate());
+    m_statusIconCountNode =
+        RTTreeNode::create<RTTreeNode>(QStringLiteral("statusIconMessages"), nullptr, 0, QString(),
+                                       statusIconNodeValidMessagePredicate());
     m_statusIconCountNode->setIsCombinedNode(true);
 
     RTTreeNodePopupHost::setRegistry(&m_registry);
@@ -147,6 +131,18 @@ RTTreeNodeManager::RTTreeNodeManager(RTServiceRegistry &registry, QObject *paren
     });
     initNodes();
     initCombinedViewTreeNodes();
+    // The searcher re-runs the temporary search a window shows on its own.
+    RTSearcher::setCurrentSearchSource([]() -> RTSearchTwitterPtr {
+        if (!RTMainWindowNodeHost::hasShared())
+            return nullptr;
+        RTMainWindowNodeHost &window = RTMainWindowNodeHost::shared();
+        const QList<RTTreeNode *> shown = window.temporaryNodes();
+        if (window.temporaryNodeHolder() != RTMainWindowNodeHost::TemporaryNodeHolder::SingleNode ||
+            shown.size() != 1)
+            return nullptr;
+        auto *search = qobject_cast<RTTreeNodeSearch *>(shown.first());
+        return search && search->isTemporary() ? search->searchObject() : nullptr;
+    });
 
     SettingsStore &settings = SettingsStore::shared();
     m_settingsConnections.append(connect(&settings, &SettingsStore::valueChanged, this,
@@ -159,6 +155,7 @@ RTTreeNodeManager::RTTreeNodeManager(RTServiceRegistry &registry, QObject *paren
                                              }
                                          }));
     connect(&m_registry, &RTServiceRegistry::servicesChanged, this, [this] {
+        dropSectionsOfRemovedAccounts();
         const bool hasAccounts =
             !m_registry.servicesConformingTo<RTMessageReceivingProtocol>().isEmpty();
         for (RTTreeNode *node : std::as_const(m_combinedToolbarTreeNodes))
@@ -176,6 +173,7 @@ RTTreeNodeManager::~RTTreeNodeManager()
     delete m_countIndicators;
     m_countIndicators = nullptr;
     m_receivedMessageAlerts.reset();
+    RTSearcher::setCurrentSearchSource({});
     RTTreeNodePopupHost::setSectionSource({});
     RTTreeNodePopupHost::setRegistry(nullptr);
     for (const QMetaObject::Connection &c : std::as_const(m_settingsConnections))
@@ -224,16 +222,16 @@ void RTTreeNodeManager::initNodes()
     const QList<std::shared_ptr<RTServiceTalvo>> companions =
         m_registry.allServicesOfSameClass<RTServiceTalvo>();
     RTService *companion = companions.isEmpty() ? nullptr : companions.first().get();
-    auto *talvo = new RTTreeNodeTalvo(companion);
-    auto *trends = new RTTreeNodeTrend(
+    auto *talvo = RTTreeNode::create<RTTreeNodeTalvo>(companion);
+    auto *trends = RTTreeNode::create<RTTreeNodeTrend>(
         localizedString("##RTTreeNodeManager:2##"), companion, 0, QStringLiteral("twitter_16"),
         RTPredicates::serviceIs(companion) &&
             Predicate::compare(QStringLiteral("trendType"), Predicate::Op::Equal,
                                PredicateValue::integer(0)));
     trends->setShouldAppearInOutlineView(false);
-    auto *muted = new RTTreeNodeMutes(localizedString("##RTTreeNodeManager:3##"), nullptr,
-                                      RTTreeNodeRequestType::Mutes, QStringLiteral("node_muted"),
-                                      RTPredicates::flag("isMuted", true));
+    auto *muted = RTTreeNode::create<RTTreeNodeMutes>(
+        localizedString("##RTTreeNodeManager:3##"), nullptr, RTTreeNodeRequestType::Mutes,
+        QStringLiteral("node_muted"), RTPredicates::flag("isMuted", true));
     muted->setShouldAppearInOutlineView(true);
     muted->setIsAutoHiding(false);
     muted->setIsUnreadNode(true);
@@ -241,7 +239,7 @@ void RTTreeNodeManager::initNodes()
     addRootNode(talvo);
 
     // The placeholder counts itself and the roots the outline shows.
-    addRootNode(new RTTreeNodeEmpty([this] {
+    addRootNode(RTTreeNode::create<RTTreeNodeEmpty>([this] {
         int shown = 1;
         for (RTTreeNode *root : std::as_const(m_rootNodes))
             if (!root->inherits("RTTreeNodeEmpty") && root->shouldAppearInOutlineView())
@@ -317,9 +315,9 @@ void RTTreeNodeManager::initCombinedViewTreeNodes()
                     }));
     };
     for (const View &view : views) {
-        auto *node =
-            new RTTreeNodeAllFilteredMessages(view.filter, localizedString(view.titleKey),
-                                              QString::fromLatin1(view.image), view.requestType);
+        auto *node = RTTreeNode::create<RTTreeNodeAllFilteredMessages>(
+            view.filter, localizedString(view.titleKey), QString::fromLatin1(view.image),
+            view.requestType);
         node->setRegistry(&m_registry);
         if (view.format)
             node->setReferencedValidMessagePredicateFormat(view.format);
@@ -466,6 +464,9 @@ void RTTreeNodeManager::removeNodeWithService(const RTServicePtr &service)
     emit rootTreeNodesChanged();
     root->closeNode();
     root->deleteLater();
+    dropSectionsWhere([&service](const void *, const Section &slot) {
+        return !slot.account || slot.account == service.get();
+    });
 }
 
 void RTTreeNodeManager::observePredicateForHomeNode(const RTServicePtr &service)
@@ -849,66 +850,6 @@ void RTTreeNodeManager::reloadOutline()
     emit outlineReloadRequested();
 }
 
-// --- pop-up host sections ---------------------------------------------------------------
-
-QList<RTPopupHostSectionProtocol *> RTTreeNodeManager::sectionsOfService(RTService *service,
-                                                                         const QString &keyPath)
-{
-    QList<RTPopupHostSectionProtocol *> sections;
-    auto *account = qobject_cast<RTServiceTwitter *>(service);
-    if (!account)
-        return sections;
-    const auto section = [this, &sections, account](const auto &object, auto makeNode) {
-        Section &slot = m_sections[object.get()];
-        if (!slot.section) {
-            using Object = typename std::decay_t<decltype(object)>::element_type;
-            slot.section = std::make_unique<AccountSection<Object>>(object, makeNode());
-            slot.account = account;
-        }
-        sections.append(slot.section.get());
-    };
-    if (keyPath == QLatin1String("listsArray")) {
-        for (const RTListTwitterPtr &list : account->listsArray())
-            if (list)
-                section(list, [&] { return new RTTreeNodeTwitterListsTimeline(account, list); });
-    } else if (keyPath == QLatin1String("savedSearchesArray")) {
-        for (const RTSearchTwitterPtr &search : account->savedSearchesArray())
-            if (search)
-                section(search, [&] { return new RTTreeNodeSearch(search); });
-    }
-    return sections;
-}
-
-void RTTreeNodeManager::refreshSectionsOfService(RTService *account)
-{
-    QList<RTTreeNodePopupHost *> hosts;
-    {
-        QReadLocker reader(&m_registrationLock);
-        for (RTTreeNode *node : std::as_const(m_treeNodesSet))
-            if (auto *host = qobject_cast<RTTreeNodePopupHost *>(node))
-                if (host->observedServices().contains(account))
-                    hosts.append(host);
-    }
-    for (RTTreeNodePopupHost *host : std::as_const(hosts)) {
-        const QList<RTPopupHostSectionProtocol *> current =
-            sectionsOfService(account, host->sectionListsKeyPath());
-        QSet<RTTreeNode *> currentNodes;
-        for (RTPopupHostSectionProtocol *section : current)
-            currentNodes.insert(section->treeNodeForSelf());
-        // Sections of this account that it no longer lists.
-        QList<RTPopupHostSectionProtocol *> gone;
-        for (auto &[key, slot] : m_sections) {
-            RTTreeNode *node = slot.section->treeNodeForSelf();
-            if (slot.account == account && !currentNodes.contains(node) &&
-                host->itemsInSection().contains(node))
-                gone.append(slot.section.get());
-        }
-        if (!gone.isEmpty())
-            host->handleRemovalOfItemsInArray(gone);
-        host->handleNewItemsArray(current);
-    }
-}
-
 // --- temporary searches -----------------------------------------------------------------
 
 void RTTreeNodeManager::addTemporarySearchThroughSearchFieldWithSearchString(const QString &term)
@@ -940,7 +881,7 @@ RTTreeNodeManager::addTemporarySearchNodeInCurrentWindowTypeWithSearchString(con
                 return existing;
             }
         }
-        node = new RTTreeNodeSearch(search);
+        node = RTTreeNode::create<RTTreeNodeSearch>(search);
         node->setIsTemporary(true);
         window.appendTemporaryNode(node);
         break;
@@ -949,7 +890,7 @@ RTTreeNodeManager::addTemporarySearchNodeInCurrentWindowTypeWithSearchString(con
         const QList<RTTreeNode *> shown = window.temporaryNodes();
         if (!shown.isEmpty() && sameSearch(shown.first()))
             return shown.first();
-        node = new RTTreeNodeSearch(search);
+        node = RTTreeNode::create<RTTreeNodeSearch>(search);
         node->setIsTemporary(true);
         window.showTreeNode(node);
         break;

@@ -21,6 +21,7 @@ class RTTreeNodePopupHost;
 class RTUnseenCountIndicators;
 class RTReceivedMessageAlerts;
 class RTPopupHostSectionProtocol;
+class RTTrendObject;
 
 // The current main window's side of temporary nodes; the window layer implements it.
 class RTMainWindowNodeHost : public PlatformInterface<RTMainWindowNodeHost>
@@ -127,6 +128,13 @@ public:
     }
     void setIsBatchChangingNewCount(bool value) override;
 
+    // Mark All as Seen for the whole program: with the counts suspended, every message of
+    // every account and every trend of the installed source becomes seen.
+    void markAllMessagesAndTrendsSeen();
+    // The companion layer's current trends; without one only messages are marked.
+    using TrendsSource = std::function<QList<std::shared_ptr<RTTrendObject>>()>;
+    static void setTrendsSource(TrendsSource source);
+
     [[nodiscard]] Predicate systemWideCountNodeValidMessagePredicate() const;
     [[nodiscard]] Predicate statusIconNodeValidMessagePredicate() const;
 
@@ -189,6 +197,12 @@ private:
 
     QList<RTPopupHostSectionProtocol *> sectionsOfService(RTService *account,
                                                           const QString &keyPath);
+    struct Section;
+    // Takes the sections that match out of every host, closes their nodes (their messages
+    // leave the nodes and may leave the store) and frees them.
+    void dropSectionsWhere(const std::function<bool(const void *object, const Section &)> &gone);
+    // Sections of accounts no longer in the registry.
+    void dropSectionsOfRemovedAccounts();
 
     RTServiceRegistry &m_registry;
     // One section object (and node) per list or saved search, keyed by that object.

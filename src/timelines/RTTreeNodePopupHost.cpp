@@ -47,7 +47,7 @@ void RTTreeNodePopupHost::setSectionSource(SectionSource source)
 RTTreeNodePopupHost *RTTreeNodePopupHost::twitterListsPopupHostWithService(RTService *account)
 {
     const Predicate listed = RTPredicates::flag("isListed", true);
-    auto *host = new RTTreeNodePopupHost(
+    auto *host = RTTreeNode::create<RTTreeNodePopupHost>(
         localizedString("##RTTreeNodePopupHost:2##"), account, 41, QStringLiteral("node_lists"),
         account ? RTPredicates::serviceIs(account) && listed : listed, QStringLiteral("listsArray"),
         localizedString("##RTTreeNodePopupHost:3##"));
@@ -68,7 +68,7 @@ RTTreeNodePopupHost *RTTreeNodePopupHost::twitterListsPopupHostWithService(RTSer
 RTTreeNodePopupHost *RTTreeNodePopupHost::twitterSearchesPopupHostWithService(RTService *account)
 {
     const Predicate search = RTPredicates::flag("isSearch", true);
-    auto *host = new RTTreeNodePopupHost(
+    auto *host = RTTreeNode::create<RTTreeNodePopupHost>(
         localizedString("##RTTreeNodePopupHost:0##"), account, 35, QStringLiteral("node_search"),
         account ? RTPredicates::serviceIs(account) && search : search,
         QStringLiteral("savedSearchesArray"), localizedString("##RTTreeNodePopupHost:1##"));
@@ -132,6 +132,7 @@ RTTreeNodePopupHost::RTTreeNodePopupHost(const QString &name, RTService *account
 
 RTTreeNodePopupHost::~RTTreeNodePopupHost()
 {
+    unregisterFromOwner();
     // Section nodes belong to their section objects, not to the host.
     QMutexLocker locker(&m_itemsLock);
     for (RTTreeNode *node : std::as_const(m_itemsInSection))
@@ -399,6 +400,12 @@ void RTTreeNodePopupHost::closeNode()
         // The section objects own their nodes: keep the base from deleting them.
         if (node->parentNode() == this)
             removeChildNode(node);
+    }
+    {
+        // The sections may be freed before this host is.
+        QMutexLocker locker(&m_itemsLock);
+        m_itemsInSection.clear();
+        m_sectionObjects.clear();
     }
     RTTreeNode::closeNode();
 }

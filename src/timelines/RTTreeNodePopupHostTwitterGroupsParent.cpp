@@ -7,7 +7,7 @@
 RTTreeNodePopupHostTwitterGroupsParent *
 RTTreeNodePopupHostTwitterGroupsParent::twitterGroupsPopupHostWithService(RTService *account)
 {
-    return new RTTreeNodePopupHostTwitterGroupsParent(account);
+    return RTTreeNode::create<RTTreeNodePopupHostTwitterGroupsParent>(account);
 }
 
 RTTreeNodePopupHostTwitterGroupsParent::RTTreeNodePopupHostTwitterGroupsParent(RTService *account)

@@ -12,6 +12,7 @@ public:
     twitterGroupsPopupHostWithService(RTService *account);
 
     explicit RTTreeNodePopupHostTwitterGroupsParent(RTService *account);
+    ~RTTreeNodePopupHostTwitterGroupsParent() override { unregisterFromOwner(); }
 
     // A group's members changed.
     void membersChanged() { sectionsChanged(); }

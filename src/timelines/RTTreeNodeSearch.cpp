@@ -1,6 +1,7 @@
 #include "timelines/RTTreeNodeSearch.h"
 
 #include "foundation/Localization.h"
+#include "foundation/RTGlobalVariables.h"
 #include "twitter/RTServiceTwitter.h"
 #include "twitter/RTTwitterRequestTypes.h"
 
@@ -11,11 +12,47 @@ RTTreeNodeSearch::RTTreeNodeSearch(const RTSearchTwitterPtr &search)
     , m_search(search)
 {
     setMenuItems(&RTMessageActionTags::timeline());
+    if (m_search) {
+        QPointer<RTTreeNodeSearch> self(this);
+        m_observerId = m_search->addAnswerObserver([self](const QVariantMap &result, bool success) {
+            if (self)
+                self->searchAnswered(result, success);
+        });
+    }
+}
+
+RTTreeNodeSearch::~RTTreeNodeSearch()
+{
+    unregisterFromOwner();
+    if (m_search)
+        m_search->removeAnswerObserver(m_observerId);
+}
+
+void RTTreeNodeSearch::searchAnswered(const QVariantMap &result, bool success)
+{
+    m_searchFailed = !success;
+    if (!success)
+        return;
+    // An empty node says so only when the answer brought nothing new either.
+    if (messagesArrayController().count() > 0) {
+        setListviewState(ListViewController::StateNormal);
+        return;
+    }
+    const auto operation = std::dynamic_pointer_cast<RTRequestOperationTwitter>(
+        result.value(QString::fromLatin1(kRTRequestOperationKey)).value<RTRequestOperationPtr>());
+    const bool nothingNew = !operation || operation->newMessages().isEmpty();
+    setListviewState(nothingNew ? ListViewController::StateEmpty : ListViewController::StateNormal);
+}
+
+bool RTTreeNodeSearch::requestOlderPage(const QString &maxId)
+{
+    return m_search && m_search->searchWithMaxId(maxId, requestDelegate());
 }
 
 RTTreeNode *RTTreeNodeSearch::initSearchNodes()
 {
-    return new RTTreeNode(QStringLiteral("TRENDING"), nullptr, 0, QString(), Predicate());
+    return RTTreeNode::create<RTTreeNode>(QStringLiteral("TRENDING"), nullptr, 0, QString(),
+                                          Predicate());
 }
 
 bool RTTreeNodeSearch::isMessageValid(const RTMessagePtr &message, qint32 requestType,
@@ -83,8 +120,8 @@ RTNodeMenu *RTTreeNodeSearch::menu()
 
 void RTTreeNodeSearch::reload()
 {
-    if (RTServiceTwitter *account = twitterAccount())
-        account->refreshSearches();
+    if (m_search)
+        m_search->search();
 }
 
 void RTTreeNodeSearch::deleteSelf()

@@ -29,10 +29,15 @@ public:
     RTNodeMenu *menu() override;
     void reload() override;
     void deleteSelf() override;
+    bool requestOlderPage(const QString &maxId) override;
+    ~RTTreeNodeSearch() override;
 
 private:
+    void searchAnswered(const QVariantMap &result, bool success);
+
     RTSearchTwitterPtr m_search;
     bool m_isTemporary = true;
     bool m_justAdded = false;
     bool m_searchFailed = false;
+    int m_observerId = 0;
 };

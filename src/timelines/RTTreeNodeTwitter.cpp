@@ -151,6 +151,7 @@ RTTreeNodeTwitter::RTTreeNodeTwitter(RTServiceTwitter *account)
 
 RTTreeNodeTwitter::~RTTreeNodeTwitter()
 {
+    unregisterFromOwner();
     for (int id : std::as_const(m_notificationIds))
         NotificationCenter::defaultCenter().removeObserver(id);
 }
@@ -159,16 +160,14 @@ void RTTreeNodeTwitter::buildChildren(RTServiceTwitter *account)
 {
     auto timeline = [account](int key, const char *icon, qint32 type, const Predicate &p,
                               const QList<qint32> *items) {
-        auto *node = new RTTreeNodeTwitter(title(key), account, type, QLatin1String(icon), p);
+        auto *node = create<RTTreeNodeTwitter>(title(key), account, type, QLatin1String(icon), p);
         node->setMenuItems(items);
         return node;
     };
     auto host = [account](qint32 type) -> RTTreeNode * {
         if (popupHostFactory())
             return popupHostFactory()(account, type);
-        auto *placeholder =
-            new RTTreeNode(QString(), account, type, QString(), Predicate::falsePredicate());
-        return placeholder;
+        return create<RTTreeNode>(QString(), account, type, QString(), Predicate::falsePredicate());
     };
     const QList<qint32> *shared = &RTMessageActionTags::timeline();
     auto *combined = timeline(24, "node_combined", RTTreeNodeRequestType::Combined,
@@ -188,13 +187,13 @@ void RTTreeNodeTwitter::buildChildren(RTServiceTwitter *account)
     auto *direct = timeline(21, "node_direct", RTTreeNodeRequestType::Direct,
                             RTPredicates::direct(account), nullptr);
     direct->setIsCombinedNode(true);
-    auto *inbox = new RTTreeNodeTwitterDirect(title(22), account, RTTwitterRequestDirectInbox,
-                                              QStringLiteral("node_direct_inbox"),
-                                              RTPredicates::inbox(account));
+    auto *inbox = create<RTTreeNodeTwitterDirect>(title(22), account, RTTwitterRequestDirectInbox,
+                                                  QStringLiteral("node_direct_inbox"),
+                                                  RTPredicates::inbox(account));
     inbox->setMenuItems(&RTMessageActionTags::inbox());
-    auto *outbox = new RTTreeNodeTwitterDirect(title(23), account, RTTwitterRequestDirectOutbox,
-                                               QStringLiteral("node_direct_outbox"),
-                                               RTPredicates::outbox(account));
+    auto *outbox = create<RTTreeNodeTwitterDirect>(title(23), account, RTTwitterRequestDirectOutbox,
+                                                   QStringLiteral("node_direct_outbox"),
+                                                   RTPredicates::outbox(account));
     outbox->setMenuItems(&RTMessageActionTags::outbox());
     direct->addChildNodes({inbox, outbox});
     RTTreeNode *groups = host(RTTwitterRequestUserTimeline);
@@ -273,9 +272,16 @@ void RTTreeNodeTwitter::pollForOlderTweets()
         return;
     }
     setListviewState(ListViewController::StateLoadingOlder);
-    const QString maxId = maxIdBelow(displayedMessages());
-    if (RTServiceTwitter *account = twitterAccount(); account && !maxId.isEmpty())
-        account->pollForOlderTweetsOfRequestType(requestType(), maxId, requestDelegate());
+    // A page that cannot be asked for would leave the list loading for ever.
+    if (!requestOlderPage(maxIdBelow(displayedMessages())))
+        setListviewState(defaultListState());
+}
+
+bool RTTreeNodeTwitter::requestOlderPage(const QString &maxId)
+{
+    RTServiceTwitter *account = twitterAccount();
+    return account && !maxId.isEmpty() &&
+           account->pollForOlderTweetsOfRequestType(requestType(), maxId, requestDelegate());
 }
 
 std::shared_ptr<RTRequestDelegate> RTTreeNodeTwitter::requestDelegate()

@@ -54,6 +54,8 @@ public:
 
     // Refresh from the account.
     virtual void reload();
+    // Asks for the page below maxId; false when nothing was sent.
+    virtual bool requestOlderPage(const QString &maxId);
     virtual void serviceRequestSuccess(const QVariantMap &result);
     virtual void serviceRequestFailure(const QVariantMap &result);
     [[nodiscard]] RTTreeNode *nodeWithRequestType(qint32 type) const;
@@ -92,6 +94,7 @@ class RTTreeNodeTwitterDirect : public RTTreeNodeTwitter
     Q_OBJECT
 public:
     using RTTreeNodeTwitter::RTTreeNodeTwitter;
+    ~RTTreeNodeTwitterDirect() override { unregisterFromOwner(); }
 };
 
 // Messages and answers found in results: kRTAllRequestMessagesKey or "messages".

@@ -23,6 +23,7 @@ RTTreeNodeTwitterConversation::create(const RTMessageTwitterPtr &message)
     if (!account)
         return nullptr;
     auto *node = new RTTreeNodeTwitterConversation(account, message);
+    node->registerWithOwner();
     node->start(message);
     return node;
 }
@@ -37,7 +38,10 @@ RTTreeNodeTwitterConversation::RTTreeNodeTwitterConversation(RTServiceTwitter *a
     setMenuItems(&RTMessageActionTags::timeline());
 }
 
-RTTreeNodeTwitterConversation::~RTTreeNodeTwitterConversation() = default;
+RTTreeNodeTwitterConversation::~RTTreeNodeTwitterConversation()
+{
+    unregisterFromOwner();
+}
 
 QVariantMap RTTreeNodeTwitterConversation::conversationUserInfo() const
 {
@@ -137,11 +141,22 @@ bool RTTreeNodeTwitterConversation::isMessageValid(const RTMessagePtr &message, 
     const QString parentId = twitter->inReplyToMessageId();
     if (parentId.isEmpty())
         return false;
-    for (const RTMessagePtr &held : contentSnapshot()) {
-        if (held->messageId() == parentId)
-            return true;
-    }
-    return false;
+    QMutexLocker locker(&m_heldIdsLock);
+    return m_heldIds.contains(parentId);
+}
+
+void RTTreeNodeTwitterConversation::contentDidAddMessages(const QList<RTMessagePtr> &messages)
+{
+    QMutexLocker locker(&m_heldIdsLock);
+    for (const RTMessagePtr &message : messages)
+        m_heldIds.insert(message->messageId());
+}
+
+void RTTreeNodeTwitterConversation::contentDidRemoveMessages(const QList<RTMessagePtr> &messages)
+{
+    QMutexLocker locker(&m_heldIdsLock);
+    for (const RTMessagePtr &message : messages)
+        m_heldIds.remove(message->messageId());
 }
 
 void RTTreeNodeTwitterConversation::serviceRequestSuccess(const QVariantMap &result)

@@ -3,6 +3,7 @@
 #include "model/RTMessageTwitter.h"
 #include "timelines/RTTreeNodeTwitter.h"
 
+#include <QMutex>
 #include <QSet>
 
 // A reply chain around one message: its ancestors (fetched when unknown) and every stored
@@ -33,6 +34,10 @@ public:
     static constexpr int kStateDelayMs = 200;
     static constexpr int kCollapseDelayMs = 500;
 
+protected:
+    void contentDidAddMessages(const QList<RTMessagePtr> &messages) override;
+    void contentDidRemoveMessages(const QList<RTMessagePtr> &messages) override;
+
 private:
     RTTreeNodeTwitterConversation(RTServiceTwitter *account, const RTMessageTwitterPtr &message);
     void start(const RTMessageTwitterPtr &message);
@@ -43,4 +48,7 @@ private:
 
     unsigned m_getMessagesRequests = 0;
     QString m_originMessageId;
+    // Ids of the content, for judging replies without the node-contents lock.
+    mutable QMutex m_heldIdsLock;
+    QSet<QString> m_heldIds;
 };

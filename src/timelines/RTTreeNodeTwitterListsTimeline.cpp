@@ -67,17 +67,8 @@ int RTTreeNodeTwitterListsTimeline::defaultListState() const
                                        : ListViewController::StateDefault;
 }
 
-void RTTreeNodeTwitterListsTimeline::pollForOlderTweets()
+bool RTTreeNodeTwitterListsTimeline::requestOlderPage(const QString &maxId)
 {
-    ListViewController *view = listViewController();
-    if (view && view->listviewState() == ListViewController::StateFailed)
-        return;
-    if (polledAllPossibleMessages()) {
-        setListviewState(ListViewController::StateNoOlderMessages);
-        return;
-    }
-    setListviewState(ListViewController::StateLoadingOlder);
-    const QString maxId = maxIdBelow(displayedMessages());
-    if (RTServiceTwitter *account = twitterAccount(); account && m_list && !maxId.isEmpty())
-        account->pollList(m_list, maxId, requestDelegate());
+    RTServiceTwitter *account = twitterAccount();
+    return account && m_list && account->pollList(m_list, maxId, requestDelegate());
 }

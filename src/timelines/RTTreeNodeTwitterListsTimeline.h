@@ -9,6 +9,7 @@ class RTTreeNodeTwitterListsTimeline : public RTTreeNodeTwitter
     Q_OBJECT
 public:
     RTTreeNodeTwitterListsTimeline(RTServiceTwitter *account, const RTListTwitterPtr &list);
+    ~RTTreeNodeTwitterListsTimeline() override { unregisterFromOwner(); }
 
     [[nodiscard]] RTListTwitterPtr listObject() const { return m_list; }
     [[nodiscard]] bool isMessageValid(const RTMessagePtr &message, qint32 requestType,
@@ -18,7 +19,7 @@ public:
     [[nodiscard]] int sortWeight() const override;
     [[nodiscard]] int defaultListState() const override;
     [[nodiscard]] bool canPollForOlderTweets() const override { return true; }
-    void pollForOlderTweets() override;
+    bool requestOlderPage(const QString &maxId) override;
     void setInPopupHostingView(bool value) override;
     // The title in a pop-up host is the list's full name.
     void updateName();

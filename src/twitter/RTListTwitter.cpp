@@ -3,6 +3,9 @@
 #include "twitter/RTServiceTwitter.h"
 #include "twitter/RTTwitterRequestTypes.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 QString text(const JsonValue &v)
 {
@@ -122,4 +125,58 @@ QString RTListTwitter::description() const
            QStringLiteral("username: %1\nmembers: %2\nfollowers: %3")
                .arg(m_user ? m_user->screenName() : QStringLiteral("(null)"), names(m_members),
                     names(m_followers));
+}
+
+// --- archive --------------------------------------------------------------------------
+
+namespace {
+
+const QString kListIdKey = QStringLiteral("listId");
+const QString kFullNameKey = QStringLiteral("fullName");
+const QString kSlugNameKey = QStringLiteral("slugName");
+const QString kUrlPathKey = QStringLiteral("urlPath");
+const QString kMemberCountKey = QStringLiteral("memberCount");
+const QString kSubscriberCountKey = QStringLiteral("subscriberCount");
+const QString kUserKey = QStringLiteral("user");
+const QString kIsPrivateKey = QStringLiteral("isPrivate");
+const QString kIsMineKey = QStringLiteral("isMine");
+
+qint32 clampedCount(qint64 value)
+{
+    return qint32(std::clamp<qint64>(value, 0, std::numeric_limits<qint32>::max()));
+}
+
+} // namespace
+
+QString RTListTwitter::archiveClassName() const
+{
+    return QStringLiteral("RTListTwitter");
+}
+
+void RTListTwitter::encodeWithCoder(KeyedArchiver &coder) const
+{
+    coder.encodeString(kListIdKey, m_listId);
+    coder.encodeString(kFullNameKey, m_fullName);
+    coder.encodeString(kSlugNameKey, m_slugName);
+    coder.encodeString(kUrlPathKey, m_urlPath);
+    coder.encodeInt(kMemberCountKey, m_memberCount);
+    coder.encodeInt(kSubscriberCountKey, m_subscriberCount);
+    coder.encodeObject(kUserKey, m_user.get());
+    coder.encodeBool(kIsPrivateKey, m_isPrivate);
+    coder.encodeBool(kIsMineKey, m_isMine);
+}
+
+void RTListTwitter::decodeWithCoder(const KeyedUnarchiver &coder)
+{
+    m_listId = coder.decodeString(kListIdKey, m_listId);
+    m_fullName = coder.decodeString(kFullNameKey, m_fullName);
+    m_slugName = coder.decodeString(kSlugNameKey, m_slugName);
+    m_urlPath = coder.decodeString(kUrlPathKey, m_urlPath);
+    m_memberCount = clampedCount(coder.decodeInt(kMemberCountKey, m_memberCount));
+    m_subscriberCount = clampedCount(coder.decodeInt(kSubscriberCountKey, m_subscriberCount));
+    if (coder.containsValueForKey(kUserKey) && !coder.isNull(kUserKey))
+        if (auto owner = coder.decodeObjectOfClass<RTUserTwitter>(kUserKey))
+            m_user = RTUserTwitterPtr(std::move(owner));
+    m_isPrivate = coder.decodeBool(kIsPrivateKey, m_isPrivate);
+    m_isMine = coder.decodeBool(kIsMineKey, m_isMine);
 }

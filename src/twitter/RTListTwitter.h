@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/KeyedArchive.h"
 #include "model/RTMessage.h"
 #include "model/RTUserTwitter.h"
 #include "json/JsonValue.h"
@@ -14,8 +15,9 @@ class RTServiceTwitter;
 class RTListTwitter;
 using RTListTwitterPtr = std::shared_ptr<RTListTwitter>;
 
-// A Twitter list the account owns or follows, with the messages it delivered.
-class RTListTwitter
+// A Twitter list the account owns or follows, with the messages it delivered. Archived
+// with its account (without members, followers and messages, which are fetched again).
+class RTListTwitter : public RTArchivable
 {
 public:
     explicit RTListTwitter(const QString &listId = QString());
@@ -67,6 +69,11 @@ public:
     // Lists of several accounts with the same full name share one section.
     [[nodiscard]] QString identificationString() const { return m_fullName.toLower(); }
     [[nodiscard]] QString description() const;
+
+    [[nodiscard]] QString archiveClassName() const override;
+    void encodeWithCoder(KeyedArchiver &coder) const override;
+    // The owner comes back as archived; the account swaps in its own user object.
+    void decodeWithCoder(const KeyedUnarchiver &coder) override;
 
 private:
     QString m_listId;

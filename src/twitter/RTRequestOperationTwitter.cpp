@@ -5,6 +5,7 @@
 #include "foundation/Localization.h"
 #include "foundation/Log.h"
 #include "foundation/RTGlobalVariables.h"
+#include "http/FormDataRequest.h"
 #include "http/HttpRequest.h"
 #include "network/RTServiceRequests.h"
 #include "network/RTXAuthExchange.h"
@@ -156,10 +157,9 @@ QString RTRequestOperationTwitter::pagePart() const
 
 QString RTRequestOperationTwitter::escapeSearchQuery(const QString &query)
 {
-    // Unreserved characters plus what a URL may carry unescaped, minus "&%[]/#?", which
-    // would split or end the query.
-    return QString::fromLatin1(
-        query.toUtf8().toPercentEncoding(QByteArrayLiteral("!$'()*+,;=:@~-._")));
+    // As a form value: servers read an unescaped "+" as a space ("c++" would find "c"),
+    // and "&%[]/#?" would split or end the query.
+    return QString::fromLatin1(FormDataRequest::encodeFormComponent(query));
 }
 
 bool RTRequestOperationTwitter::urlInformationForRequestType(qint32 requestType,
@@ -182,8 +182,8 @@ bool RTRequestOperationTwitter::urlInformationForRequestType(qint32 requestType,
                               : QStringLiteral("?%1&%2").arg(countPart(), page);
     };
     auto myScreenName = [&] {
-        if (!m_accountScreenName.isEmpty())
-            return m_accountScreenName;
+        if (!m_mappingContext.myScreenName.isEmpty())
+            return m_mappingContext.myScreenName;
         const RTUserTwitterPtr me = twitter ? twitter->myself() : nullptr;
         if (me && !me->screenName().isEmpty())
             return me->screenName();
@@ -605,8 +605,8 @@ void RTRequestOperationTwitter::parseMessages(const QList<JsonValue> &statuses)
     const std::shared_ptr<RTTwitterDataSource> store = dataSource();
     if (!store || statuses.isEmpty())
         return;
-    const RTTwitterParseResult parsed =
-        RTTwitterResponseMapper::parseMessages(statuses, requestType(), *store);
+    const RTTwitterParseResult parsed = RTTwitterResponseMapper::parseMessages(
+        statuses, requestType(), *store, m_hasMappingContext ? &m_mappingContext : nullptr);
     if (!parsed.since.isEmpty())
         m_since = parsed.since;
     setUsers(parsed.newUsers, parsed.allUsers);

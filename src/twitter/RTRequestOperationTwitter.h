@@ -65,8 +65,14 @@ public:
     static void setSharedSearcher(std::shared_ptr<RTTwitterDataSource> searcher);
     // The account user's screen name, taken on the main thread when the request is
     // queued, so the worker need not read the account's user.
-    [[nodiscard]] QString accountScreenName() const { return m_accountScreenName; }
-    void setAccountScreenName(const QString &name) { m_accountScreenName = name; }
+    [[nodiscard]] QString accountScreenName() const { return m_mappingContext.myScreenName; }
+    // What the mapping of the answer needs of the account, taken when it is queued.
+    [[nodiscard]] const RTTwitterMappingContext &mappingContext() const { return m_mappingContext; }
+    void setMappingContext(const RTTwitterMappingContext &context)
+    {
+        m_mappingContext = context;
+        m_hasMappingContext = true;
+    }
     // Users and messages of the answer, as the mapping left them.
     [[nodiscard]] QList<RTUserTwitterPtr> newUsers() const { return m_newUsers; }
     [[nodiscard]] QList<RTUserTwitterPtr> allUsers() const { return m_allUsers; }
@@ -101,7 +107,8 @@ public:
     // The result handling of an already parsed body, without the request.
     bool dealWithParsedResponse(const QVariant &response, QVariantMap &result);
 
-    // The search query escaped for the URL: UTF-8 percent escapes, "&%[]/#?" included.
+    // The search query escaped for the URL as a form value: only letters, digits and
+    // "-._" stay as they are.
     [[nodiscard]] static QString escapeSearchQuery(const QString &query);
 
 private:
@@ -114,7 +121,8 @@ private:
     void dropUsersFromHome();
 
     QString m_since;
-    QString m_accountScreenName;
+    RTTwitterMappingContext m_mappingContext;
+    bool m_hasMappingContext = false;
     qint32 m_maxMessageCount = kDefaultMaxMessageCount;
     qint32 m_maxListsMessageCount = kDefaultMaxListsMessageCount;
     QList<RTUserTwitterPtr> m_newUsers;

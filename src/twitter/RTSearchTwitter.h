@@ -2,12 +2,16 @@
 
 #include "foundation/KeyedArchive.h"
 #include "model/RTMessage.h"
+#include "network/RTRequestOperation.h"
+#include "twitter/RTRequestOperationTwitter.h"
 #include "json/JsonValue.h"
 
 #include <QDateTime>
 #include <QHash>
 #include <QMutex>
 #include <QPointer>
+#include <functional>
+#include <map>
 #include <memory>
 
 class RTServiceTwitter;
@@ -16,10 +20,17 @@ class RTTwitterDateParser;
 using RTSearchTwitterPtr = std::shared_ptr<RTSearchTwitter>;
 
 // A saved search of an account, or a temporary search typed into the search field (no
-// account, no searchId). Archived with its account.
-class RTSearchTwitter : public RTArchivable
+// account, no searchId). Archived with its account. It is the delegate of its own
+// requests: the answers move its since id and tell the nodes showing it.
+class RTSearchTwitter : public RTArchivable,
+                        public RTRequestDelegate,
+                        public RTTwitterSearchRequester,
+                        public std::enable_shared_from_this<RTSearchTwitter>
 {
 public:
+    // Told every answer of the search on the main thread (result, success).
+    using AnswerObserver = std::function<void(const QVariantMap &, bool)>;
+
     RTSearchTwitter() = default;
 
     // A temporary search for the trimmed text; nullptr when nothing is left.
@@ -41,7 +52,7 @@ public:
     void setSearchId(const QString &id) { m_searchId = id; }
     [[nodiscard]] QString searchName() const { return m_searchName; }
     void setSearchName(const QString &name) { m_searchName = name; }
-    [[nodiscard]] QString searchQuery() const { return m_searchQuery; }
+    [[nodiscard]] QString searchQuery() const override { return m_searchQuery; }
     void setSearchQuery(const QString &query) { m_searchQuery = query; }
     [[nodiscard]] QString sinceId() const { return m_sinceId; }
     void setSinceId(const QString &id) { m_sinceId = id; }
@@ -58,6 +69,31 @@ public:
     [[nodiscard]] bool isEmpty() const { return m_isEmpty; }
     void setIsEmpty(bool empty) { m_isEmpty = empty; }
 
+    // Running the search: on the service-request queue now, from a poll, or one page
+    // below maxId (once at a time). With an account the request is the account's; a
+    // temporary search runs without one and its results go to the shared searcher.
+    // Each returns whether a request was queued.
+    bool search();
+    bool searchWithOperationQueue(int operationType);
+    // On a queue of the caller's (the searcher's own), which must outlive the request.
+    bool searchWithOperationQueue(OperationQueue *queue);
+    // The userInfo key that carries such a queue to willAddOperation().
+    static constexpr const char *kOperationQueueKey = "searchesOperationQueue";
+    // The queue carried in userInfo, else queue.
+    [[nodiscard]] static OperationQueue *queueFromUserInfo(const QVariantMap &userInfo,
+                                                           OperationQueue *queue);
+    bool searchWithPollingObject(const QVariant &pollingObject, const QVariantMap &userInfo);
+    bool searchWithMaxId(const QString &maxId, const RTRequestDelegatePtr &callingTreeNode);
+    void serviceRequestSuccess(const QVariantMap &result) override;
+    void serviceRequestFailure(const QVariantMap &result) override;
+    OperationQueue *willAddOperation(RTRequestOperation &operation, OperationQueue *queue,
+                                     const QVariantMap &userInfo) override;
+    int addAnswerObserver(AnswerObserver observer);
+    void removeAnswerObserver(int id);
+    // Replaces how requests are queued (tests); nullptr restores the real queues.
+    using Queuer = std::function<bool(RTSearchTwitter &, const QVariantMap &, int)>;
+    static void setQueuer(Queuer queuer);
+
     // Every message the search delivered, by id. Added to from request workers.
     void addMessagesToMessagesSet(const QList<RTMessagePtr> &messages);
     [[nodiscard]] QHash<QString, RTMessagePtr> messagesSet() const;
@@ -72,6 +108,8 @@ public:
     void decodeWithCoder(const KeyedUnarchiver &coder) override;
 
 private:
+    bool queueSearch(const QVariantMap &userInfo, int operationType);
+
     QString m_searchId;
     QString m_searchName;
     QString m_searchQuery;
@@ -84,4 +122,6 @@ private:
     bool m_isEmpty = false;
     mutable QMutex m_messagesLock;
     QHash<QString, RTMessagePtr> m_messagesSet; // under m_messagesLock
+    std::map<int, AnswerObserver> m_observers;
+    int m_nextObserverId = 1;
 };

@@ -29,6 +29,8 @@ const QString kShowCombinedNodeKey = QStringLiteral("showCombinedNode");
 const QString kShouldPollTwitterListsKey = QStringLiteral("shouldPollTwitterLists");
 const QString kPermanentMessageFlagsKey = QStringLiteral("permanentMessageFlags");
 const QString kShowRetweetsInHomeKey = QStringLiteral("showRetweetsInHome");
+const QString kSavedSearchesArrayKey = QStringLiteral("savedSearchesArray");
+const QString kListsArrayKey = QStringLiteral("listsArray");
 const QString kShowSentInHomeKey = QStringLiteral("showSentInHome");
 const QString kShowMentionsInHomeKey = QStringLiteral("showMentionsInHome");
 const QString kAutocompleteUsersKey = QStringLiteral("autocompleteUsers");
@@ -343,6 +345,18 @@ void RTServiceTwitter::encodeWithCoder(KeyedArchiver &coder) const
     RTService::encodeWithCoder(coder);
     coder.encodeObject(kMyselfKey, m_myself.get());
     coder.encodeObject(kDefaultShortenerKey, m_defaultShortener.get());
+    std::vector<const RTArchivable *> searches;
+    for (const RTSearchTwitterPtr &search : m_savedSearchesArray) {
+        if (search)
+            searches.push_back(search.get());
+    }
+    coder.encodeObjectList(kSavedSearchesArrayKey, searches);
+    std::vector<const RTArchivable *> lists;
+    for (const RTListTwitterPtr &list : m_listsArray) {
+        if (list)
+            lists.push_back(list.get());
+    }
+    coder.encodeObjectList(kListsArrayKey, lists);
     coder.encodeObject(kDefaultImagerKey, m_defaultImager.get());
     coder.encodeBool(kShowListsNodeKey, m_showListsNode);
     coder.encodeBool(kShowFavoritesNodeKey, m_showFavoritesNode);
@@ -352,8 +366,9 @@ void RTServiceTwitter::encodeWithCoder(KeyedArchiver &coder) const
     coder.encodeBool(kShowCombinedNodeKey, m_showCombinedNode);
     coder.encodeBool(kShouldPollTwitterListsKey, m_shouldPollTwitterLists);
 
-    coder.encodeValue(kPermanentMessageFlagsKey,
-                      flagsMap(newestPermanentFlags(messagesDictionary(), permanentMessageFlags())));
+    coder.encodeValue(
+        kPermanentMessageFlagsKey,
+        flagsMap(newestPermanentFlags(messagesDictionary(), permanentMessageFlags())));
 
     coder.encodeBool(kShowRetweetsInHomeKey, m_showRetweetsInHome);
     coder.encodeBool(kShowSentInHomeKey, m_showSentInHome);
@@ -438,6 +453,32 @@ void RTServiceTwitter::decodeWithCoder(const KeyedUnarchiver &coder)
                 users.insert(id, RTUserTwitterPtr(std::move(user)));
         }
         setAutocompleteUsers(users);
+    }
+    if (coder.containsValueForKey(kSavedSearchesArrayKey) &&
+        !coder.isNull(kSavedSearchesArrayKey)) {
+        QList<RTSearchTwitterPtr> searches;
+        for (auto &object : coder.decodeObjectList(kSavedSearchesArrayKey)) {
+            auto search =
+                coder.castOrFail<RTSearchTwitter>(std::move(object), kSavedSearchesArrayKey);
+            if (search)
+                searches.append(RTSearchTwitterPtr(std::move(search)));
+        }
+        setSavedSearchesArray(searches);
+    }
+    // Stores written before lists were kept have none; the next lists answer fills them.
+    if (coder.containsValueForKey(kListsArrayKey) && !coder.isNull(kListsArrayKey)) {
+        QList<RTListTwitterPtr> lists;
+        for (auto &object : coder.decodeObjectList(kListsArrayKey)) {
+            auto list = coder.castOrFail<RTListTwitter>(std::move(object), kListsArrayKey);
+            if (!list || list->listId().isEmpty())
+                continue;
+            RTListTwitterPtr kept(std::move(list));
+            kept->setService(this);
+            if (m_myself && kept->user() && kept->user()->userId() == m_myself->userId())
+                kept->setUser(m_myself);
+            lists.append(kept);
+        }
+        setListsArray(lists);
     }
 }
 

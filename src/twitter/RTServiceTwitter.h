@@ -1,11 +1,11 @@
 #pragma once
 
+#include "accounts/RTPollingObject.h"
 #include "accounts/RTService.h"
 #include "accounts/RTServiceProtocols.h"
-#include "accounts/RTPollingObject.h"
 #include "model/RTMessageTwitter.h"
-#include "model/RTUserTwitter.h"
 #include "model/RTTwitterAccountActions.h"
+#include "model/RTUserTwitter.h"
 #include "network/RTRequestOperation.h"
 #include "twitter/RTListTwitter.h"
 #include "twitter/RTRequestOperationTwitter.h"
@@ -151,6 +151,8 @@ signals:
     void myselfChanged();
     void showNodesChanged();
     void homeContentsChanged();
+    void listsArrayChanged();
+    void savedSearchesArrayChanged();
     void messagesDictionaryChanged();
     void usersDictionaryChanged();
     // --- requests ---
@@ -200,12 +202,14 @@ public:
     void getRetweetsToMeSince(const QString &since);
     void getRetweetsByMeSince(const QString &since);
     // One older page below maxId, once at a time per request type.
-    void pollForOlderTweetsOfRequestType(qint32 requestType, const QString &maxId,
+    // Returns whether a page is on its way (queued now or already running).
+    bool pollForOlderTweetsOfRequestType(qint32 requestType, const QString &maxId,
                                          const RTRequestDelegatePtr &callingTreeNode);
     void pollList(const RTListTwitterPtr &list);
     void pollList(const RTListTwitterPtr &list, const QVariant &pollingObject,
                   const QVariantMap &userInfo);
-    void pollList(const RTListTwitterPtr &list, const QString &maxId,
+    // Whether a page was queued: not while the list is polling.
+    bool pollList(const RTListTwitterPtr &list, const QString &maxId,
                   const RTRequestDelegatePtr &callingTreeNode);
     void getUserLists();
     void getSubscribedLists();
@@ -226,8 +230,7 @@ public:
     void verifyFriendshipWithScreenName(const QString &screenName,
                                         const RTRequestDelegatePtr &delegate);
     void getFriendshipInfoWithUser(const RTUserTwitterPtr &user,
-                                   const RTRequestDelegatePtr &delegate,
-                                   const QVariant &extraData);
+                                   const RTRequestDelegatePtr &delegate, const QVariant &extraData);
     void updateUser(const RTUserTwitterPtr &user);
     void updateMyUserWithDelegate(const RTRequestDelegatePtr &delegate);
     void blockUser(const RTUserTwitterPtr &user);
@@ -235,6 +238,16 @@ public:
     void savedSearchesCreateWithObject(const QVariant &searchObject, const QString &searchName,
                                        const QVariant &existingMessages);
     void savedSearchesDestroyWithObject(const QString &searchId);
+    // A search request of this account with the search as delegate.
+    RTRequestOperationPtr queueSearchRequest(const RTSearchTwitterPtr &search,
+                                             const QVariantMap &userInfo, int operationType);
+    // Keeps the lists of an answer of own (40) or subscribed (41) lists: new ones are
+    // appended (and polled at once when lists are polled), those of the same kind that
+    // the answer no longer holds are removed.
+    void dealWithLists(const QList<RTListTwitterPtr> &lists, qint32 requestType);
+    // Keeps the saved searches of an answer: new ids appended, absent ones removed.
+    void addSavedSearchesListWithSeachesArray(const QList<RTSearchTwitterPtr> &searches,
+                                              qint32 requestType);
     // jpegData: the picture already encoded (quality 90). Too large a picture is refused
     // with an alert; returns whether a request was queued.
     bool updateProfileImageWithImage(const QByteArray &jpegData,
@@ -258,6 +271,9 @@ public:
                                      const QVariantMap &userInfo) override;
 
     static constexpr qint64 kMaxProfileImageBytes = 716800;
+    // Lists are fetched again after a missing list at most this often (seconds) when no
+    // lists polling object says otherwise.
+    static constexpr double kListsResyncInterval = 900.0;
     // Token retries give up after this many failures while the account is stopped.
     static constexpr qint32 kMaxStoppedTokenRetries = 3;
 
@@ -270,6 +286,7 @@ protected:
 
 private:
     void reactToFailure(const QVariantMap &result);
+    QDateTime m_lastListsResync;
 
     // --- merge ---
 public:
@@ -280,6 +297,7 @@ public:
                                             int requestType, UserList *parsedUsers) override;
     MessageList mergeExistingMessagesWithNewMessages(const QList<JsonValue> &statuses,
                                                      int requestType,
+                                                     const RTTwitterMappingContext &context,
                                                      MessageList *parsedMessages) override;
     MessageList mergeExistingMessageWithMessageObjects(const MessageList &messages,
                                                        int requestType) override;
@@ -290,8 +308,8 @@ public:
     // Copies of the message held elsewhere: the retweeted status in every account, the
     // same id in the other accounts, retweets of it anywhere, the searcher's copy.
     [[nodiscard]] QList<std::shared_ptr<RTMessage>> messagesLike(const RTMessage &message) override;
-    // After a Home or Sent answer (main thread): the largest status id of the answer
-    // becomes the reference id when it is larger, announced when the loop is idle.
+    // After a Home or Sent answer (main thread): the smallest status id of the answer
+    // becomes the reference id when it is older, announced when the loop is idle.
     void updateReferenceMessageIds(int requestType, const MessageList &allMessages);
 
 private:
@@ -312,15 +330,12 @@ public:
     static constexpr double kStartTimersDelay = 20.0;
 
     [[nodiscard]] QList<RTListTwitterPtr> listsArray() const { return m_listsArray; }
-    void setListsArray(const QList<RTListTwitterPtr> &lists) { m_listsArray = lists; }
+    void setListsArray(const QList<RTListTwitterPtr> &lists);
     [[nodiscard]] QList<RTSearchTwitterPtr> savedSearchesArray() const
     {
         return m_savedSearchesArray;
     }
-    void setSavedSearchesArray(const QList<RTSearchTwitterPtr> &searches)
-    {
-        m_savedSearchesArray = searches;
-    }
+    void setSavedSearchesArray(const QList<RTSearchTwitterPtr> &searches);
 
     [[nodiscard]] QList<RTPollingObjectPtr> pollingObjects() const { return m_pollingObjects; }
     // Stacks: the next poll to run is the last element.

@@ -70,9 +70,9 @@ RTServiceTwitter::mergeExistingUsersWithNewUsers(const QHash<QString, RTTwitterU
     return fresh;
 }
 
-RTServiceTwitter::MessageList
-RTServiceTwitter::mergeExistingMessagesWithNewMessages(const QList<JsonValue> &statuses,
-                                                       int requestType, MessageList *parsedMessages)
+RTServiceTwitter::MessageList RTServiceTwitter::mergeExistingMessagesWithNewMessages(
+    const QList<JsonValue> &statuses, int requestType, const RTTwitterMappingContext &context,
+    MessageList *parsedMessages)
 {
     // Taken before the messages lock: the two locks are never held together.
     const UsersDictionary users = usersDictionary();
@@ -93,8 +93,8 @@ RTServiceTwitter::mergeExistingMessagesWithNewMessages(const QList<JsonValue> &s
             RTMessageTwitterPtr message = copy.value(id);
             const bool isNew = !message;
             if (isNew) {
-                message =
-                    RTMapper::messageWithDictionary(status, requestType, this, users, dateParser);
+                message = RTMapper::messageWithDictionary(status, requestType, this, context, users,
+                                                          dateParser);
                 if (!message)
                     continue;
                 // Read, hidden and muted states come back after a restart.
@@ -105,7 +105,7 @@ RTServiceTwitter::mergeExistingMessagesWithNewMessages(const QList<JsonValue> &s
                 }
             }
             message->mergeTemporaryFlagsWithFlags(
-                RTMapper::temporaryFlagsForMessage(*message, requestType, status, this));
+                RTMapper::temporaryFlagsForMessage(*message, requestType, status, context));
             message->mergePermanentFlagsWithFlags(
                 RTMapper::permanentFlagsForMessage(*message, requestType));
             if (requestType == RTTwitterRequestDestroyFavorite)
@@ -256,21 +256,23 @@ void RTServiceTwitter::updateReferenceMessageIds(int requestType, const MessageL
                       requestType == RTTwitterRequestHomeTimeline;
     if (!home && requestType != RTTwitterRequestSentTimeline)
         return;
-    quint64 largest = 0;
+    // The reference is the oldest message the timeline delivered, older pages included:
+    // the nodes show everything from it on, so it only ever moves back.
+    quint64 oldest = 0;
     for (const RTMessageTwitterPtr &message : allMessages) {
         bool ok = false;
         const quint64 id = message->messageId().toULongLong(&ok);
-        if (ok && id > largest)
-            largest = id;
+        if (ok && id > 0 && (oldest == 0 || id < oldest))
+            oldest = id;
     }
-    if (largest == 0)
+    if (oldest == 0)
         return;
     bool storedOk = false;
     const QString stored = home ? homeReferenceMessageId() : sentReferenceMessageId();
     const quint64 current = stored.toULongLong(&storedOk);
-    if (storedOk && current >= largest)
+    if (storedOk && current > 0 && current <= oldest)
         return;
-    const QString id = QString::number(largest);
+    const QString id = QString::number(oldest);
     if (home)
         setHomeReferenceMessageId(id);
     else

@@ -297,11 +297,8 @@ void RTServiceTwitter::pollSearch(const RTSearchTwitterPtr &search, const QVaria
 {
     if (!search)
         return;
-    QVariantMap info = userInfo;
-    info.insert(QStringLiteral("searchObject"), QVariant::fromValue(search));
-    if (pollingObject.isValid())
-        info.insert(QString::fromLatin1(kRTPollingObjectKey), pollingObject);
-    queueRequest(RTTwitterRequestSearch, nullptr, {}, info, OperationQueue::ServiceRequests);
+    search->setService(this);
+    search->searchWithPollingObject(pollingObject, userInfo);
 }
 
 void RTServiceTwitter::pollListSince(const QString &, qint32 requestType)

@@ -2,6 +2,7 @@
 #include "twitter/RTServiceTwitter.h"
 
 #include "accounts/RTServiceRegistry.h"
+#include "foundation/Clock.h"
 #include "foundation/Localization.h"
 #include "foundation/Log.h"
 #include "foundation/RTGlobalVariables.h"
@@ -10,6 +11,7 @@
 #include "platform/Alerts.h"
 #include "platform/DesktopApplication.h"
 #include "twitter/RTReceivedMessageAlertsInterface.h"
+#include "twitter/RTSearchTwitter.h"
 
 #include <QTimer>
 
@@ -87,11 +89,9 @@ OperationQueue *RTServiceTwitter::willAddOperation(RTRequestOperation &operation
         const QString since = userInfo.value(key(kRTSinceKey)).toString();
         if (!since.isEmpty())
             twitter->setSince(since);
-        const RTUserTwitterPtr me = myself();
-        twitter->setAccountScreenName(me && !me->screenName().isEmpty() ? me->screenName()
-                                                                        : serviceId());
+        twitter->setMappingContext(RTTwitterMappingContext::ofAccount(this));
     }
-    return queue;
+    return RTSearchTwitter::queueFromUserInfo(userInfo, queue);
 }
 
 // --- timelines -----------------------------------------------------------------------
@@ -148,15 +148,15 @@ void RTServiceTwitter::getRetweetsByMeSince(const QString &since)
                  OperationQueue::ServiceRequests);
 }
 
-void RTServiceTwitter::pollForOlderTweetsOfRequestType(qint32 requestType, const QString &maxId,
+bool RTServiceTwitter::pollForOlderTweetsOfRequestType(qint32 requestType, const QString &maxId,
                                                        const RTRequestDelegatePtr &callingTreeNode)
 {
     if (maxId.isEmpty())
-        return;
+        return false;
     const QString controlKey = olderTweetsKey(requestType);
     QVariantMap control = olderTweetPollControl();
     if (control.contains(controlKey))
-        return;
+        return true;
     control.insert(controlKey, QStringLiteral("pollForOlderTweets"));
     setOlderTweetPollControl(control);
     const QVariantMap info{
@@ -165,6 +165,7 @@ void RTServiceTwitter::pollForOlderTweetsOfRequestType(qint32 requestType, const
         {QStringLiteral("pollForOlderTweets"), controlKey},
     };
     queueRequest(requestType, callingTreeNode, {}, info, OperationQueue::ImmediateRequests);
+    return true;
 }
 
 // --- lists and trends ----------------------------------------------------------------
@@ -187,11 +188,11 @@ void RTServiceTwitter::pollList(const RTListTwitterPtr &list, const QVariant &po
     queueRequest(RTTwitterRequestListStatuses, nullptr, {}, info, OperationQueue::ServiceRequests);
 }
 
-void RTServiceTwitter::pollList(const RTListTwitterPtr &list, const QString &maxId,
+bool RTServiceTwitter::pollList(const RTListTwitterPtr &list, const QString &maxId,
                                 const RTRequestDelegatePtr &callingTreeNode)
 {
-    if (!list || list->isPolling())
-        return;
+    if (!list || list->isPolling() || maxId.isEmpty())
+        return false;
     list->setIsPolling(true);
     const QVariantMap info{
         {QStringLiteral("listObject"), QVariant::fromValue(list)},
@@ -200,6 +201,7 @@ void RTServiceTwitter::pollList(const RTListTwitterPtr &list, const QString &max
         {QStringLiteral("pollForOlderTweets"), true},
     };
     queueRequest(RTTwitterRequestListStatuses, nullptr, {}, info, OperationQueue::ServiceRequests);
+    return true;
 }
 
 void RTServiceTwitter::getUserLists()
@@ -478,6 +480,13 @@ void RTServiceTwitter::serviceRequestSuccess(const QVariantMap &result)
         showPopupNotificationsForRecievedMessages(operation->newMessages(), type);
     if (type == RTTwitterRequestCreateFriendship)
         getHomeTimelineMessagesSince(QString());
+    if (result.contains(QStringLiteral("searches")))
+        addSavedSearchesListWithSeachesArray(
+            result.value(QStringLiteral("searches")).value<QList<RTSearchTwitterPtr>>(), type);
+    if (const auto search = result.value(QStringLiteral("search")).value<RTSearchTwitterPtr>())
+        addSavedSearchesListWithSeachesArray({search}, type);
+    if (result.contains(QStringLiteral("lists")))
+        dealWithLists(result.value(QStringLiteral("lists")).value<QList<RTListTwitterPtr>>(), type);
 
     const QString olderKey = QStringLiteral("pollForOlderTweets");
     if (userInfo.contains(olderKey)) {
@@ -492,7 +501,18 @@ void RTServiceTwitter::serviceRequestSuccess(const QVariantMap &result)
                 userInfo.value(QStringLiteral("listObject")).value<RTListTwitterPtr>())
             list->setIsPolling(false);
     }
+    if (type == RTTwitterRequestListStatuses) {
+        if (const auto list =
+                userInfo.value(QStringLiteral("listObject")).value<RTListTwitterPtr>())
+            list->setIsEmpty(!operation || operation->allMessages().isEmpty());
+    }
     emit requestFinished(result, true);
+    // A list page goes to the node that asked for it.
+    if (type == RTTwitterRequestListStatuses) {
+        if (const auto node =
+                userInfo.value(QStringLiteral("callingTreeNode")).value<RTRequestDelegatePtr>())
+            node->serviceRequestSuccess(result);
+    }
 }
 
 void RTServiceTwitter::addSoundAlerts(const QList<RTMessageTwitterPtr> &messages,
@@ -516,6 +536,12 @@ void RTServiceTwitter::serviceRequestFailure(const QVariantMap &result)
         return;
     reactToFailure(result);
     emit requestFinished(result, false);
+    const QVariantMap userInfo = result.value(key(kRTUserInfoKey)).toMap();
+    if (result.value(key(kRTRequestType)).toInt() == RTTwitterRequestListStatuses) {
+        if (const auto node =
+                userInfo.value(QStringLiteral("callingTreeNode")).value<RTRequestDelegatePtr>())
+            node->serviceRequestFailure(result);
+    }
 }
 
 void RTServiceTwitter::reactToFailure(const QVariantMap &result)
@@ -546,10 +572,16 @@ void RTServiceTwitter::reactToFailure(const QVariantMap &result)
             performAfterDelay(60.0, [this] { requestOAuthToken(); });
         return;
     }
-    if (status == 404 &&
-        (type == RTTwitterRequestUserLists || type == RTTwitterRequestListSubscriptions ||
-         type == RTTwitterRequestListStatuses)) {
-        synchronizeLists();
+    if (status == 404 && type == RTTwitterRequestListStatuses) {
+        // A list that is gone: fetch the lists again, but only once per polling interval,
+        // and never on a missing list of lists, or the two requests would feed each other.
+        const QDateTime now = Clock::currentDateTime();
+        const RTPollingObjectPtr lists = pollingObjectForRequestType(RTTwitterRequestUserLists);
+        const double interval = lists ? lists->currentTimeInterval() : kListsResyncInterval;
+        if (!m_lastListsResync.isValid() || m_lastListsResync.secsTo(now) >= interval) {
+            m_lastListsResync = now;
+            synchronizeLists();
+        }
         return;
     }
     if (status == 401) {

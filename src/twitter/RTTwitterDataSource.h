@@ -31,6 +31,20 @@ struct RTTwitterUserRecord
     [[nodiscard]] bool isSearch() const { return form != Form::Rest; }
 };
 
+// What the mapping needs of the account, taken on the main thread when a request is
+// queued: workers must not read the account's user, which the main thread replaces.
+struct RTTwitterMappingContext
+{
+    QString myUserId;
+    // The user's screen name, or the account's service id while the user is unknown.
+    QString myScreenName;
+    bool isNewlyAdded = false;
+    bool showMentionsInHome = false;
+
+    // Main thread only. An empty context for nullptr (the searcher).
+    [[nodiscard]] static RTTwitterMappingContext ofAccount(const RTServiceTwitter *account);
+};
+
 // A store that Twitter answers merge into: an account, or the shared searcher. Merges run
 // on request workers; each store serialises its own merges.
 class RTTwitterDataSource : public RTMessageDataSource
@@ -49,6 +63,7 @@ public:
     // gets every message of the answer, known ones as stored.
     virtual MessageList mergeExistingMessagesWithNewMessages(const QList<JsonValue> &statuses,
                                                              int requestType,
+                                                             const RTTwitterMappingContext &context,
                                                              MessageList *parsedMessages) = 0;
     // Messages made elsewhere: a known id takes the newcomer's flags, a new one moves here.
     // Returns the stored objects.

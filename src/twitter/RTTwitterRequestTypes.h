@@ -4,7 +4,8 @@
 
 // Request types of the Twitter account. The numbers are stored in poll objects,
 // archives and older-tweet keys ("REQ:%i"), so they never change; gaps are unused.
-enum RTTwitterRequestType : qint32 {
+enum RTTwitterRequestType : qint32
+{
     RTTwitterRequestFriendsTimeline = 1,
     RTTwitterRequestUserTimeline = 2,
     RTTwitterRequestMentions = 3,

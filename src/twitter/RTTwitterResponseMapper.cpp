@@ -10,6 +10,7 @@
 #include <QMutex>
 #include <QSet>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 using namespace RTTemporaryFlag;
@@ -65,7 +66,12 @@ qint32 integer(const JsonValue &v)
     if (ok)
         return qint32(std::clamp<qint64>(n, std::numeric_limits<qint32>::min(),
                                          std::numeric_limits<qint32>::max()));
-    return qint32(v.toDouble());
+    // Converting a double outside the range (or NaN) is undefined: clamp it first.
+    const double d = v.toDouble();
+    if (std::isnan(d))
+        return 0;
+    return qint32(std::clamp<double>(d, std::numeric_limits<qint32>::min(),
+                                     std::numeric_limits<qint32>::max()));
 }
 
 // Twitter sends JSON booleans; older answers and the search API sent the text "true".
@@ -167,7 +173,8 @@ QList<RTMessagePtr> RTTwitterParseResult::allMessagesAsBase() const
 
 RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const JsonValue &statuses,
                                                             int requestType,
-                                                            RTTwitterDataSource &dataSource)
+                                                            RTTwitterDataSource &dataSource,
+                                                            const RTTwitterMappingContext *context)
 {
     QList<JsonValue> list;
     if (statuses.isArray()) {
@@ -175,7 +182,23 @@ RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const JsonValue &sta
         for (const JsonValue &status : statuses)
             list.append(status);
     }
-    return parseMessages(list, requestType, dataSource);
+    return parseMessages(list, requestType, dataSource, context);
+}
+
+RTTwitterMappingContext RTTwitterMappingContext::ofAccount(const RTServiceTwitter *account)
+{
+    RTTwitterMappingContext context;
+    if (!account)
+        return context;
+    if (const RTUserTwitterPtr me = account->myself()) {
+        context.myUserId = me->userId();
+        context.myScreenName = me->screenName();
+    }
+    if (context.myScreenName.isEmpty())
+        context.myScreenName = account->serviceId();
+    context.isNewlyAdded = account->isNewlyAdded();
+    context.showMentionsInHome = account->showMentionsInHome();
+    return context;
 }
 
 namespace {
@@ -218,7 +241,8 @@ bool isWellTyped(const JsonValue &status, int requestType)
 
 RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValue> &answer,
                                                             int requestType,
-                                                            RTTwitterDataSource &dataSource)
+                                                            RTTwitterDataSource &dataSource,
+                                                            const RTTwitterMappingContext *context)
 {
     RTTwitterParseResult result;
     QList<JsonValue> statuses;
@@ -272,8 +296,10 @@ RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValu
 
     result.newUsers =
         dataSource.mergeExistingUsersWithNewUsers(users, dates, requestType, &result.allUsers);
-    result.newMessages =
-        dataSource.mergeExistingMessagesWithNewMessages(statuses, requestType, &result.allMessages);
+    result.newMessages = dataSource.mergeExistingMessagesWithNewMessages(
+        statuses, requestType,
+        context ? *context : RTTwitterMappingContext::ofAccount(dataSource.twitterAccount()),
+        &result.allMessages);
 
     // Copies of a new status elsewhere (other accounts, retweets, the searcher) are
     // repeats, and so is the new one.
@@ -318,10 +344,10 @@ RTTwitterResponseMapper::usersInSearchMessageDictionary(const JsonValue &status)
 
 // --- messages -----------------------------------------------------------------------
 
-RTMessageTwitterPtr
-RTTwitterResponseMapper::messageWithDictionary(const JsonValue &status, int requestType,
-                                               RTServiceTwitter *service, const UsersById &users,
-                                               const RTTwitterDateParser &dateParser)
+RTMessageTwitterPtr RTTwitterResponseMapper::messageWithDictionary(
+    const JsonValue &status, int requestType, RTServiceTwitter *service,
+    const RTTwitterMappingContext &context, const UsersById &users,
+    const RTTwitterDateParser &dateParser)
 {
     const QString id = text(status["id"]);
     if (id.isEmpty())
@@ -335,8 +361,9 @@ RTTwitterResponseMapper::messageWithDictionary(const JsonValue &status, int requ
     message->setISOLanguageCode(text(status["iso_language_code"]));
     message->setCreatedAt(dateParser.dateFromString(status["created_at"].toString()));
 
+    // "retweeted_status": null is an ordinary status.
     const JsonValue retweeted = status["retweeted_status"];
-    if (retweeted.isValid() || requestType == RTTwitterRequestRetweet ||
+    if (retweeted.isObject() || requestType == RTTwitterRequestRetweet ||
         requestType == RTTwitterRequestRetweetedByMe ||
         requestType == RTTwitterRequestRetweetedToMe) {
         message->setUserId(text(retweeted["user"]["id"]));
@@ -362,7 +389,7 @@ RTTwitterResponseMapper::messageWithDictionary(const JsonValue &status, int requ
     // Old statuses count as read: a new account would otherwise greet the user with
     // hundreds of unread ones.
     if (message->createdAt().isValid()) {
-        const qint64 limit = service && service->isNewlyAdded() ? kNewAccountSeenAge : kSeenAge;
+        const qint64 limit = context.isNewlyAdded ? kNewAccountSeenAge : kSeenAge;
         const qint64 age = qAbs(message->createdAt().secsTo(Clock::currentDateTime()));
         if (age >= limit)
             message->setPermanentFlag(RTPermanentFlag::IsSeen);
@@ -375,31 +402,27 @@ RTTwitterResponseMapper::messageWithDictionary(const JsonValue &status, int requ
 
 quint32 RTTwitterResponseMapper::temporaryFlagsForMessage(const RTMessageTwitter &message,
                                                           int requestType, const JsonValue &status,
-                                                          const RTServiceTwitter *service)
+                                                          const RTTwitterMappingContext &context)
 {
     quint32 flags = IsFullyDownloaded;
     if (!message.inReplyToMessageId().isEmpty())
         flags |= IsReply;
-    const RTUserTwitterPtr myself = service ? service->myself() : nullptr;
-    if (myself && !myself->userId().isEmpty() && text(status["user"]["id"]) == myself->userId())
+    if (!context.myUserId.isEmpty() && text(status["user"]["id"]) == context.myUserId)
         flags |= IsSent;
 
     switch (requestType) {
     case RTTwitterRequestFriendsTimeline:
     case RTTwitterRequestHomeTimeline: {
         flags |= IsHome;
-        if (status["retweeted_status"].isValid())
+        if (status["retweeted_status"].isObject())
             flags |= IsRetweet;
-        QString screenName = myself ? myself->screenName() : QString();
-        if (screenName.isEmpty() && service)
-            screenName = service->serviceId();
-        if (isMentioned(message.body(), screenName))
+        if (isMentioned(message.body(), context.myScreenName))
             flags |= IsMention;
         break;
     }
     case RTTwitterRequestMentions:
         flags |= IsMention;
-        if (service && service->showMentionsInHome())
+        if (context.showMentionsInHome)
             flags |= IsHome;
         break;
     case RTTwitterRequestSentTimeline:

@@ -34,11 +34,15 @@ class RTTwitterResponseMapper
 public:
     // Parses and merges one array of status records into dataSource: users first, then
     // messages; marks repeats across stores and runs the dated filters.
+    // Workers pass the context their request took when it was queued; without one the
+    // account's is read here, which only the main thread may do.
     static RTTwitterParseResult parseMessages(const QList<JsonValue> &statuses, int requestType,
-                                              RTTwitterDataSource &dataSource);
+                                              RTTwitterDataSource &dataSource,
+                                              const RTTwitterMappingContext *context = nullptr);
     // The same for a JSON array value (anything else gives an empty result).
     static RTTwitterParseResult parseMessages(const JsonValue &statuses, int requestType,
-                                              RTTwitterDataSource &dataSource);
+                                              RTTwitterDataSource &dataSource,
+                                              const RTTwitterMappingContext *context = nullptr);
 
     using UsersById = QHash<QString, RTUserTwitterPtr>;
 
@@ -47,12 +51,13 @@ public:
     // no users lock is held while the messages lock is).
     [[nodiscard]] static RTMessageTwitterPtr
     messageWithDictionary(const JsonValue &status, int requestType, RTServiceTwitter *service,
-                          const UsersById &users, const RTTwitterDateParser &dateParser);
+                          const RTTwitterMappingContext &context, const UsersById &users,
+                          const RTTwitterDateParser &dateParser);
 
     // The flag bits the request gives a message (new or stored) it brought.
     [[nodiscard]] static quint32 temporaryFlagsForMessage(const RTMessageTwitter &message,
                                                           int requestType, const JsonValue &status,
-                                                          const RTServiceTwitter *service);
+                                                          const RTTwitterMappingContext &context);
     [[nodiscard]] static quint32 permanentFlagsForMessage(const RTMessageTwitter &message,
                                                           int requestType);
 

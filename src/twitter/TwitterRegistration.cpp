@@ -1,5 +1,6 @@
 #include "twitter/TwitterRegistration.h"
 
+#include "twitter/RTListTwitter.h"
 #include "twitter/RTRequestOperationTwitter.h"
 #include "twitter/RTSearchTwitter.h"
 #include "twitter/RTServiceTwitter.h"
@@ -10,6 +11,8 @@ void registerTwitterArchiveClasses()
                                         [] { return std::make_unique<RTServiceTwitter>(); });
     ArchiveClassRegistry::registerClass(QStringLiteral("RTSearchTwitter"),
                                         [] { return std::make_unique<RTSearchTwitter>(); });
+    ArchiveClassRegistry::registerClass(QStringLiteral("RTListTwitter"),
+                                        [] { return std::make_unique<RTListTwitter>(); });
 }
 
 void registerTwitterRequestClasses()

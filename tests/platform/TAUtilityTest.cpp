@@ -66,6 +66,11 @@ TEST(TAUtility, ApplicationSupportFolderIsCreatedUnderXdgData)
     EXPECT_TRUE(folder.endsWith(QLatin1String("/Talvo")));
     EXPECT_TRUE(folder.startsWith(QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME"))));
     EXPECT_TRUE(QDir(folder).exists());
+
+    // Deleting the application data is final for this run.
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    EXPECT_EQ(TAUtility::applicationSupportFolder(), folder);
+    EXPECT_FALSE(QDir(folder).exists());
 }
 
 TEST(TAUtility, OpenUrlConvertsNonAsciiHostsAndRejectsBadOnes)

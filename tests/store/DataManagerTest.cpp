@@ -16,6 +16,7 @@
 #include <QCborArray>
 #include <QCborMap>
 #include <QDateTime>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
@@ -196,6 +197,24 @@ TEST_F(DataManagerTest, SaveWritesOnlyFilesWhoseContentChanged)
     store.manager->saveCachesToDisk();
     EXPECT_EQ(writes.take(), QStringList());
     EXPECT_FALSE(store.manager->saveCachedDataTimer()->isActive());
+}
+
+TEST_F(DataManagerTest, TurningSavingOffAlsoStopsTheSaveAtQuit)
+{
+    ASSERT_TRUE(QCoreApplication::instance());
+    for (const bool enabled : {true, false}) {
+        SCOPED_TRACE(enabled ? "saving on" : "saving off");
+        const QString folder = freshFolder();
+        Store store(folder);
+        store.manager->setSavingEnabled(enabled);
+        // The user deleted the application data before quitting.
+        ASSERT_TRUE(QDir(folder).removeRecursively());
+        WriteRecorder writes;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), "aboutToQuit",
+                                  Qt::DirectConnection);
+        EXPECT_EQ(QDir(folder).exists(), enabled);
+        EXPECT_EQ(writes.take().size(), enabled ? 5 : 0);
+    }
 }
 
 TEST_F(DataManagerTest, DamagedServicesFileGivesDefaultsAndIsKeptUntilNextSave)

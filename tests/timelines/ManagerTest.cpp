@@ -10,10 +10,20 @@
 #include "timelines/RTTreeNodePopupHost.h"
 #include "timelines/RTTreeNodePredicates.h"
 #include "timelines/RTTreeNodeSearch.h"
+#include "timelines/RTTreeNodeTwitterConversation.h"
 #include "twitter/RTListTwitter.h"
+#include "twitter/RTTrendObject.h"
 #include "twitter/RTTwitterRequestTypes.h"
 
+#include <QCoreApplication>
 #include <QThread>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 using namespace RTTemporaryFlag;
@@ -245,7 +255,7 @@ TEST_F(ManagerTest, SeenChangesMoveTheCountOfEveryHoldingNode)
     EXPECT_EQ(manager->systemWideCountNode()->newMessagesCount(), 1);
 }
 
-TEST_F(ManagerTest, HomeAndAllWaitForAReferenceThatNeverMovesBack)
+TEST_F(ManagerTest, HomeAndAllWaitForAReferenceAndTakeTheOldestOfTheAccounts)
 {
     auto alice = addAccount(QStringLiteral("alice"));
     auto bob = addAccount(QStringLiteral("bob"));
@@ -257,7 +267,8 @@ TEST_F(ManagerTest, HomeAndAllWaitForAReferenceThatNeverMovesBack)
               status(QStringLiteral("900"), QStringLiteral("9"), QStringLiteral("old"), {}, 600)});
     const auto bobHome =
         feed(*bob, RTTwitterRequestHomeTimeline,
-             {status(QStringLiteral("999"), QStringLiteral("9"), QStringLiteral("bob"), {}, 300)});
+             {status(QStringLiteral("999"), QStringLiteral("9"), QStringLiteral("bob"), {}, 300),
+              status(QStringLiteral("1001"), QStringLiteral("9"), QStringLiteral("bob2"), {}, 30)});
     QList<RTMessagePtr> all;
     for (const auto &m : aliceHome.allMessages + bobHome.allMessages)
         all.append(m);
@@ -265,17 +276,21 @@ TEST_F(ManagerTest, HomeAndAllWaitForAReferenceThatNeverMovesBack)
     EXPECT_EQ(view(Home)->messagesArrayController().count(), 0);
     EXPECT_EQ(view(All)->messagesArrayController().count(), 0);
 
-    alice->setHomeReferenceMessageId(QStringLiteral("1000"));
-    bob->setHomeReferenceMessageId(QStringLiteral("999"));
+    // Each account's reference is the oldest message of its Home.
+    bob->updateReferenceMessageIds(RTTwitterRequestHomeTimeline, bobHome.allMessages);
+    alice->updateReferenceMessageIds(RTTwitterRequestHomeTimeline, aliceHome.allMessages);
+    EXPECT_EQ(alice->homeReferenceMessageId(), "900");
+    EXPECT_EQ(bob->homeReferenceMessageId(), "999");
     for (int i : {All, Home}) {
         EXPECT_TRUE(view(i)->newHomeReferenceMessageId(bob.get()));
         EXPECT_TRUE(view(i)->newHomeReferenceMessageId(alice.get()));
         EXPECT_FALSE(view(i)->newHomeReferenceMessageId(bob.get()));
-        EXPECT_EQ(view(i)->homeReferenceMessageId(), "1000");
-        EXPECT_NEAR(view(i)->homeReferenceMessageDate().secsTo(clock.now()), 60, 1);
+        EXPECT_EQ(view(i)->homeReferenceMessageId(), "900");
+        EXPECT_NEAR(view(i)->homeReferenceMessageDate().secsTo(clock.now()), 600, 1);
     }
-    EXPECT_EQ(view(Home)->messagesArrayController().count(), 1);
-    EXPECT_EQ(view(Home)->messagesArrayController().content().first()->messageId(), "1000");
+    // Nothing either account delivered is left out.
+    EXPECT_EQ(view(Home)->messagesArrayController().count(), 4);
+    EXPECT_EQ(view(All)->messagesArrayController().count(), 4);
     // Views with a fixed predicate keep it; identities tell the views apart.
     view(Mentions)->newHomeReferenceMessageId(alice.get());
     EXPECT_EQ(view(Mentions)->validMessagePredicate(), view(Mentions)->filterPredicate());
@@ -289,8 +304,8 @@ TEST_F(ManagerTest, HomeAndAllWaitForAReferenceThatNeverMovesBack)
 // A search or list node of an account, as the outline would open it.
 RTTreeNode *openNode(RTTreeNodeManager &manager, qint32 type, const char *flag)
 {
-    auto *node = new RTTreeNode(QStringLiteral("node"), nullptr, type, QString(),
-                                RTPredicates::flag(flag, true));
+    auto *node = RTTreeNode::create<RTTreeNode>(QStringLiteral("node"), nullptr, type, QString(),
+                                                RTPredicates::flag(flag, true));
     manager.reEvaluateAllMessagesForTreeNode(node);
     return node;
 }
@@ -481,6 +496,205 @@ TEST_F(ManagerTest, ConcurrentBatchesLeaveEachMessageOnceInEveryNode)
                                [](const RTMessagePtr &a, const RTMessagePtr &b) {
                                    return RTMessageCollection::isNewerThan(*a, *b);
                                }));
+}
+
+TEST_F(ManagerTest, SectionsAndTheirMessagesAreFreedWhenListsSearchesOrAccountsGo)
+{
+    auto alice = addAccount(QStringLiteral("alice"));
+    auto bob = addAccount(QStringLiteral("bob"));
+    const auto list = [](const char *id) {
+        auto l = std::make_shared<RTListTwitter>(QString::fromLatin1(id));
+        l->setFullName(QStringLiteral("@alice/") + QString::fromLatin1(id));
+        return l;
+    };
+    const auto search = [](const char *name) {
+        auto s = std::make_shared<RTSearchTwitter>();
+        s->setSearchId(QString::fromLatin1(name));
+        s->setSearchName(QString::fromLatin1(name));
+        return s;
+    };
+    const auto work = list("work");
+    const auto news = list("news");
+    const auto tea = search("tea");
+    alice->setListsArray({work, news});
+    alice->setSavedSearchesArray({tea});
+    bob->setListsArray({list("bobs")});
+    startManager();
+    const int withSections = manager->registeredNodeCount();
+
+    // The node of a section, found through the account's Lists or Searches host.
+    const auto sectionNode = [this](RTServiceTwitter *account, qint32 hostType,
+                                    const QString &name) -> QPointer<RTTreeNode> {
+        RTTreeNode *host = manager->getRootNodeForService(account)->getChildByRequestType(hostType);
+        for (RTTreeNode *node : qobject_cast<RTTreeNodePopupHost *>(host)->itemsInSection())
+            if (node->name().contains(name))
+                return node;
+        return nullptr;
+    };
+    QPointer<RTTreeNode> workNode = sectionNode(alice.get(), 41, "work");
+    QPointer<RTTreeNode> newsNode = sectionNode(alice.get(), 41, "news");
+    QPointer<RTTreeNode> teaNode = sectionNode(alice.get(), 35, "tea");
+    QPointer<RTTreeNode> bobsNode = sectionNode(bob.get(), 41, "bobs");
+    ASSERT_TRUE(workNode && newsNode && teaNode && bobsNode);
+
+    const auto listed =
+        feed(*alice, RTTwitterRequestListStatuses, {status("401", "9", "on the list")})
+            .allMessages.first();
+    listed->setTemporaryFlag(IsListed);
+    manager->allTreeNodesAddMessages({listed}, RTTwitterRequestListStatuses,
+                                     {{QStringLiteral("listObject"), QVariant::fromValue(work)}});
+    ASSERT_TRUE(listed->containedInTreeNodesSet().contains(workNode.data()));
+
+    struct Step
+    {
+        const char *what;
+        std::function<void()> change;
+        QList<QPointer<RTTreeNode> *> freed;
+    };
+    const std::vector<Step> steps = {
+        {"a list goes",
+         [&] {
+             alice->setListsArray({news});
+             manager->refreshSectionsOfService(alice.get());
+         },
+         {&workNode}},
+        {"a saved search goes",
+         [&] {
+             alice->setSavedSearchesArray({});
+             manager->refreshSectionsOfService(alice.get());
+         },
+         {&teaNode}},
+        {"an account goes",
+         [&] {
+             const RTServicePtr gone = registry.services().first();
+             registry.setServices({registry.services().at(1)});
+             manager->removeNodeWithService(gone);
+         },
+         {&newsNode}},
+    };
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.what);
+        step.change();
+        for (QPointer<RTTreeNode> *node : step.freed)
+            EXPECT_TRUE(node->isNull());
+        EXPECT_TRUE(bobsNode) << "other accounts keep theirs";
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    // The list's message is held by no node any more, not even by the combined views.
+    EXPECT_TRUE(listed->containedInTreeNodesSet().isEmpty());
+    EXPECT_LT(manager->registeredNodeCount(), withSections - 2);
+}
+
+TEST_F(ManagerTest, MarkingEverythingSeenReachesEveryAccountAndTrendInOneBatch)
+{
+    auto alice = addAccount(QStringLiteral("alice"));
+    auto bob = addAccount(QStringLiteral("bob"));
+    startManager();
+    deliver(*alice, RTTwitterRequestMentions,
+            {status("301", "9", "@alice one"), status("302", "9", "@alice two")});
+    deliver(*bob, RTTwitterRequestMentions, {status("303", "9", "@bob three")});
+    ASSERT_EQ(view(Mentions)->newMessagesCount(), 3);
+    const auto trends = QList<std::shared_ptr<RTTrendObject>>{
+        std::make_shared<RTTrendObject>("t1"), std::make_shared<RTTrendObject>("t2")};
+    RTTreeNodeManager::setTrendsSource([trends] { return trends; });
+    QList<bool> batch;
+    QObject::connect(manager.get(), &RTTreeNodeManager::isBatchChangingNewCountChanged,
+                     [&batch](bool on) { batch.append(on); });
+
+    manager->markAllMessagesAndTrendsSeen();
+    RTTreeNodeManager::setTrendsSource({});
+
+    EXPECT_EQ(batch, (QList<bool>{true, false}));
+    for (RTServiceTwitter *account : {alice.get(), bob.get()})
+        for (const auto &message : account->messagesDictionary())
+            EXPECT_TRUE(message->isSeen()) << message->messageId().toStdString();
+    for (const auto &trend : trends)
+        EXPECT_TRUE(trend->isSeen());
+    EXPECT_EQ(view(Mentions)->newMessagesCount(), 0);
+    for (RTServiceTwitter *account : {alice.get(), bob.get()})
+        EXPECT_EQ(manager->getRootNodeForService(account)
+                      ->getChildByRequestType(RTTwitterRequestMentions)
+                      ->newMessagesCount(),
+                  0);
+    EXPECT_EQ(manager->systemWideCountNode()->newMessagesCount(), 0);
+}
+
+// A hang here is a lock-order fault; the watchdog turns it into a failure.
+class Watchdog
+{
+public:
+    explicit Watchdog(std::chrono::seconds limit)
+        : m_thread([this, limit] {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            if (!m_done.wait_for(lock, limit, [this] { return m_finished; })) {
+                std::fprintf(stderr, "deadlock: batches and node changes never finished\n");
+                std::abort();
+            }
+        })
+    {
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_all();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_thread;
+};
+
+TEST_F(ManagerTest, BatchesRunWhileConversationNodesOpenAndClose)
+{
+    auto alice = addAccount(QStringLiteral("alice"));
+    startManager();
+    // A chain of replies: every message answers the one before.
+    QStringList statuses;
+    for (int i = 0; i < 60; ++i)
+        statuses << status(
+            QString::number(2000 + i), QStringLiteral("9"), QStringLiteral("@alice r%1").arg(i),
+            i ? QStringLiteral(R"("in_reply_to_status_id":%1)").arg(1999 + i) : QString());
+    const auto parsed = feed(*alice, RTTwitterRequestMentions, statuses);
+    ASSERT_EQ(parsed.allMessages.size(), 60);
+    QList<RTMessagePtr> messages;
+    for (const auto &m : parsed.allMessages)
+        messages.append(m);
+
+    Watchdog watchdog(std::chrono::seconds(60));
+    std::atomic<bool> stop{false};
+    std::vector<std::unique_ptr<QThread>> workers;
+    for (int t = 0; t < 3; ++t) {
+        workers.emplace_back(QThread::create([&] {
+            while (!stop.load()) {
+                manager->allTreeNodesAddMessages(messages, RTTwitterRequestMentions, {});
+                manager->allTreeNodesReEvaluateMessages(messages, RTTwitterRequestMentions, {});
+            }
+        }));
+        workers.back()->start();
+    }
+    const int before = manager->registeredNodeCount();
+    for (int round = 0; round < 300; ++round) {
+        std::unique_ptr<RTTreeNodeTwitterConversation> node(
+            RTTreeNodeTwitterConversation::create(parsed.allMessages.at(round % 60)));
+        ASSERT_TRUE(node);
+        if (round % 2)
+            node->closeNode();
+    }
+    stop = true;
+    for (auto &worker : workers)
+        worker->wait();
+    EXPECT_EQ(manager->registeredNodeCount(), before);
+    // What the batches delivered is intact.
+    RTTreeNode *accountMentions = manager->getRootNodeForService(alice.get())
+                                      ->getChildByRequestType(RTTwitterRequestMentions);
+    EXPECT_EQ(accountMentions->messagesArrayController().count(), 60);
 }
 
 class FakeWindow : public RTMainWindowNodeHost

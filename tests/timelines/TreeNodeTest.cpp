@@ -8,6 +8,7 @@
 #include "timelines/RTMessageCollection.h"
 #include "timelines/RTTreeNodeKinds.h"
 #include "timelines/RTTreeNodeMenuActions.h"
+#include "timelines/RTTreeNodePredicates.h"
 #include "timelines/RTTreeNodeSearch.h"
 #include "timelines/RTTreeNodeTwitter.h"
 #include "timelines/RTTreeNodeTwitterConversation.h"
@@ -50,6 +51,7 @@ TEST_F(TreeNodeTest, TimelinesTakeTheMessagesTheirPredicatesDescribe)
     account->setShowMentionsInHome(false);
     account->setShowSentInHome(false);
     RTTreeNodeTwitter root(account.get());
+    root.registerWithOwner();
 
     const qint32 combined = RTTreeNodeRequestType::Combined;
     const qint32 mentions = RTTwitterRequestMentions;
@@ -127,6 +129,7 @@ TEST_F(TreeNodeTest, SeenChangesMoveTheCountOfEveryHoldingNodeByOne)
     TestNodeOwner owner;
     auto account = makeAccount();
     RTTreeNodeTwitter root(account.get());
+    root.registerWithOwner();
     setReference(*account, message(account.get(), "100", T::IsHome));
     NotificationCenter::defaultCenter().post(RTHomeReferenceMessageIdNotification, account.get());
     RTTreeNode *home = child(root, kHomeType);
@@ -196,8 +199,10 @@ TEST_F(TreeNodeTest, HideAllInHomeKeepsOwnAndMentionsForSentAndMentions)
 {
     auto account = makeAccount();
     RTTreeNodeTwitter home(QStringLiteral("Home"), account.get(), kHomeType, {}, Predicate());
+    home.registerWithOwner();
     RTTreeNodeTwitter mentions(QStringLiteral("Mentions"), account.get(), RTTwitterRequestMentions,
                                {}, Predicate());
+    mentions.registerWithOwner();
     auto own = message(account.get(), "1", T::IsHome | T::IsSent);
     auto mention = message(account.get(), "2", T::IsHome | T::IsMention);
     auto other = message(account.get(), "3", T::IsHome);
@@ -220,6 +225,7 @@ TEST_F(TreeNodeTest, MenuItemsEnableFromTheVisibleMessagesNewestFirst)
 {
     auto account = makeAccount();
     RTTreeNodeTwitter node(QStringLiteral("Home"), account.get(), kHomeType, {}, Predicate());
+    node.registerWithOwner();
     RTNodeMenu *menu = node.menu();
     ASSERT_TRUE(menu);
     EXPECT_EQ(menu->title, "twitter menu");
@@ -256,6 +262,7 @@ TEST_F(TreeNodeTest, MarkAllAsSeenRunsAsOneBatch)
     auto account = makeAccount();
     RTTreeNodeTwitter node(QStringLiteral("Mentions"), account.get(), RTTwitterRequestMentions, {},
                            Predicate());
+    node.registerWithOwner();
     auto a = message(account.get(), "1", T::IsMention);
     auto b = message(account.get(), "2", T::IsMention);
     owner.allTreeNodesAddMessages({a, b}, 0, {});
@@ -291,6 +298,7 @@ TEST_F(TreeNodeTest, PagingBackwardsAsksBelowTheOldestDisplayedId)
     FakeListViewFactory views;
     auto account = makeAccount();
     RTTreeNodeTwitter node(QStringLiteral("Home"), account.get(), kHomeType, {}, Predicate());
+    node.registerWithOwner();
     node.messagesArrayControllerAddMessages({message(account.get(), "1000", T::IsHome)});
     ASSERT_TRUE(node.listViewController());
     FakeListView *view = views.created.first();
@@ -325,14 +333,21 @@ TEST_F(TreeNodeTest, IdentitiesAndPagingAbilityPerKind)
 {
     auto account = makeAccount(QStringLiteral("acct"));
     RTTreeNodeTwitter root(account.get());
+    root.registerWithOwner();
     auto search = RTSearchTwitter::searchWithTerm("talvo");
     RTTreeNodeSearch searchNode(search);
+    searchNode.registerWithOwner();
     RTTreeNodeMutes mutes(QStringLiteral("Muted"), nullptr, RTTreeNodeRequestType::Mutes, {},
                           Predicate());
+    mutes.registerWithOwner();
     RTTreeNodeTrend trends(QStringLiteral("Trends"), nullptr, 0, {}, Predicate());
+    trends.registerWithOwner();
     RTTreeNodeTwitterGroup group(account.get(), QStringLiteral("Friends"));
+    group.registerWithOwner();
     RTTreeNodeTwitterUser user(account.get(), nullptr);
+    user.registerWithOwner();
     RTTreeNodeTalvo companion(nullptr);
+    companion.registerWithOwner();
     RTTreeNode plain;
     using M = QVariantMap;
     const struct
@@ -377,6 +392,7 @@ TEST_F(TreeNodeTest, AccountSettingsShowAndHideChildrenInTheirOrder)
     auto account = makeAccount();
     account->setShowFavoritesNode(false);
     RTTreeNodeTwitter root(account.get());
+    root.registerWithOwner();
     QList<qint32> order;
     for (RTTreeNode *c : root.childNodes())
         order << c->requestType();
@@ -398,7 +414,7 @@ TEST_F(TreeNodeTest, AccountSettingsShowAndHideChildrenInTheirOrder)
         l->setSlugName(slug);
         l->setIsMine(mine);
         l->setIsPrivate(isPrivate);
-        return new RTTreeNodeTwitterListsTimeline(account.get(), l);
+        return RTTreeNode::create<RTTreeNodeTwitterListsTimeline>(account.get(), l);
     };
     lists.addChildNodes({list("their-public", false, false), list("mine-public", true, false),
                          list("their-private", false, true), list("mine-private", true, true)});
@@ -416,6 +432,7 @@ TEST_F(TreeNodeTest, UnreadNodesCountNothingAndTrackTheirReadSet)
 {
     auto account = makeAccount();
     RTTreeNode node(QStringLiteral("Conversation"), account.get(), 0, {}, Predicate());
+    node.registerWithOwner();
     node.setIsUnreadNode(true);
     auto a = message(account.get(), "1", 0);
     auto b = message(account.get(), "2", 0, P::IsSeen);
@@ -433,7 +450,7 @@ TEST_F(TreeNodeTest, AutoHidingNodesAppearWithMessagesOrVisibleChildren)
 {
     RTTreeNode parent;
     parent.setIsAutoHiding(true);
-    auto *kid = new RTTreeNode;
+    auto *kid = RTTreeNode::create<RTTreeNode>();
     kid->setShouldAppearInOutlineView(false);
     parent.addChildNode(kid);
     EXPECT_FALSE(parent.shouldAppearInOutlineView());
@@ -456,9 +473,10 @@ TEST_F(TreeNodeTest, ClosingReturnsFocusAndUnregistersTheSubtree)
     FakeListViewFactory views;
     auto account = makeAccount();
     RTTreeNodeTwitter home(QStringLiteral("Home"), account.get(), kHomeType, {}, Predicate());
-    auto *temporary =
-        new RTTreeNodeTwitter(QStringLiteral("Search"), account.get(), 35, {}, Predicate());
-    auto *inner = new RTTreeNode;
+    home.registerWithOwner();
+    auto *temporary = RTTreeNode::create<RTTreeNodeTwitter>(QStringLiteral("Search"), account.get(),
+                                                            35, QString(), Predicate());
+    auto *inner = RTTreeNode::create<RTTreeNode>();
     temporary->addChildNode(inner);
     temporary->setReferingTreeNode(&home);
     auto m = message(account.get(), "1", 0);
@@ -479,6 +497,7 @@ TEST_F(TreeNodeTest, ListResizesWaitWhileTheListIsOffScreen)
 {
     FakeListViewFactory views;
     RTTreeNodeTwitter node(QStringLiteral("Home"), nullptr, kHomeType, {}, Predicate());
+    node.registerWithOwner();
     FakeListView *view = static_cast<FakeListView *>(node.listViewController());
     view->onScreen = false;
     node.messagesArrayControllerAddMessages({RTMessage::create("1")});
@@ -543,6 +562,7 @@ TEST_F(TreeNodeTest, SearchNodesTakeTheirSearchResultsUnmuted)
     auto search = RTSearchTwitter::searchWithTerm("talvo");
     auto otherSearch = RTSearchTwitter::searchWithTerm("other");
     RTTreeNodeSearch node(search);
+    node.registerWithOwner();
     auto found = message(account.get(), "1", T::IsSearch);
     auto mutedFound = message(account.get(), "2", T::IsSearch, P::IsMuted);
     auto elsewhere = message(account.get(), "3", T::IsSearch);
@@ -584,19 +604,33 @@ TEST_F(TreeNodeTest, DeletingAsksFirstAndHappensOnce)
     account->setMyself(myself);
 
     RTTreeNodeTwitter root(account.get());
-    platform.alertAnswer = 0; // Cancel: the account stays, the node is gone from the tree
+    root.registerWithOwner();
+    const qsizetype children = root.childNodes().size();
+    // Cancel: the account and its node stay as they were, and may be deleted later.
+    platform.alertAnswer = 0;
     root.deleteSelf();
     ASSERT_EQ(platform.calls.size(), 1);
     EXPECT_TRUE(platform.calls[0].startsWith("alert Delete Service"));
     EXPECT_TRUE(platform.calls[0].endsWith("[Cancel|Delete]"));
+    EXPECT_FALSE(root.isDeleted());
+    EXPECT_EQ(root.childNodes().size(), children);
+    EXPECT_TRUE(owner.nodes.contains(&root));
+    // Delete: the node closes at once.
+    platform.alertAnswer = 1;
+    root.deleteSelf();
     EXPECT_TRUE(root.isDeleted());
     EXPECT_TRUE(root.childNodes().isEmpty());
     EXPECT_FALSE(owner.nodes.contains(&root));
+    platform.calls.clear();
+    root.deleteSelf();
+    EXPECT_TRUE(platform.calls.isEmpty()) << "asked once";
+    platform.alertAnswer = 0;
 
     int removed = 0;
     RTTreeNodeTwitterGroup::setCompanion(
         {[] { return true; }, nullptr, [&removed](RTTreeNodeTwitterGroup *) { ++removed; }});
     RTTreeNodeTwitterGroup group(account.get(), "Friends");
+    group.registerWithOwner();
     EXPECT_TRUE(group.menu()->itemWithTag(2)->enabled);
     platform.calls.clear();
     group.deleteSelf();
@@ -609,4 +643,138 @@ TEST_F(TreeNodeTest, DeletingAsksFirstAndHappensOnce)
     EXPECT_EQ(removed, 1);
     RTTreeNodeTwitterGroup::setCompanion({});
     EXPECT_FALSE(group.menu()->itemWithTag(2)->enabled);
+}
+
+TEST_F(TreeNodeTest, AReplacedPredicateIsReleased)
+{
+    TestNodeOwner owner;
+    // A node's predicate changes with every new reference; old ones must not pile up.
+    QString token = QStringLiteral("held only by the first predicate");
+    token.detach();
+    RTTreeNode node(QStringLiteral("node"), nullptr, 0, QString(),
+                    Predicate::compare(QStringLiteral("messageId"), Predicate::Op::Equal,
+                                       PredicateValue::string(token)));
+    node.registerWithOwner();
+    EXPECT_TRUE(token.data_ptr().isShared());
+    for (int i = 0; i < 3; ++i)
+        node.setValidMessagePredicate(RTPredicates::flag("isHome", i % 2 == 0));
+    EXPECT_FALSE(token.data_ptr().isShared());
+}
+
+TEST_F(TreeNodeTest, PagingThatSendsNothingDoesNotKeepTheListLoading)
+{
+    FakeListViewFactory views;
+    auto account = makeAccount();
+    auto list = std::make_shared<RTListTwitter>(QStringLiteral("5"));
+    auto busyList = std::make_shared<RTListTwitter>(QStringLiteral("6"));
+    busyList->setIsPolling(true);
+    const struct
+    {
+        const char *what;
+        std::function<RTTreeNode *()> make;
+        const char *oldestId;
+    } cases[] = {
+        {"empty timeline",
+         [&] {
+             return RTTreeNode::create<RTTreeNodeTwitter>(QStringLiteral("Home"), account.get(),
+                                                          kHomeType, QString(), Predicate());
+         },
+         nullptr},
+        {"id 0",
+         [&] {
+             return RTTreeNode::create<RTTreeNodeTwitter>(QStringLiteral("Home"), account.get(),
+                                                          kHomeType, QString(), Predicate());
+         },
+         "0"},
+        {"no account",
+         [&] {
+             return RTTreeNode::create<RTTreeNodeTwitter>(QStringLiteral("Home"), nullptr,
+                                                          kHomeType, QString(), Predicate());
+         },
+         "50"},
+        {"empty list",
+         [&] { return RTTreeNode::create<RTTreeNodeTwitterListsTimeline>(account.get(), list); },
+         nullptr},
+        {"list already polling",
+         [&] {
+             return RTTreeNode::create<RTTreeNodeTwitterListsTimeline>(account.get(), busyList);
+         },
+         "50"},
+        {"search without a query",
+         [&] { return RTTreeNode::create<RTTreeNodeSearch>(std::make_shared<RTSearchTwitter>()); },
+         "50"},
+    };
+    for (const auto &c : cases) {
+        std::unique_ptr<RTTreeNode> node(c.make());
+        if (c.oldestId)
+            node->messagesArrayControllerAddMessages({message(account.get(), c.oldestId, 0)});
+        ASSERT_TRUE(node->listViewController()) << c.what;
+        node->pollForOlderTweets();
+        EXPECT_NE(views.created.last()->state, ListViewController::StateLoadingOlder) << c.what;
+    }
+    // Something to ask for: the list shows it is loading.
+    RTTreeNodeTwitter home(QStringLiteral("Home"), account.get(), kHomeType, {}, Predicate());
+    home.registerWithOwner();
+    home.messagesArrayControllerAddMessages({message(account.get(), "50", 0)});
+    ASSERT_TRUE(home.listViewController());
+    home.pollForOlderTweets();
+    EXPECT_EQ(views.created.last()->state, ListViewController::StateLoadingOlder);
+}
+
+TEST_F(TreeNodeTest, NodesRegisterOnceBuiltAndUnregisterBeforeTheirMembersGo)
+{
+    TestNodeOwner owner;
+    auto account = makeAccount();
+    auto root = message(account.get(), "10", T::IsHome);
+    auto answer = message(account.get(), "11", T::IsHome);
+    answer->setInReplyToMessageId("10");
+    RTServiceTwitter::MessagesDictionary stored;
+    stored.insert("10", root);
+    stored.insert("11", answer);
+    account->setMessagesDictionary(stored);
+    auto list = std::make_shared<RTListTwitter>(QStringLiteral("7"));
+    struct Row
+    {
+        const char *className;
+        std::function<RTTreeNode *()> make;
+    };
+    const std::vector<Row> rows = {
+        {"RTTreeNodeTwitter", [&] { return RTTreeNode::create<RTTreeNodeTwitter>(account.get()); }},
+        {"RTTreeNodeTwitterDirect",
+         [&] {
+             return RTTreeNode::create<RTTreeNodeTwitterDirect>(
+                 QStringLiteral("Inbox"), account.get(), 11, QString(), Predicate());
+         }},
+        {"RTTreeNodeSearch",
+         [] { return RTTreeNode::create<RTTreeNodeSearch>(std::make_shared<RTSearchTwitter>()); }},
+        {"RTTreeNodeTwitterListsTimeline",
+         [&] { return RTTreeNode::create<RTTreeNodeTwitterListsTimeline>(account.get(), list); }},
+        {"RTTreeNodeTwitterConversation",
+         [&] { return RTTreeNodeTwitterConversation::create(answer); }},
+        {"RTTreeNodeMutes",
+         [] {
+             return RTTreeNode::create<RTTreeNodeMutes>(QStringLiteral("Muted"), nullptr,
+                                                        RTTreeNodeRequestType::Mutes, QString(),
+                                                        Predicate());
+         }},
+        {"RTTreeNodeTwitterGroupUngrouped",
+         [&] { return RTTreeNode::create<RTTreeNodeTwitterGroupUngrouped>(account.get()); }},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.className);
+        owner.registeredAs.clear();
+        owner.unregisteredAs.clear();
+        std::unique_ptr<RTTreeNode> node(row.make());
+        ASSERT_TRUE(node);
+        EXPECT_TRUE(node->isRegisteredWithOwner());
+        // Children register first, the node itself last.
+        ASSERT_FALSE(owner.registeredAs.isEmpty());
+        EXPECT_EQ(owner.registeredAs.last(), QLatin1String(row.className));
+        EXPECT_EQ(owner.nodes.count(node.get()), 1);
+        node.reset();
+        ASSERT_FALSE(owner.unregisteredAs.isEmpty());
+        EXPECT_EQ(owner.unregisteredAs.first(), QLatin1String(row.className));
+        EXPECT_EQ(owner.registeredAs.size(), owner.unregisteredAs.size());
+        EXPECT_TRUE(owner.nodes.isEmpty());
+    }
 }

@@ -26,8 +26,21 @@ public:
     bool batch = false;
     QStringList calls;
 
-    void treeNodesSetAddNode(RTTreeNode *node) override { nodes.append(node); }
-    void treeNodesSetRemoveNode(RTTreeNode *node) override { nodes.removeOne(node); }
+    // The class each node had when it (un)registered: a half-built or half-destroyed node
+    // shows a base class here.
+    QStringList registeredAs;
+    QStringList unregisteredAs;
+
+    void treeNodesSetAddNode(RTTreeNode *node) override
+    {
+        nodes.append(node);
+        registeredAs << QString::fromLatin1(node->metaObject()->className());
+    }
+    void treeNodesSetRemoveNode(RTTreeNode *node) override
+    {
+        nodes.removeOne(node);
+        unregisteredAs << QString::fromLatin1(node->metaObject()->className());
+    }
     void reEvaluateAllMessagesForTreeNode(RTTreeNode *node) override
     {
         QList<RTMessagePtr> add;

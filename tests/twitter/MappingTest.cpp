@@ -457,3 +457,35 @@ TEST_F(MappingTest, SearchesListsAndTrendsParseTheirRecords)
 }
 
 } // namespace
+
+TEST_F(MappingTest, NullRetweetIsOrdinaryAndOutOfRangeCountsAreClamped)
+{
+    auto account = makeAccount();
+    const auto r =
+        feed(*account, RTTwitterRequestHomeTimeline,
+             {status("950", "2", "plain", R"("retweeted_status":null)"),
+              QStringLiteral(R"({"id":951,"text":"big","created_at":"%1","user":{"id":7,)"
+                             R"("screen_name":"u7","followers_count":1e300,"friends_count":-1e300,)"
+                             R"("statuses_count":4294967296,"favourites_count":2.5}})")
+                  .arg(restDate())});
+    ASSERT_EQ(r.newMessages.size(), 2);
+    const auto plain = account->twitterMessageWithId("950");
+    EXPECT_FALSE(plain->isRetweet());
+    EXPECT_EQ(plain->body(), "plain");
+    EXPECT_EQ(plain->userId(), "2");
+    EXPECT_EQ(plain->user(), account->userWithId("2"));
+    const auto big = account->userWithId("7");
+    ASSERT_TRUE(big);
+    const struct
+    {
+        qint64 value;
+        qint64 expected;
+    } counts[] = {
+        {big->followersCount(), std::numeric_limits<qint32>::max()},
+        {big->followingCount(), std::numeric_limits<qint32>::min()},
+        {big->messagesCount(), std::numeric_limits<qint32>::max()},
+        {big->favoriteCount(), 2},
+    };
+    for (const auto &c : counts)
+        EXPECT_EQ(c.value, c.expected);
+}

@@ -243,7 +243,7 @@ TEST_F(MergeTest, MessageObjectsFromElsewhereMergeFlagsOrMoveIn)
     EXPECT_EQ(account->messagesDictionary().size(), 2);
 }
 
-TEST_F(MergeTest, TheLargestHomeAndSentIdsBecomeReferenceIdsAndAreAnnounced)
+TEST_F(MergeTest, TheOldestHomeAndSentIdsBecomeReferenceIdsAndOnlyMoveBack)
 {
     auto account = makeAccount();
     QStringList posted;
@@ -260,14 +260,15 @@ TEST_F(MergeTest, TheLargestHomeAndSentIdsBecomeReferenceIdsAndAreAnnounced)
         QString sent;
     } steps[] = {
         // Compared as numbers: 9 is less than 10.
-        {RTTwitterRequestHomeTimeline, {"9", "10"}, "10", ""},
-        {RTTwitterRequestFriendsTimeline, {"8"}, "10", ""},
-        {RTTwitterRequestMentions, {"99"}, "10", ""},
-        {RTTwitterRequestSentTimeline, {"12345678901234567890"}, "10", "12345678901234567890"},
-        {RTTwitterRequestHomeTimeline,
-         {"18446744073709551615"},
-         "18446744073709551615",
-         "12345678901234567890"},
+        {RTTwitterRequestHomeTimeline, {"10", "9", "11"}, "9", ""},
+        // Newer polls leave the reference where it is.
+        {RTTwitterRequestHomeTimeline, {"20", "12"}, "9", ""},
+        // An older page moves it back.
+        {RTTwitterRequestFriendsTimeline, {"8"}, "8", ""},
+        {RTTwitterRequestMentions, {"3"}, "8", ""},
+        {RTTwitterRequestSentTimeline, {"12345678901234567890", "99"}, "8", "99"},
+        {RTTwitterRequestSentTimeline, {"18446744073709551615"}, "8", "99"},
+        {RTTwitterRequestHomeTimeline, {}, "8", "99"},
     };
     for (const auto &step : steps) {
         QStringList statuses;
@@ -280,6 +281,7 @@ TEST_F(MergeTest, TheLargestHomeAndSentIdsBecomeReferenceIdsAndAreAnnounced)
     }
     EXPECT_TRUE(posted.isEmpty()); // only once the loop is idle
     EXPECT_TRUE(waitUntil([&] { return posted.size() == 2; }));
+    EXPECT_EQ(posted, QStringList({"8", "8"}));
     NotificationCenter::defaultCenter().removeObserver(observer);
 }
 

@@ -1,5 +1,6 @@
 #include "twitter/RTServiceTwitter.h"
 
+#include "foundation/Clock.h"
 #include "foundation/RTGlobalVariables.h"
 #include "platform/fake/FakeAlerts.h"
 #include "platform/fake/FakeKeychain.h"
@@ -432,12 +433,30 @@ TEST_F(TwitterAccountRequestsTest, AuthenticationFailuresAskForANewToken)
 
 TEST_F(TwitterAccountRequestsTest, MissingListsResynchroniseAndDeletedAccountsIgnoreAnswers)
 {
+    FakeClock clock;
+    Clock::setShared(&clock);
     QSignalSpy finished(account.get(), &RTServiceTwitter::requestFinished);
-    for (const qint32 type : {40, 41, 46}) {
+    // A missing list refetches the lists, at most once per interval; a missing list of
+    // lists does not, or the two would call each other without end.
+    const struct
+    {
+        qint32 type;
+        qint64 afterSeconds;
+        QList<qint32> sent;
+    } steps[] = {
+        {46, 0, {40, 41}},
+        {46, 10, {}},
+        {40, 10, {}},
+        {41, 10, {}},
+        {46, qint64(RTServiceTwitter::kListsResyncInterval), {40, 41}},
+    };
+    for (const auto &step : steps) {
         account->requests.clear();
-        account->serviceRequestFailure(failure(type, 404));
-        EXPECT_EQ(account->types(), (QList<qint32>{40, 41})) << type;
+        clock.advance(step.afterSeconds * 1000);
+        account->serviceRequestFailure(failure(step.type, 404));
+        EXPECT_EQ(account->types(), step.sent) << step.type << " after " << step.afterSeconds;
     }
+    Clock::setShared(nullptr);
     // Other failures leave the lists and the credentials alone.
     account->requests.clear();
     account->serviceRequestFailure(failure(55, 404));
@@ -445,14 +464,14 @@ TEST_F(TwitterAccountRequestsTest, MissingListsResynchroniseAndDeletedAccountsIg
     EXPECT_TRUE(account->requests.isEmpty());
     EXPECT_TRUE(account->delayed.isEmpty());
     EXPECT_TRUE(account->verifiedCredentials());
-    EXPECT_EQ(finished.size(), 5);
+    EXPECT_EQ(finished.size(), 7);
 
     account->setIsDeleted(true);
     account->serviceRequestFailure(failure(55, 401));
     account->serviceRequestSuccess({{key(kRTRequestType), 56}});
     EXPECT_TRUE(account->verifiedCredentials());
     EXPECT_TRUE(account->delayed.isEmpty());
-    EXPECT_EQ(finished.size(), 5);
+    EXPECT_EQ(finished.size(), 7);
 }
 
 } // namespace

@@ -68,7 +68,7 @@ TEST_F(TwitterRequestTableTest, EveryRequestTypeBuildsTheUrlOfTheTable)
     auto list = std::make_shared<RTListTwitter>(QStringLiteral("42"));
     list->setUser(other);
     auto search = std::make_shared<RTSearchTwitter>();
-    search->setSearchQuery(QStringLiteral("a&b #c/d?é"));
+    search->setSearchQuery(QStringLiteral("a&b #c/d?é c++ x=1"));
 
     struct Row
     {
@@ -185,19 +185,22 @@ TEST_F(TwitterRequestTableTest, EveryRequestTypeBuildsTheUrlOfTheTable)
         {32, {}, {}, "GET", "https://api.test:8443/1/blocks/blocking.json", 2},
         {33, {}, {}, "GET", "https://api.test:8443/1/blocks/ids.json", 2},
         {34, {}, {}, "POST", "https://api.test:8443/1/report_spam.json", 2},
-        // The query is escaped once here; "&", "#", "/" and "?" may not end it early.
+        // The query is escaped once here, as a form value: "&", "#", "/" and "?" may not
+        // end it early, and "+" is not read as a space.
         {35,
          {{"searchObject", QVariant::fromValue(search)}},
          {},
          "GET",
-         "http://search.test/search.json?q=a%26b%20%23c%2Fd%3F%C3%A9&rpp=100&show_user=true",
+         "http://search.test/search.json?q=a%26b%20%23c%2Fd%3F%C3%A9%20c%2B%2B%20x%3D1&rpp=100&"
+         "show_user=true",
          0},
         {35,
          {{"searchObject", QVariant::fromValue(search)}},
          "66",
          "GET",
          "http://search.test/"
-         "search.json?q=a%26b%20%23c%2Fd%3F%C3%A9&since=66&show_user=true&rpp=100",
+         "search.json?q=a%26b%20%23c%2Fd%3F%C3%A9%20c%2B%2B%20x%3D1&since=66&show_user=true&rpp="
+         "100",
          0},
         {36, {}, {}, "GET", "https://api.test:8443/1/saved_searches.json", 2},
         {37, {}, {}, "GET", "https://api.test:8443/1/saved_searches/show.json", 2},
@@ -536,6 +539,66 @@ TEST_F(TwitterRequestTableTest, ResultHandlingMergesAndTellsTheTreeNodes)
         EXPECT_EQ(manager.calls.at(i).what, what) << i;
         EXPECT_EQ(manager.calls.at(i).ids, ids) << i;
         EXPECT_EQ(manager.calls.at(i).type, type) << i;
+    }
+    RTTreeNodeManagerInterface::setShared(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(TwitterRequestTableTest, AnswersAreMappedWithTheAccountAsItWasWhenQueued)
+{
+    RecordingNodeManager manager;
+    RTTreeNodeManagerInterface::setShared(&manager);
+    struct Row
+    {
+        const char *name;
+        const char *authorId;
+        const char *text;
+        bool showMentionsInHome;
+        qint32 type;
+        quint32 expected; // flags the queued account gives
+        quint32 absent;   // flags the replaced account would give
+    };
+    using namespace RTTemporaryFlag;
+    const std::vector<Row> rows = {
+        {"own status", "7", "hi", false, RTTwitterRequestHomeTimeline, IsSent | IsHome, 0},
+        {"mention by old name", "9", "@Alice hi", false, RTTwitterRequestHomeTimeline, IsMention,
+         0},
+        {"no mention of the new name", "9", "@Bob hi", false, RTTwitterRequestHomeTimeline, 0,
+         IsMention},
+        {"mentions in home", "9", "@Alice", true, RTTwitterRequestMentions, IsMention | IsHome, 0},
+    };
+    int id = 100;
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        auto me = RTUserTwitter::create(QStringLiteral("7"));
+        me->setScreenName(QStringLiteral("Alice"));
+        account->setMyself(me);
+        account->setShowMentionsInHome(row.showMentionsInHome);
+        auto operation = std::make_shared<RTRequestOperationTwitter>();
+        operation->setService(account);
+        operation->setRequestType(row.type);
+        account->willAddOperation(*operation, nullptr, {});
+        // The main thread replaces the user while the request waits.
+        auto other = RTUserTwitter::create(QStringLiteral("8"));
+        other->setScreenName(QStringLiteral("Bob"));
+        account->setMyself(other);
+        account->setShowMentionsInHome(!row.showMentionsInHome);
+
+        const QByteArray body =
+            QByteArrayLiteral(R"([{"id":)") + QByteArray::number(++id) +
+            QByteArrayLiteral(R"(,"text":")") + row.text +
+            QByteArrayLiteral(R"(","created_at":"Wed Dec 09 08:00:00 +0000 2026","user":{"id":)") +
+            row.authorId + QByteArrayLiteral(R"(,"screen_name":"x"}}])");
+        QVariantMap result;
+        ASSERT_TRUE(
+            operation->dealWithParsedResponse(QVariant::fromValue(JSONValue(body)), result));
+        ASSERT_EQ(operation->allMessages().size(), 1);
+        const quint32 flags = operation->allMessages().first()->temporaryFlags();
+        EXPECT_EQ(flags & row.expected, row.expected);
+        EXPECT_EQ(flags & row.absent, 0u);
     }
     RTTreeNodeManagerInterface::setShared(nullptr);
 }
