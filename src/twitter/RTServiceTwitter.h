@@ -1,11 +1,11 @@
 #pragma once
 
+#include "accounts/RTPollingObject.h"
 #include "accounts/RTService.h"
 #include "accounts/RTServiceProtocols.h"
-#include "accounts/RTPollingObject.h"
 #include "model/RTMessageTwitter.h"
-#include "model/RTUserTwitter.h"
 #include "model/RTTwitterAccountActions.h"
+#include "model/RTUserTwitter.h"
 #include "network/RTRequestOperation.h"
 #include "twitter/RTListTwitter.h"
 #include "twitter/RTRequestOperationTwitter.h"
@@ -211,8 +211,11 @@ public:
     void getSubscribedLists();
     void synchronizeLists();
     static void getTrendsWithDelegate(const RTRequestDelegatePtr &delegate);
-    void sendStatus(const QString &status, const QString &replyStatusId);
-    void sendDirectMessageWithText(const QString &text, const QString &recipient);
+    // delegate: also told how the post ended (the compose line keeps a failed text).
+    void sendStatus(const QString &status, const QString &replyStatusId,
+                    const RTRequestDelegatePtr &delegate = nullptr);
+    void sendDirectMessageWithText(const QString &text, const QString &recipient,
+                                   const RTRequestDelegatePtr &delegate = nullptr);
     void deleteMessage(const RTMessageTwitterPtr &message);
     void retweetWithMessage(const RTMessageTwitterPtr &message) override;
     void favoriteCreateWithMessage(const RTMessageTwitterPtr &message) override;
@@ -226,8 +229,7 @@ public:
     void verifyFriendshipWithScreenName(const QString &screenName,
                                         const RTRequestDelegatePtr &delegate);
     void getFriendshipInfoWithUser(const RTUserTwitterPtr &user,
-                                   const RTRequestDelegatePtr &delegate,
-                                   const QVariant &extraData);
+                                   const RTRequestDelegatePtr &delegate, const QVariant &extraData);
     void updateUser(const RTUserTwitterPtr &user);
     void updateMyUserWithDelegate(const RTRequestDelegatePtr &delegate);
     void blockUser(const RTUserTwitterPtr &user);
