@@ -179,7 +179,9 @@ void RTDirectInputLineViewController::dealWithMessage(const QString &text)
         const int left = m_limitTextLenght - int(qMin<qsizetype>(text.size(), 1 << 24));
         if (left < 0) {
             m_counterStyle = CounterStyle::Over;
-            setPostEnabled(false);
+            // Links are shortened before posting, which may bring the text within the
+            // budget; without one there is no way to post.
+            setPostEnabled(hasShortenableLinks(text));
         } else {
             m_counterStyle = left <= 10 ? CounterStyle::Warning : CounterStyle::Normal;
             setPostEnabled(!text.isEmpty());
@@ -219,7 +221,8 @@ bool RTDirectInputLineViewController::isReadyToPost()
     }
     if (m_isPendingPost) {
         m_isPendingPost = false;
-        return true;
+        // Shortening did not bring the text within the budget: it stays for the user.
+        return !m_limited || m_text.size() <= m_limitTextLenght;
     }
     m_isPendingPost = true;
     shortenLinks();
@@ -244,6 +247,22 @@ QStringList RTDirectInputLineViewController::knownShortDomains() const
         domains = RTMessageTextParser::defaultShortenerHosts();
     domains.removeAll(QString());
     return domains;
+}
+
+bool RTDirectInputLineViewController::hasShortenableLinks(const QString &text) const
+{
+    const QStringList links = RTMessageTextParser::unescapedLinksInMessageText(text);
+    if (links.isEmpty())
+        return false;
+    const QStringList domains = knownShortDomains();
+    for (const QString &link : links) {
+        bool known = false;
+        for (const QString &domain : domains)
+            known = known || link.contains(domain, Qt::CaseInsensitive);
+        if (!known)
+            return true;
+    }
+    return false;
 }
 
 bool RTDirectInputLineViewController::requestShortening(const RTServicePtr &shortener,

@@ -145,6 +145,8 @@ protected:
     virtual bool requestShortening(const RTServicePtr &shortener, const QString &longUrl);
     // Known short-link and picture-host domains: links on them are not shortened again.
     [[nodiscard]] virtual QStringList knownShortDomains() const;
+    // Whether the text holds a link that shortening would replace.
+    [[nodiscard]] bool hasShortenableLinks(const QString &text) const;
     // Called with the send's result by subclasses' request callbacks.
     void sendFinished(bool success, const QVariantMap &result, const QVariantMap &sentState);
     // A request delegate that reports to this controller while it exists.
