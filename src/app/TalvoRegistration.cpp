@@ -3,6 +3,7 @@
 #include "accounts/AccountsRegistration.h"
 #include "accounts/RTServiceRegistry.h"
 #include "model/ModelRegistration.h"
+#include "sharing/SharingRegistration.h"
 #include "store/TADataManager.h"
 #include "text/RTMessageTextParser.h"
 #include "text/TextRegistration.h"
@@ -16,6 +17,7 @@ void registerTalvoLayers()
     registerAccountArchiveClasses();
     registerTwitterArchiveClasses();
     registerTwitterRequestClasses();
+    registerSharingClasses();
     registerTextLayerWithModel();
     RTTwitterResponseMapper::setMentionsFinder(&RTMessageTextParser::mentionsInMessageText);
 

@@ -2,6 +2,7 @@
 
 #include "Certificates.h"
 #include "CompanionApi.h"
+#include "PictureHostApi.h"
 #include "Seeder.h"
 #include "ShortLinks.h"
 #include "TwitterApi.h"
@@ -16,7 +17,8 @@
 
 namespace {
 
-constexpr size_t kMaxPayloadBytes = 4 * 1024 * 1024;
+// Room for the largest picture upload (16 MB) and its form fields.
+constexpr size_t kMaxPayloadBytes = 17 * 1024 * 1024;
 constexpr int kServerThreads = 16;
 
 QList<OAuthVerifier::Param> queryOf(const std::string &target)
@@ -61,6 +63,8 @@ QStringList SandboxServer::virtualHosts()
     for (const QString &name : shortenerNames())
         hosts << name + QStringLiteral(".localhost")
               << QStringLiteral("api.") + name + QStringLiteral(".localhost");
+    for (const QString &name : PictureHostApi::hostNames())
+        hosts << QStringLiteral("upload.") + name + QStringLiteral(".localhost");
     return hosts;
 }
 
@@ -85,6 +89,7 @@ bool SandboxServer::start(QString *error)
     m_twitter = std::make_unique<TwitterApi>(*this);
     m_companion = std::make_unique<CompanionApi>(*this);
     m_shortLinks = std::make_unique<ShortLinks>(*this);
+    m_pictureHosts = std::make_unique<PictureHostApi>(*this);
 
     if (m_db.wasCreated()) {
         Seeder seeder(*this);
@@ -177,6 +182,9 @@ HostProfile SandboxServer::profile() const
         p.setBaseUrl(name + QStringLiteral("-links"),
                      QUrl(QStringLiteral("https://%1.localhost:%2").arg(name).arg(m_tlsPort)));
     }
+    for (const QString &name : PictureHostApi::hostNames())
+        p.setBaseUrl(
+            name, QUrl(QStringLiteral("https://upload.%1.localhost:%2").arg(name).arg(m_tlsPort)));
     return p;
 }
 
@@ -296,7 +304,7 @@ void SandboxServer::route(SandboxCall &call)
 {
     const QString &host = call.host;
     if (host.endsWith(QLatin1String(".localhost"))) {
-        if (m_shortLinks->handle(call))
+        if (m_pictureHosts->handle(call) || m_shortLinks->handle(call))
             return;
     } else if (call.path.startsWith(QLatin1String("/v1/"))) {
         if (m_companion->handle(call))

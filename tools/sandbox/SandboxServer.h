@@ -24,6 +24,7 @@ struct Response;
 class TwitterApi;
 class CompanionApi;
 class ShortLinks;
+class PictureHostApi;
 
 struct SandboxOptions
 {
@@ -97,6 +98,7 @@ private:
     std::unique_ptr<TwitterApi> m_twitter;
     std::unique_ptr<CompanionApi> m_companion;
     std::unique_ptr<ShortLinks> m_shortLinks;
+    std::unique_ptr<PictureHostApi> m_pictureHosts;
     std::unique_ptr<httplib::Server> m_http;
     std::unique_ptr<httplib::Server> m_https;
     std::thread m_httpThread;
