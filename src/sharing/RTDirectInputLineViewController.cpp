@@ -256,7 +256,7 @@ bool RTDirectInputLineViewController::hasShortenableLinks(const QString &text) c
         return false;
     const QStringList domains = knownShortDomains();
     for (const QString &link : links) {
-        bool known = false;
+        bool known = m_pictureLinks.contains(link);
         for (const QString &domain : domains)
             known = known || link.contains(domain, Qt::CaseInsensitive);
         if (!known)
@@ -296,7 +296,7 @@ void RTDirectInputLineViewController::shortenLinks()
         for (const QString &link : links) {
             if (m_shortUrlLookUp.contains(dotlessUrl(link)) || m_urlShorteningList.contains(link))
                 continue;
-            bool known = false;
+            bool known = m_pictureLinks.contains(link);
             for (const QString &domain : domains)
                 known = known || link.contains(domain, Qt::CaseInsensitive);
             if (known)
@@ -396,6 +396,8 @@ bool RTDirectInputLineViewController::shareImageData(const QByteArray &jpeg)
         if (success && result.value(key(kRTRequestType)).toInt() == 1) {
             const QString link = result.value(key(kRTImageURLKey)).toString();
             if (!link.isEmpty()) {
+                // A picture host's link is short already.
+                self->m_pictureLinks.append(link);
                 const bool wasEmpty = self->m_text.isEmpty();
                 const QString next = self->m_text.endsWith(QLatin1Char(' ')) || wasEmpty
                                          ? self->m_text + link

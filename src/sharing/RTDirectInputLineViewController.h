@@ -175,4 +175,5 @@ private:
     RTServicePtr m_currentShortener;
     RTRequestOperationPtr m_upload;
     QVariantMap m_failedPost;
+    QStringList m_pictureLinks; // links of uploaded pictures, never shortened
 };

@@ -22,6 +22,9 @@ const CtlCommand kCommands[] = {
      "retweeted|list|search [--count N] [--account SCREEN_NAME] [--list OWNER/ID] [--query TEXT]",
      cmdPoll},
     {"watch", "talvoctl watch --profile NAME [--seconds N]", cmdWatch},
+    {"post",
+     "talvoctl post --profile NAME [--account SCREEN_NAME] [--reply-to ID] [--picture FILE] TEXT",
+     cmdPost},
     {"oauth-sign",
      "talvoctl oauth-sign --method M --url URL [--form name=value]... --consumer-key K "
      "--consumer-secret S [--token T --token-secret TS] [--nonce N --timestamp T] [--no-version]",
