@@ -82,6 +82,15 @@ RTDirectInputLineViewController::directInputlineViewController(const RTServicePt
     return made;
 }
 
+RTDirectInputLineViewController *
+RTDirectInputLineViewController::newControllerForService(const RTServicePtr &service)
+{
+    if (!service)
+        return nullptr;
+    const Factory factory = factories().value(service->serviceType());
+    return factory ? factory(service) : nullptr;
+}
+
 void RTDirectInputLineViewController::releaseControllerForService(const RTService *service)
 {
     if (QPointer<RTDirectInputLineViewController> c = controllers().take(service))
@@ -435,6 +444,7 @@ void RTDirectInputLineViewController::cancelUpload()
 
 RTRequestDelegatePtr RTDirectInputLineViewController::sendDelegate(const QVariantMap &sentState)
 {
+    ++m_postsInFlight;
     QPointer<RTDirectInputLineViewController> self(this);
     return RTRequestCallback::make(
         [self, sentState](const QVariantMap &r) {
@@ -450,6 +460,7 @@ RTRequestDelegatePtr RTDirectInputLineViewController::sendDelegate(const QVarian
 void RTDirectInputLineViewController::sendFinished(bool success, const QVariantMap &result,
                                                    const QVariantMap &sentState)
 {
+    m_postsInFlight = qMax(0, m_postsInFlight - 1);
     if (success) {
         emit posted(sentState.value(key(kStateText)).toString());
         return;

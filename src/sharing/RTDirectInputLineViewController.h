@@ -41,6 +41,10 @@ public:
     static void registerControllerFactory(int serviceType, Factory factory);
     [[nodiscard]] static RTDirectInputLineViewController *
     directInputlineViewController(const RTServicePtr &service);
+    // A new controller for the account, not the account's own (the compose window keeps
+    // lines of its own); nullptr for accounts that cannot compose. Owned by the caller.
+    [[nodiscard]] static RTDirectInputLineViewController *
+    newControllerForService(const RTServicePtr &service);
     // Forgets the controller of a removed account.
     static void releaseControllerForService(const RTService *service);
 
@@ -72,6 +76,8 @@ public:
     [[nodiscard]] bool avoidAutocompletePopup() const { return m_avoidAutocompletePopup; }
     void setAvoidAutocompletePopup(bool avoid) { m_avoidAutocompletePopup = avoid; }
     [[nodiscard]] bool isUploading() const { return m_upload != nullptr; }
+    // Posts handed to the account whose answer has not come yet.
+    [[nodiscard]] int postsInFlight() const { return m_postsInFlight; }
     // A post the account could not send while the line held other text.
     [[nodiscard]] QString failedPostText() const
     {
@@ -175,5 +181,6 @@ private:
     RTServicePtr m_currentShortener;
     RTRequestOperationPtr m_upload;
     QVariantMap m_failedPost;
+    int m_postsInFlight = 0;
     QStringList m_pictureLinks; // links of uploaded pictures, never shortened
 };
