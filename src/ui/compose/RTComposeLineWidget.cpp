@@ -365,5 +365,5 @@ bool RTComposeLineWidget::isPostButtonEnabled() const
 
 QString RTComposeLineWidget::statusText() const
 {
-    return m_status->isVisible() || !m_status->isHidden() ? m_status->text() : QString();
+    return m_status->isHidden() ? QString() : m_status->text();
 }
