@@ -425,7 +425,15 @@ bool RTDirectInputLineViewController::shareImageData(const QByteArray &jpeg)
         imager, m_service,
         RTRequestCallback::make([done](const QVariantMap &r) { done(true, r); },
                                 [done](const QVariantMap &r) { done(false, r); }),
-        0, jpeg);
+        0, jpeg, [self](qint64 sent, qint64 total) {
+            QMetaObject::invokeMethod(
+                self.data(),
+                [self, sent, total] {
+                    if (self && self->m_upload)
+                        emit self->uploadProgress(sent, total);
+                },
+                Qt::QueuedConnection);
+        });
     if (!m_upload)
         return false;
     emit uploadStarted();

@@ -140,6 +140,7 @@ signals:
     void posted(const QString &text);
     void postFailed(const QString &message);
     void uploadStarted();
+    void uploadProgress(qint64 sent, qint64 total);
     void uploadFinished(bool success, const QString &message);
     void shorteningFailed(const QString &longUrl);
 

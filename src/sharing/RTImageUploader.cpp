@@ -7,6 +7,7 @@
 #include "network/RTServiceRequests.h"
 #include "platform/Alerts.h"
 #include "platform/DesktopApplication.h"
+#include "sharing/RTRequestCallback.h"
 #include "sharing/RTRequestOperationImager.h"
 #include "twitter/RTServiceTwitter.h"
 
@@ -25,11 +26,9 @@ RTServicePtr RTImageUploader::imagerForAccount(const RTServicePtr &account)
     return RTServiceImager::anonymousImagerService(QStringLiteral("RTServiceTwitpic"));
 }
 
-RTRequestOperationPtr RTImageUploader::uploadImageWithTwitterService(const RTServicePtr &imager,
-                                                                     const RTServicePtr &account,
-                                                                     RTRequestDelegatePtr delegate,
-                                                                     int insertionTag,
-                                                                     const QByteArray &jpeg)
+RTRequestOperationPtr RTImageUploader::uploadImageWithTwitterService(
+    const RTServicePtr &imager, const RTServicePtr &account, RTRequestDelegatePtr delegate,
+    int insertionTag, const QByteArray &jpeg, std::function<void(qint64, qint64)> progress)
 {
     const auto host = std::dynamic_pointer_cast<RTServiceImager>(imager);
     RTRequestOperationImager::Kind kind{};
@@ -56,8 +55,27 @@ RTRequestOperationPtr RTImageUploader::uploadImageWithTwitterService(const RTSer
                                {QString::fromLatin1(kRTQueuePriorityKey), 4},
                                {QStringLiteral("service"), QVariant::fromValue(account)},
                                {QString::fromLatin1(kRTBypassCredentialsCheckKey), true}};
-    return RTServiceRequests::doRequest(imager, 1, std::move(delegate), parameters, userInfo,
-                                        OperationQueue::ImmediateRequests);
+    // The host is set on the operation here rather than by the account path, so the
+    // progress handler is in place before a worker can start the upload.
+    const RTRequestDelegatePtr answer = std::move(delegate);
+    auto forward = [answer](bool success) {
+        return [answer, success](const QVariantMap &result) {
+            if (!answer)
+                return;
+            if (success)
+                answer->serviceRequestSuccess(result);
+            else
+                answer->serviceRequestFailure(result);
+        };
+    };
+    auto setup = [imager, progress = std::move(progress)](RTRequestOperation &operation) {
+        operation.setService(imager);
+        if (progress)
+            operation.setUploadProgressHandler(progress);
+    };
+    return RTServiceRequests::doRequest(
+        1, RTRequestCallback::make(forward(true), forward(false), std::move(setup)), parameters,
+        userInfo, OperationQueue::ImmediateRequests, imager->requestOperationClass());
 }
 
 QByteArray RTImageUploader::getUploadDataFromImage(const QImage &image)

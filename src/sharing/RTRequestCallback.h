@@ -12,16 +12,21 @@ class RTRequestCallback : public RTRequestDelegate
 {
 public:
     using Handler = std::function<void(const QVariantMap &result)>;
+    using Setup = std::function<void(RTRequestOperation &operation)>;
 
-    RTRequestCallback(Handler onSuccess, Handler onFailure)
+    // setup: adjusts the operation just before it is queued (requests without an account).
+    RTRequestCallback(Handler onSuccess, Handler onFailure, Setup setup = {})
         : m_onSuccess(std::move(onSuccess))
         , m_onFailure(std::move(onFailure))
+        , m_setup(std::move(setup))
     {
     }
 
-    static std::shared_ptr<RTRequestCallback> make(Handler onSuccess, Handler onFailure)
+    static std::shared_ptr<RTRequestCallback> make(Handler onSuccess, Handler onFailure,
+                                                   Setup setup = {})
     {
-        return std::make_shared<RTRequestCallback>(std::move(onSuccess), std::move(onFailure));
+        return std::make_shared<RTRequestCallback>(std::move(onSuccess), std::move(onFailure),
+                                                   std::move(setup));
     }
 
     void serviceRequestSuccess(const QVariantMap &result) override
@@ -35,7 +40,16 @@ public:
             m_onFailure(result);
     }
 
+    OperationQueue *willAddOperation(RTRequestOperation &operation, OperationQueue *,
+                                     const QVariantMap &) override
+    {
+        if (m_setup)
+            m_setup(operation);
+        return nullptr;
+    }
+
 private:
     Handler m_onSuccess;
     Handler m_onFailure;
+    Setup m_setup;
 };

@@ -26,6 +26,7 @@
 #include "twitter/TwitterRegistration.h"
 
 #include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -210,11 +211,15 @@ TEST_F(ComposeSandboxTest, PictureLinkGoesIntoThePost)
     // The picture's link is short already: only the other link is shortened.
     SettingsStore::shared().setBool(key(RTAlwaysShortenLinksInMessagesKey), true);
     QSignalSpy uploaded(line.get(), &RTDirectInputLineViewController::uploadFinished);
+    QSignalSpy progress(line.get(), &RTDirectInputLineViewController::uploadProgress);
     write(u"look at this"_s);
-    ASSERT_TRUE(line->shareImageData(fakeJpeg()));
+    ASSERT_TRUE(line->shareImageData(fakeJpeg(1024 * 1024)));
     EXPECT_TRUE(line->isUploading());
     ASSERT_TRUE(waitUntil([&] { return uploaded.size() == 1; }, 10000));
     EXPECT_TRUE(uploaded[0][0].toBool()) << uploaded[0][1].toString().toStdString();
+    ASSERT_FALSE(progress.isEmpty());
+    EXPECT_GT(progress.last()[1].toLongLong(), 1024 * 1024); // the picture and the form
+    EXPECT_EQ(progress.last()[0].toLongLong(), progress.last()[1].toLongLong());
     EXPECT_TRUE(line->text().startsWith(u"look at this https://pics.localhost:"_s))
         << line->text().toStdString();
     const QString text = line->text();
@@ -224,6 +229,23 @@ TEST_F(ComposeSandboxTest, PictureLinkGoesIntoThePost)
     ASSERT_TRUE(answer && answer->success);
     const QString body = firstMessage(*answer)->body();
     EXPECT_TRUE(body.startsWith(text + u" https://bitly.localhost:"_s)) << body.toStdString();
+}
+
+TEST_F(ComposeSandboxTest, CancelledUploadChangesNothing)
+{
+    ASSERT_TRUE(sandbox->writeFaults("path /api/upload delay=1500\n"));
+    QSignalSpy uploaded(line.get(), &RTDirectInputLineViewController::uploadFinished);
+    write(u"words stay"_s);
+    ASSERT_TRUE(line->shareImageData(fakeJpeg()));
+    EXPECT_FALSE(line->shareImageData(fakeJpeg())); // one upload at a time
+    line->cancelUpload();
+    EXPECT_FALSE(line->isUploading());
+    ASSERT_EQ(uploaded.size(), 1);
+    EXPECT_FALSE(uploaded[0][0].toBool());
+    // The answer the host would have given never arrives.
+    QTest::qWait(2000);
+    EXPECT_EQ(uploaded.size(), 1);
+    EXPECT_EQ(line->text(), u"words stay"_s);
 }
 
 TEST_F(ComposeSandboxTest, EveryPictureHost)

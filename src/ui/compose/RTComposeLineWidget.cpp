@@ -57,7 +57,6 @@ RTComposeLineWidget::RTComposeLineWidget(Mode mode, QWidget *parent)
     m_pictureButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_pictureButton->setAccessibleName(tr("Add a picture"));
     m_progress->setAccessibleName(tr("Picture upload"));
-    m_progress->setRange(0, 0); // the upload reports no byte counts: a busy indicator
     m_progress->setMaximumWidth(120);
     m_progress->hide();
     m_cancelUpload->setText(tr("Cancel"));
@@ -224,7 +223,14 @@ void RTComposeLineWidget::connectController()
             [this](const QString &url) {
                 setStatus(tr("Could not shorten %1; the long link stays.").arg(url), false);
             });
+    connect(c, &RTDirectInputLineViewController::uploadProgress, this,
+            [this](qint64 sent, qint64 total) {
+                // Per mille, so pictures of any size fit the bar's int range.
+                m_progress->setRange(0, 1000);
+                m_progress->setValue(int(total > 0 ? sent * 1000 / total : 0));
+            });
     connect(c, &RTDirectInputLineViewController::uploadStarted, this, [this] {
+        m_progress->setRange(0, 0); // busy until the first bytes are reported
         m_progress->show();
         m_cancelUpload->show();
         m_pictureButton->setEnabled(false);
