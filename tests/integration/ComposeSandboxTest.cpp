@@ -344,6 +344,25 @@ TEST_F(ComposeSandboxTest, EveryShortener)
     ASSERT_TRUE(waitUntil([&] { return shortUrl.has_value(); }, 10000));
     EXPECT_TRUE(shortUrl->contains(u"budurl.localhost"_s));
 
+    // tr.im expands its own links: the account's host is the sandbox's link host here.
+    auto trim = RTShortenerService::anonymousShortenerService(u"RTServiceTrim"_s);
+    const QUrl trimLinks = sandbox->profile().baseUrl(u"trim-links"_s);
+    trim->setHttpProtocol(trimLinks.scheme());
+    trim->setHostname(trimLinks.authority());
+    std::optional<QString> trimmed;
+    ASSERT_TRUE(RTShortenerClient::shortByLongStringURL(
+        trim, u"https://www.localhost/trimmed"_s,
+        [&](const QString &, const QString &s) { trimmed = s; }));
+    ASSERT_TRUE(waitUntil([&] { return trimmed.has_value(); }, 10000));
+    std::optional<std::pair<QString, QString>> expanded;
+    ASSERT_TRUE(RTShortenerClient::longByShortStringURL(trim, *trimmed,
+                                                        [&](const QString &l, const QString &s) {
+                                                            expanded = std::pair{l, s};
+                                                        }));
+    ASSERT_TRUE(waitUntil([&] { return expanded.has_value(); }, 10000));
+    EXPECT_EQ(expanded->first, u"https://www.localhost/trimmed"_s);
+    EXPECT_EQ(expanded->second, *trimmed);
+
     // A shortener that answers with an error: the long link comes back alone.
     ASSERT_TRUE(sandbox->writeFaults("path /api.php status=500\n"));
     auto isgd = RTShortenerService::anonymousShortenerService(u"RTServiceIsgd"_s);

@@ -5,6 +5,7 @@
 #include "PictureHostApi.h"
 #include "Seeder.h"
 #include "ShortLinks.h"
+#include "ShortenerApi.h"
 #include "TwitterApi.h"
 
 #include <QDateTime>
@@ -90,6 +91,7 @@ bool SandboxServer::start(QString *error)
     m_companion = std::make_unique<CompanionApi>(*this);
     m_shortLinks = std::make_unique<ShortLinks>(*this);
     m_pictureHosts = std::make_unique<PictureHostApi>(*this);
+    m_shortenerApi = std::make_unique<ShortenerApi>(*this);
 
     if (m_db.wasCreated()) {
         Seeder seeder(*this);
@@ -304,7 +306,8 @@ void SandboxServer::route(SandboxCall &call)
 {
     const QString &host = call.host;
     if (host.endsWith(QLatin1String(".localhost"))) {
-        if (m_pictureHosts->handle(call) || m_shortLinks->handle(call))
+        if (m_pictureHosts->handle(call) || m_shortenerApi->handle(call) ||
+            m_shortLinks->handle(call))
             return;
     } else if (call.path.startsWith(QLatin1String("/v1/"))) {
         if (m_companion->handle(call))

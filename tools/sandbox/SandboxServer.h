@@ -25,6 +25,7 @@ class TwitterApi;
 class CompanionApi;
 class ShortLinks;
 class PictureHostApi;
+class ShortenerApi;
 
 struct SandboxOptions
 {
@@ -99,6 +100,7 @@ private:
     std::unique_ptr<CompanionApi> m_companion;
     std::unique_ptr<ShortLinks> m_shortLinks;
     std::unique_ptr<PictureHostApi> m_pictureHosts;
+    std::unique_ptr<ShortenerApi> m_shortenerApi;
     std::unique_ptr<httplib::Server> m_http;
     std::unique_ptr<httplib::Server> m_https;
     std::thread m_httpThread;

@@ -216,6 +216,28 @@ TEST_F(ComposeWidgetTest, PastedPictureIsOfferedForUpload)
     EXPECT_EQ(box->controller()->text(), u"plain words"_s);
 }
 
+TEST_F(ComposeWidgetTest, SwitchingAccountsKeepsOrMovesTheText)
+{
+    auto other = std::make_shared<RecordingTwitter>();
+    other->setServiceId(u"bob"_s);
+    RTServiceRegistry::shared().setServices({account, other});
+    QTest::keyClicks(text(), u"for alice"_s);
+
+    box->selectAccount(other);
+    EXPECT_EQ(text()->toPlainText(), QString());
+    box->selectAccount(account);
+    EXPECT_EQ(text()->toPlainText(), u"for alice"_s);
+
+    box->selectAccount(other, true);
+    EXPECT_EQ(text()->toPlainText(), u"for alice"_s);
+    QTest::keyClick(text(), Qt::Key_Return);
+    EXPECT_TRUE(account->requests.isEmpty());
+    ASSERT_EQ(other->requests.size(), 1);
+    box->selectAccount(account);
+    EXPECT_EQ(text()->toPlainText(), QString());
+    RTDirectInputLineViewController::releaseControllerForService(other.get());
+}
+
 TEST_F(ComposeWidgetTest, ComposeWindowDraftSurvivesAndPostingRemovesIt)
 {
     QTemporaryDir dir;
