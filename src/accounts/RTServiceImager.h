@@ -13,6 +13,13 @@ public:
     explicit RTServiceImager(QObject *parent = nullptr);
 
     [[nodiscard]] bool isAnonymous() const override { return m_isAnonymous; }
+    // RTServiceTwitpic asks for RTRequestOperationTwitpic, and so on: the sharing layer
+    // registers one operation class per picture host kind.
+    [[nodiscard]] QString requestOperationClass() const override
+    {
+        return QStringLiteral("RTRequestOperation") +
+               QString::fromLatin1(metaObject()->className()).mid(9);
+    }
     void setIsAnonymous(bool anonymous) { m_isAnonymous = anonymous; }
     [[nodiscard]] bool shouldAppearInServiceList() const override { return !m_isAnonymous; }
 

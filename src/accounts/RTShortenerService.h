@@ -14,6 +14,13 @@ public:
     explicit RTShortenerService(QObject *parent = nullptr);
 
     [[nodiscard]] bool isAnonymous() const override { return m_isAnonymous; }
+    // RTServiceBitly asks for RTRequestOperationBitly, and so on: the sharing layer
+    // registers one operation class per shortener kind.
+    [[nodiscard]] QString requestOperationClass() const override
+    {
+        return QStringLiteral("RTRequestOperation") +
+               QString::fromLatin1(metaObject()->className()).mid(9);
+    }
     void setIsAnonymous(bool anonymous);
 
     // "bit.ly" when anonymous, else "bit.ly [alice]".

@@ -3,6 +3,7 @@
 #include "accounts/AccountsRegistration.h"
 #include "accounts/RTServiceRegistry.h"
 #include "model/ModelRegistration.h"
+#include "sharing/SharingRegistration.h"
 #include "store/TADataManager.h"
 #include "text/RTMessageTextParser.h"
 #include "text/TextRegistration.h"
@@ -18,6 +19,7 @@ void registerTalvoLayers()
     registerAccountArchiveClasses();
     registerTwitterArchiveClasses();
     registerTwitterRequestClasses();
+    registerSharingClasses();
     registerTextLayerWithModel();
     RTTwitterResponseMapper::setMentionsFinder(&RTMessageTextParser::mentionsInMessageText);
     // Repeats across accounts, marks shared between them and account-less search results

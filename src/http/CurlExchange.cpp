@@ -140,13 +140,16 @@ struct Transfer
         return n;
     }
 
-    static int onProgress(void *self, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up)
+    static int onProgress(void *self, curl_off_t, curl_off_t down, curl_off_t upTotal,
+                          curl_off_t up)
     {
         auto *ex = static_cast<Transfer *>(self);
         if (ex->request->isCancelled && ex->request->isCancelled()) {
             ex->abort = Abort::Cancelled;
             return 1;
         }
+        if (up != ex->lastUp && upTotal > 0 && ex->request->onUploadProgress)
+            ex->request->onUploadProgress(qint64(up), qint64(upTotal));
         if (down != ex->lastDown || up != ex->lastUp) {
             ex->lastDown = down;
             ex->lastUp = up;

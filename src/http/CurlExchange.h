@@ -32,6 +32,8 @@ public:
         double timeOutSeconds = 10;
         qint64 maxBodySize = 0;
         std::function<bool()> isCancelled;
+        // Bytes of the body sent so far and in all; called on the exchange's thread.
+        std::function<void(qint64 sent, qint64 total)> onUploadProgress;
     };
 
     struct Response

@@ -507,6 +507,7 @@ CurlExchange::Request HttpRequest::exchangeRequest(bool withAuth, const QString 
     r.timeOutSeconds = m_timeOutSeconds;
     r.maxBodySize = m_maxBodySize;
     r.isCancelled = [this] { return isCancelled(); };
+    r.onUploadProgress = m_uploadProgress;
     return r;
 }
 

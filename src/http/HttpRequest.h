@@ -55,6 +55,11 @@ public:
     // Seconds without any network activity before the request fails with a time-out.
     [[nodiscard]] double timeOutSeconds() const { return m_timeOutSeconds; }
     void setTimeOutSeconds(double seconds) { m_timeOutSeconds = seconds; }
+    // Told the bytes of the body sent so far and in all, on the thread running the exchange.
+    void setUploadProgressHandler(std::function<void(qint64 sent, qint64 total)> handler)
+    {
+        m_uploadProgress = std::move(handler);
+    }
     [[nodiscard]] static double defaultTimeOutSeconds();
     static void setDefaultTimeOutSeconds(double seconds);
 
@@ -171,6 +176,7 @@ private:
     QList<QPair<QByteArray, QByteArray>> m_requestHeaders;
     QByteArray m_postBody;
     double m_timeOutSeconds;
+    std::function<void(qint64, qint64)> m_uploadProgress;
     bool m_shouldRedirect = true;
     bool m_rfc2616Redirects = false;
     bool m_persistent = true;

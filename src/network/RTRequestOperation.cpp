@@ -156,6 +156,8 @@ void RTRequestOperation::main()
     request->setShouldUseRFC2616RedirectBehaviour(true);
     request->setDelegate(this);
     request->setRequestMethod(method);
+    if (m_uploadProgress)
+        request->setUploadProgressHandler(m_uploadProgress);
 
     if (info.authentificationMethod != AuthentificationNone)
         setCredentialsForRequest(*request, info.authentificationMethod);

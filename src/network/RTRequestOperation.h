@@ -10,6 +10,7 @@
 #include <QString>
 #include <QUrl>
 #include <QVariantMap>
+#include <functional>
 #include <memory>
 
 class HttpRequest;
@@ -83,6 +84,11 @@ public:
     void setFileParameters(const QVariantList &parameters) { m_fileParameters = parameters; }
     [[nodiscard]] QObject *progressIndicator() const { return m_progressIndicator; }
     void setProgressIndicator(QObject *indicator) { m_progressIndicator = indicator; }
+    // Told how much of a POST body was sent, on the worker; set before queueing.
+    void setUploadProgressHandler(std::function<void(qint64 sent, qint64 total)> handler)
+    {
+        m_uploadProgress = std::move(handler);
+    }
     [[nodiscard]] QVariantMap userInfo() const { return m_userInfo; }
     void setUserInfo(const QVariantMap &userInfo) { m_userInfo = userInfo; }
     [[nodiscard]] qint32 requestType() const { return m_requestType; }
@@ -143,6 +149,7 @@ private:
     QVariantMap m_postParameters;
     QVariantList m_fileParameters;
     QPointer<QObject> m_progressIndicator;
+    std::function<void(qint64, qint64)> m_uploadProgress;
     QVariantMap m_userInfo;
     qint32 m_requestType = 0;
     RTServicePtr m_service;

@@ -215,8 +215,11 @@ public:
     void getSubscribedLists();
     void synchronizeLists();
     static void getTrendsWithDelegate(const RTRequestDelegatePtr &delegate);
-    void sendStatus(const QString &status, const QString &replyStatusId);
-    void sendDirectMessageWithText(const QString &text, const QString &recipient);
+    // delegate: also told how the post ended (the compose line keeps a failed text).
+    void sendStatus(const QString &status, const QString &replyStatusId,
+                    const RTRequestDelegatePtr &delegate = nullptr);
+    void sendDirectMessageWithText(const QString &text, const QString &recipient,
+                                   const RTRequestDelegatePtr &delegate = nullptr);
     void deleteMessage(const RTMessageTwitterPtr &message);
     void retweetWithMessage(const RTMessageTwitterPtr &message) override;
     void favoriteCreateWithMessage(const RTMessageTwitterPtr &message) override;

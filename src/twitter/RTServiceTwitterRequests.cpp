@@ -230,18 +230,20 @@ void RTServiceTwitter::getTrendsWithDelegate(const RTRequestDelegatePtr &delegat
 
 // --- posting -------------------------------------------------------------------------
 
-void RTServiceTwitter::sendStatus(const QString &status, const QString &replyStatusId)
+void RTServiceTwitter::sendStatus(const QString &status, const QString &replyStatusId,
+                                  const RTRequestDelegatePtr &delegate)
 {
     const QVariantMap form =
         formFields({{"status", status}, {"in_reply_to_status_id", replyStatusId}});
-    queueRequest(RTTwitterRequestUpdateStatus, nullptr, form, withPriority({}, kPriorityVeryHigh),
+    queueRequest(RTTwitterRequestUpdateStatus, delegate, form, withPriority({}, kPriorityVeryHigh),
                  OperationQueue::ImmediateRequests);
 }
 
-void RTServiceTwitter::sendDirectMessageWithText(const QString &text, const QString &recipient)
+void RTServiceTwitter::sendDirectMessageWithText(const QString &text, const QString &recipient,
+                                                 const RTRequestDelegatePtr &delegate)
 {
     const QVariantMap form = formFields({{"text", text}, {"screen_name", recipient}});
-    queueRequest(RTTwitterRequestNewDirectMessage, nullptr, form,
+    queueRequest(RTTwitterRequestNewDirectMessage, delegate, form,
                  withPriority({}, kPriorityVeryHigh), OperationQueue::ImmediateRequests);
 }
 

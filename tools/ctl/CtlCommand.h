@@ -25,3 +25,4 @@ int cmdJson(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdPoll(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdPost(const QStringList &args, QTextStream &out, QTextStream &err);

@@ -31,6 +31,9 @@ const CtlCommand kCommands[] = {
      "one timeline request of a logged-in account", cmdPoll},
     {"watch", "talvoctl watch --profile NAME [--seconds N] [--all-nodes]",
      "run the engine without windows and print messages as the timelines take them", cmdWatch},
+    {"post",
+     "talvoctl post --profile NAME [--account SCREEN_NAME] [--reply-to ID] [--picture FILE] TEXT",
+     "post a tweet, reply or direct message through the compose line", cmdPost},
     {"oauth-sign",
      "talvoctl oauth-sign --method M --url URL [--form name=value]... --consumer-key K "
      "--consumer-secret S [--token T --token-secret TS] [--nonce N --timestamp T] [--no-version]",

@@ -2,8 +2,10 @@
 
 #include "Certificates.h"
 #include "CompanionApi.h"
+#include "PictureHostApi.h"
 #include "Seeder.h"
 #include "ShortLinks.h"
+#include "ShortenerApi.h"
 #include "TwitterApi.h"
 
 #include <QDateTime>
@@ -19,7 +21,8 @@
 
 namespace {
 
-constexpr size_t kMaxPayloadBytes = 4 * 1024 * 1024;
+// Room for the largest picture upload (16 MB) and its form fields.
+constexpr size_t kMaxPayloadBytes = 17 * 1024 * 1024;
 constexpr int kServerThreads = 16;
 
 QList<OAuthVerifier::Param> queryOf(const std::string &target)
@@ -64,6 +67,8 @@ QStringList SandboxServer::virtualHosts()
     for (const QString &name : shortenerNames())
         hosts << name + QStringLiteral(".localhost")
               << QStringLiteral("api.") + name + QStringLiteral(".localhost");
+    for (const QString &name : PictureHostApi::hostNames())
+        hosts << QStringLiteral("upload.") + name + QStringLiteral(".localhost");
     return hosts;
 }
 
@@ -88,6 +93,8 @@ bool SandboxServer::start(QString *error)
     m_twitter = std::make_unique<TwitterApi>(*this);
     m_companion = std::make_unique<CompanionApi>(*this);
     m_shortLinks = std::make_unique<ShortLinks>(*this);
+    m_pictureHosts = std::make_unique<PictureHostApi>(*this);
+    m_shortenerApi = std::make_unique<ShortenerApi>(*this);
 
     if (m_db.wasCreated()) {
         Seeder seeder(*this);
@@ -196,6 +203,9 @@ HostProfile SandboxServer::profile() const
         p.setBaseUrl(name + QStringLiteral("-links"),
                      QUrl(QStringLiteral("https://%1.localhost:%2").arg(name).arg(m_tlsPort)));
     }
+    for (const QString &name : PictureHostApi::hostNames())
+        p.setBaseUrl(
+            name, QUrl(QStringLiteral("https://upload.%1.localhost:%2").arg(name).arg(m_tlsPort)));
     return p;
 }
 
@@ -318,7 +328,8 @@ void SandboxServer::route(SandboxCall &call)
 {
     const QString &host = call.host;
     if (host.endsWith(QLatin1String(".localhost"))) {
-        if (call.answerWithReplay() || m_shortLinks->handle(call))
+        if (call.answerWithReplay() || m_pictureHosts->handle(call) ||
+            m_shortenerApi->handle(call) || m_shortLinks->handle(call))
             return;
     } else if (call.path.startsWith(QLatin1String("/v1/"))) {
         if (call.answerWithReplay() || m_companion->handle(call))

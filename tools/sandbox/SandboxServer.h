@@ -24,6 +24,8 @@ struct Response;
 class TwitterApi;
 class CompanionApi;
 class ShortLinks;
+class PictureHostApi;
+class ShortenerApi;
 
 struct SandboxOptions
 {
@@ -98,6 +100,8 @@ private:
     std::unique_ptr<TwitterApi> m_twitter;
     std::unique_ptr<CompanionApi> m_companion;
     std::unique_ptr<ShortLinks> m_shortLinks;
+    std::unique_ptr<PictureHostApi> m_pictureHosts;
+    std::unique_ptr<ShortenerApi> m_shortenerApi;
     std::unique_ptr<httplib::Server> m_http;
     std::unique_ptr<httplib::Server> m_https;
     std::thread m_httpThread;

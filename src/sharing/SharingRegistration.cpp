@@ -1,0 +1,12 @@
+#include "sharing/SharingRegistration.h"
+
+#include "sharing/RTRequestOperationImager.h"
+#include "sharing/RTRequestOperationShortener.h"
+#include "sharing/RTTwitterDirectInputLineViewController.h"
+
+void registerSharingClasses()
+{
+    RTRequestOperationShortener::registerClasses();
+    RTRequestOperationImager::registerClasses();
+    RTTwitterDirectInputLineViewController::registerFactory();
+}
