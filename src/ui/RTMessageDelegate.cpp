@@ -246,6 +246,26 @@ QString RTMessageDelegate::linkAt(const QStyleOptionViewItem &option, const QMod
     return {};
 }
 
+QPoint RTMessageDelegate::pointForCharacter(const QStyleOptionViewItem &option,
+                                            const QModelIndex &index, int position) const
+{
+    const RTMessagePtr message = m_model.messageAt(index.row());
+    if (!message)
+        return {};
+    const Metrics m = metrics(option);
+    const QRect rect = bodyRect(option, index, m);
+    const Body &b = body(*message, bodyFont(option), rect.width(), option.palette);
+    if (position < 0 || position >= b.styled.text().size())
+        return {};
+    const QTextLine line = b.layout->lineForTextPosition(position);
+    if (!line.isValid())
+        return {};
+    const qreal a = line.cursorToX(position);
+    const qreal c = line.cursorToX(position + 1);
+    const qreal y = line.y() + line.height() / 2;
+    return (QPointF((a + c) / 2, y) + rect.topLeft()).toPoint();
+}
+
 void RTMessageDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                               const QModelIndex &index) const
 {

@@ -38,6 +38,10 @@ public:
     // The link target under pos (view coordinates inside option.rect), or empty.
     [[nodiscard]] QString linkAt(const QStyleOptionViewItem &option, const QModelIndex &index,
                                  const QPoint &pos) const;
+    // The middle of the body character at position, in view coordinates (invalid point
+    // when the position is outside the body).
+    [[nodiscard]] QPoint pointForCharacter(const QStyleOptionViewItem &option,
+                                           const QModelIndex &index, int position) const;
     [[nodiscard]] QuickAction quickActionAt(const QStyleOptionViewItem &option,
                                             const QPoint &pos) const;
     [[nodiscard]] QRect quickActionRect(const QStyleOptionViewItem &option,
