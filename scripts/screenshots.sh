@@ -11,7 +11,7 @@ out=$(cd "$out" && pwd)
 tmp=$(mktemp -d /tmp/talvo-shots.XXXXXX)
 trap 'rm -rf "$tmp"' EXIT
 # One failing request kind, so the error list has something to show.
-printf 'path /1/favorites* status=503\n' > "$tmp/faults.conf"
+printf 'path /1/direct_messages/sent* status=503\n' > "$tmp/faults.conf"
 # No desktop theme under Xvfb: talvo uses its own light and dark palettes.
 unset XDG_CURRENT_DESKTOP QT_QPA_PLATFORMTHEME || true
 TALVO_SANDBOX_FAULTS="$tmp/faults.conf" TALVO_DEMO_ACTIVITY=30 QT_QPA_PLATFORM=xcb \

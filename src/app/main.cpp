@@ -13,6 +13,7 @@
 #include "ui/RTMainWindow.h"
 #include "ui/RTScreenshotTour.h"
 #include "ui/RTThemes.h"
+#include "ui/RTWindowCheck.h"
 #include "ui/RTWindowLayer.h"
 
 #include <QAction>
@@ -134,8 +135,12 @@ int main(int argc, char **argv)
     const QCommandLineOption quitOption(QStringLiteral("quit-after"),
                                         QStringLiteral("Quit after this many seconds."),
                                         QStringLiteral("SECONDS"));
+    const QCommandLineOption checkOption(
+        QStringLiteral("check"),
+        QStringLiteral("Check that Home fills, a reload brings a new message and marking all "
+                       "seen clears the badge; exit 0 when it all works."));
     parser.addOptions(
-        {profileOption, darkOption, lightOption, shotsOption, waitOption, quitOption});
+        {profileOption, darkOption, lightOption, shotsOption, waitOption, quitOption, checkOption});
     parser.process(app);
 
     if (!setUpProfile(parser.value(profileOption)))
@@ -154,7 +159,7 @@ int main(int argc, char **argv)
     DBusSystemNotifications notifications;
     SystemNotifications::setShared(&notifications);
     RTWindowLayer windows;
-    if (parser.isSet(shotsOption))
+    if (parser.isSet(shotsOption) || parser.isSet(checkOption))
         windows.setAutomaticAnswer(0);
 
     RTTalvoComponents components;
@@ -184,6 +189,13 @@ int main(int argc, char **argv)
             QCoreApplication::exit(ok ? 0 : 1);
         });
         tour->start(parser.value(waitOption).toInt());
+    }
+    std::unique_ptr<RTWindowCheck> check;
+    if (parser.isSet(checkOption) && windows.mainWindow()) {
+        check = std::make_unique<RTWindowCheck>(*windows.mainWindow(), 30000);
+        QObject::connect(check.get(), &RTWindowCheck::finished, &app,
+                         [](bool ok) { QCoreApplication::exit(ok ? 0 : 1); });
+        check->start();
     }
     if (parser.isSet(quitOption))
         QTimer::singleShot(parser.value(quitOption).toInt() * 1000, &app, &QCoreApplication::quit);

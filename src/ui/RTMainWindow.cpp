@@ -337,7 +337,7 @@ void RTMainWindow::updateStatus()
 void RTMainWindow::updateErrorButton()
 {
     const int count = int(RTErrorMessageManager::sharedManager().errorMessagesArray().size());
-    m_errorButton->setText(tr("%n error(s)", nullptr, count));
+    m_errorButton->setText(count == 1 ? tr("1 error") : tr("%1 errors").arg(count));
     m_errorButton->setVisible(count > 0);
 }
 

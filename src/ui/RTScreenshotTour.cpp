@@ -53,12 +53,25 @@ void RTScreenshotTour::waitForMessages()
     int rows = c ? c->model().rowCount() : 0;
     if (rows < kWantedRows) {
         // The restored source may stay quiet: show the fullest timeline instead.
+        // Public timelines with replies first: they show conversations.
         RTTreeNode *fullest = nullptr;
         int most = rows;
+        bool replies = false;
         for (RTTreeNode *node : m_window.sourceNodes()) {
-            const int count = int(node->displayedMessages().size());
-            if (count > most) {
+            const QList<RTMessagePtr> messages = node->displayedMessages();
+            bool nodeReplies = false;
+            bool isPrivate = false;
+            for (const RTMessagePtr &m : messages) {
+                auto tweet = std::dynamic_pointer_cast<RTMessageTwitter>(m);
+                nodeReplies = nodeReplies || (tweet && !tweet->inReplyToMessageId().isEmpty());
+                isPrivate = isPrivate || (tweet && tweet->isPrivate());
+            }
+            if (isPrivate || int(messages.size()) < kWantedRows)
+                continue;
+            const int count = int(messages.size());
+            if ((nodeReplies && !replies) || (nodeReplies == replies && count > most)) {
                 most = count;
+                replies = nodeReplies;
                 fullest = node;
             }
         }
