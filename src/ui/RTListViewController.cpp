@@ -43,6 +43,14 @@ QWidget *RTListViewController::widget()
     if (m_page)
         return m_page;
     m_page = new QWidget;
+    connect(m_page, &QObject::destroyed, this, [this] {
+        m_stack = nullptr;
+        m_view = nullptr;
+        m_emptyLabel = nullptr;
+        m_footer = nullptr;
+        m_footerLabel = nullptr;
+        m_retryButton = nullptr;
+    });
     auto *layout = new QVBoxLayout(m_page);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

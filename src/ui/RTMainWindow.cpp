@@ -27,6 +27,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -103,9 +104,14 @@ RTMainWindow::RTMainWindow(RTTreeNodeManager &manager, QWidget *parent)
 
 RTMainWindow::~RTMainWindow()
 {
-    // Pages belong to the nodes' controllers; take them out before the stack goes.
-    while (m_pages && m_pages->count() > 0)
-        m_pages->removeWidget(m_pages->widget(0));
+    // Pages belong to the nodes' controllers: they outlive this window, so the next one
+    // shows them again.
+    while (m_pages && m_pages->count() > 0) {
+        QWidget *page = m_pages->widget(0);
+        m_pages->removeWidget(page);
+        page->hide();
+        page->setParent(nullptr);
+    }
     if (m_conversation) {
         m_conversation->closeNode();
         delete m_conversation.data();
@@ -194,6 +200,24 @@ void RTMainWindow::buildToolbar()
     bar->addAction(action(QStringLiteral("reloadCurrent")));
     bar->addAction(action(QStringLiteral("newTweet")));
     bar->addAction(action(QStringLiteral("markAllSeenInSource")));
+    // The selected source's own actions (hide seen, refresh or delete a search, ...).
+    auto *nodeActions = new QToolButton(bar);
+    nodeActions->setObjectName(QStringLiteral("nodeActions"));
+    nodeActions->setIcon(
+        RTUiIcons::icon(QStringLiteral("more"), palette().color(QPalette::WindowText)));
+    nodeActions->setProperty("talvoIcon", QStringLiteral("more"));
+    nodeActions->setToolTip(tr("Actions of this source"));
+    nodeActions->setAccessibleName(tr("Source actions"));
+    nodeActions->setPopupMode(QToolButton::InstantPopup);
+    auto *nodeMenu = new QMenu(nodeActions);
+    connect(nodeMenu, &QMenu::aboutToShow, this, [this, nodeMenu] {
+        nodeMenu->clear();
+        qDeleteAll(nodeMenu->findChildren<QMenu *>(QString(), Qt::FindDirectChildrenOnly));
+        QMenu *built = buildNodeMenu(m_currentNode, nodeMenu);
+        nodeMenu->addActions(built->actions());
+    });
+    nodeActions->setMenu(nodeMenu);
+    bar->addWidget(nodeActions);
     bar->addSeparator();
 
     m_combinedBar = new QWidget(bar);
@@ -391,10 +415,12 @@ RTListViewController *RTMainWindow::currentController() const
 
 void RTMainWindow::bindController(RTTreeNode *node, RTListViewController *controller)
 {
-    if (controller->node() == node && controller->property("talvoWired").toBool())
+    // Wired once per window: a window made later (after the first one closed) wires again.
+    if (controller->node() == node &&
+        controller->property("talvoWindow").value<QObject *>() == this)
         return;
     controller->bindNode(node);
-    controller->setProperty("talvoWired", true);
+    controller->setProperty("talvoWindow", QVariant::fromValue<QObject *>(this));
     QWidget *page = controller->widget();
     page->setAccessibleName(node->name());
     RTMessageListView *view = controller->listView();
@@ -492,6 +518,8 @@ void RTMainWindow::showNode(RTTreeNode *node)
     if (node->parentNode() && node->parentNode()->service())
         title = node->parentNode()->name() + QStringLiteral(" · ") + title;
     setWindowTitle(title + QStringLiteral(" — Talvo"));
+    setTabOrder(m_searchField, m_outline);
+    setTabOrder(m_outline, controller->listView());
     updateActions();
     emit currentNodeChanged(node);
 }

@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QToolButton>
 #include <QTreeView>
 
 namespace {
@@ -600,5 +601,10 @@ void RTMainWindow::retintIcons()
         const QString icon = a->property("talvoIcon").toString();
         if (!icon.isEmpty())
             a->setIcon(RTUiIcons::icon(icon, color));
+    }
+    for (QToolButton *button : findChildren<QToolButton *>()) {
+        const QString icon = button->property("talvoIcon").toString();
+        if (!icon.isEmpty())
+            button->setIcon(RTUiIcons::icon(icon, color));
     }
 }

@@ -128,6 +128,15 @@ TEST_F(WindowPartsTest, SizeSplitAndSelectedSourceSurviveARestart)
     EXPECT_EQ(window->currentNode(), mentions);
     EXPECT_EQ(window->size(), QSize(1010, 640));
     EXPECT_EQ(window->findChild<QSplitter *>()->sizes(), sizes);
+    // The list lives on in the new window, wired to it: arrivals show and selecting one
+    // enables the message actions there.
+    manager->allTreeNodesAddMessages(
+        {message(alice.get(), QStringLiteral("7"), QStringLiteral("@alice hi"),
+                 RTTemporaryFlag::IsMention)},
+        UiRequestType::Mentions, {});
+    ASSERT_TRUE(waitFor([&] { return window->currentController()->model().rowCount() == 1; }));
+    view()->selectRow(0);
+    EXPECT_TRUE(window->action(QStringLiteral("copyText"))->isEnabled());
 
     // A source that no longer exists falls back to the first account's Home.
     SettingsStore::shared().setValue(
