@@ -7,6 +7,7 @@
 #include "ui/RTMainWindow.h"
 #include "ui/RTMessageListModel.h"
 #include "ui/RTMessageListView.h"
+#include "ui/RTOutlineModel.h"
 #include "ui/RTThemes.h"
 
 #include <QDateTime>
@@ -66,7 +67,9 @@ void RTScreenshotTour::waitForMessages()
                 nodeReplies = nodeReplies || (tweet && !tweet->inReplyToMessageId().isEmpty());
                 isPrivate = isPrivate || (tweet && tweet->isPrivate());
             }
-            if (isPrivate || int(messages.size()) < kWantedRows)
+            const bool shown = m_window.outlineModel()->indexForNode(node).isValid() ||
+                               node->parentNode() == nullptr;
+            if (!shown || isPrivate || int(messages.size()) < kWantedRows)
                 continue;
             const int count = int(messages.size());
             if ((nodeReplies && !replies) || (nodeReplies == replies && count > most)) {
