@@ -69,6 +69,35 @@ TEST_F(OutlineModelTest, CountsFromWorkerBatchesReachTheRowsAndAccountsComeAndGo
     EXPECT_TRUE(rootIndex(model, QStringLiteral("bob")).isValid());
 }
 
+TEST_F(OutlineModelTest, SourcesShownOrHiddenByAccountSettingsComeAndGo)
+{
+    auto alice = addAccount(QStringLiteral("alice"));
+    startManager();
+    RTOutlineModel model(*manager);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const struct
+    {
+        const char *what;
+        qint32 requestType;
+        void (RTServiceTwitter::*set)(bool);
+    } cases[] = {
+        {"Favorites", 8, &RTServiceTwitter::setShowFavoritesNode},
+        {"Retweets", 51, &RTServiceTwitter::setShowRetweetsNode},
+        {"Combined", RTTreeNodeRequestType::Combined, &RTServiceTwitter::setShowCombinedNode},
+    };
+    for (const auto &c : cases) {
+        RTTreeNode *node = child(QStringLiteral("alice"), c.requestType);
+        ASSERT_NE(node, nullptr) << c.what;
+        ((*alice).*c.set)(true);
+        EXPECT_TRUE(waitFor([&] { return model.indexForNode(node).isValid(); })) << c.what;
+        ((*alice).*c.set)(false);
+        EXPECT_TRUE(waitFor([&] { return !model.indexForNode(node).isValid(); })) << c.what;
+        ((*alice).*c.set)(true);
+        EXPECT_TRUE(waitFor([&] { return model.indexForNode(node).isValid(); }))
+            << c.what << " again";
+    }
+}
+
 TEST_F(OutlineModelTest, BadgesReadAsCounts)
 {
     const struct
