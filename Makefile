@@ -23,7 +23,7 @@ test: build
 
 # The window: on the user's store, or on the sandbox's demo account when there is none.
 run: build
-	@scripts/run.sh $(BUILD)
+	@scripts/run.sh $(BUILD) $(RUN_ARGS)
 
 # Pictures of the window under Xvfb for the README (docs/screenshots/).
 screenshots: build

@@ -64,7 +64,14 @@ until [ -s "$tmp/sandbox.conf" ]; do
 done
 echo "run.sh: no account in your store; opening the sandbox's demo account @$account"
 # A private keyring and home: nothing touches the user's own store or keyring.
+# The login is tried three times: a sandbox on a loaded machine may drop the first one.
 rc=0
-echo "sandbox" | "$root/scripts/with-session.sh" sh -c \
-    "\"$ctl\" login --profile \"$tmp/sandbox.conf\" \"$account\" > /dev/null && exec \"$talvo\" --profile \"$tmp/sandbox.conf\" $*" || rc=$?
+"$root/scripts/with-session.sh" sh -c "
+    n=0
+    until printf sandbox | \"$ctl\" login --profile \"$tmp/sandbox.conf\" \"$account\" > /dev/null; do
+        n=\$((n + 1))
+        [ \$n -ge 3 ] && exit 1
+        sleep 1
+    done
+    exec \"$talvo\" --profile \"$tmp/sandbox.conf\" $*" || rc=$?
 exit $rc

@@ -12,6 +12,8 @@ tmp=$(mktemp -d /tmp/talvo-shots.XXXXXX)
 trap 'rm -rf "$tmp"' EXIT
 # One failing request kind, so the error list has something to show.
 printf 'path /1/direct_messages/sent* status=503\n' > "$tmp/faults.conf"
+# A store of its own: the pictures always show the sandbox's demo account, never yours.
+export XDG_DATA_HOME="$tmp/data" XDG_CONFIG_HOME="$tmp/config" XDG_CACHE_HOME="$tmp/cache"
 # No desktop theme under Xvfb: talvo uses its own light and dark palettes.
 unset XDG_CURRENT_DESKTOP QT_QPA_PLATFORMTHEME || true
 TALVO_SANDBOX_FAULTS="$tmp/faults.conf" TALVO_DEMO_ACTIVITY=30 QT_QPA_PLATFORM=xcb \
