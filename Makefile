@@ -4,7 +4,7 @@ BUILD_TYPE ?= Debug
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run demo sandbox bench clean format
+.PHONY: all deps configure build test run demo sandbox bench clean format screenshots
 
 all: build
 
@@ -21,8 +21,13 @@ build: configure
 test: build
 	@cd $(BUILD) && ../scripts/with-session.sh ctest --output-on-failure -j $(JOBS) --timeout 300
 
-# The main job: for now the headless engine against the local sandbox.
-run: demo
+# The window: on the user's store, or on the sandbox's demo account when there is none.
+run: build
+	@scripts/run.sh $(BUILD) $(RUN_ARGS)
+
+# Pictures of the window under Xvfb for the README (docs/screenshots/).
+screenshots: build
+	@scripts/screenshots.sh $(BUILD) docs/screenshots
 
 demo: build
 	@scripts/demo.sh $(BUILD)

@@ -236,3 +236,11 @@ inline constexpr char kRTParseURLPath[] = "kRTParseURLPath";
 inline constexpr char kRTParseURLQuery[] = "kRTParseURLQuery";
 inline constexpr char kRTParseURLQueryElements[] = "kRTParseURLQueryElements";
 inline constexpr char kRTParseURLFragment[] = "kRTParseURLFragment";
+
+// ---------------------------------------------------------------------------
+// Window layer
+// ---------------------------------------------------------------------------
+// The main window's frame, the outline's width and the selected source (its identity).
+inline constexpr char TAMainWindowGeometryKey[] = "TAMainWindowGeometry";
+inline constexpr char TAMainWindowSplitterKey[] = "TAMainWindowSplitter";
+inline constexpr char TAMainWindowSelectedNodeKey[] = "TAMainWindowSelectedNode";

@@ -1,0 +1,77 @@
+#!/bin/sh
+# make run: opens the Talvo window.
+#   scripts/run.sh [BUILD_DIR] [talvo options...]
+# With a Twitter account in the user's store (or with --profile given), talvo runs on
+# that store and the user's keyring. Otherwise it starts talvo-sandbox on free ports in a
+# temporary folder, logs the demo account in on a private session bus and keyring, and
+# opens the window on it; everything is thrown away at exit.
+# Environment: TALVO_DEMO_ACCOUNT (default alice), TALVO_DEMO_ACTIVITY (new statuses per
+# minute, default 20), TALVO_SANDBOX_FAULTS (a faults file for the sandbox).
+set -eu
+
+build=${1:-build}
+[ $# -gt 0 ] && shift
+root=$(cd "$(dirname "$0")/.." && pwd)
+talvo="$build/src/app/talvo"
+ctl="$build/tools/ctl/talvoctl"
+sandbox="$build/tools/sandbox/talvo-sandbox"
+for bin in "$talvo" "$ctl" "$sandbox"; do
+    if [ ! -x "$bin" ]; then
+        echo "run.sh: $bin is missing; run 'make build' first" >&2
+        exit 1
+    fi
+done
+talvo=$(cd "$(dirname "$talvo")" && pwd)/talvo
+ctl=$(cd "$(dirname "$ctl")" && pwd)/talvoctl
+sandbox=$(cd "$(dirname "$sandbox")" && pwd)/talvo-sandbox
+
+case " $* " in
+*" --profile "*) exec "$talvo" "$@" ;;
+esac
+if "$ctl" store 2> /dev/null | grep -q "RTServiceTwitter"; then
+    exec "$talvo" "$@"
+fi
+
+account=${TALVO_DEMO_ACCOUNT:-alice}
+activity=${TALVO_DEMO_ACTIVITY:-20}
+tmp=$(mktemp -d /tmp/talvo-run.XXXXXX)
+pid=
+cleanup() {
+    if [ -n "$pid" ]; then
+        kill "$pid" 2> /dev/null || true
+        wait "$pid" 2> /dev/null || true
+    fi
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+faults=""
+[ -n "${TALVO_SANDBOX_FAULTS:-}" ] && faults="--faults ${TALVO_SANDBOX_FAULTS}"
+# shellcheck disable=SC2086
+"$sandbox" --data-dir "$tmp/sandbox" --port 0 --tls-port 0 --activity "$activity" $faults \
+    --print-profile "$tmp/sandbox.conf" > "$tmp/sandbox.log" 2>&1 &
+pid=$!
+tries=0
+until [ -s "$tmp/sandbox.conf" ]; do
+    if ! kill -0 "$pid" 2> /dev/null || [ $tries -ge 100 ]; then
+        echo "run.sh: the sandbox did not start:" >&2
+        cat "$tmp/sandbox.log" >&2
+        exit 1
+    fi
+    tries=$((tries + 1))
+    sleep 0.1
+done
+echo "run.sh: no account in your store; opening the sandbox's demo account @$account"
+# A private keyring and home: nothing touches the user's own store or keyring.
+# The login is tried three times: a sandbox on a loaded machine may drop the first one.
+rc=0
+"$root/scripts/with-session.sh" sh -c "
+    n=0
+    until printf sandbox | \"$ctl\" login --profile \"$tmp/sandbox.conf\" \"$account\" > /dev/null; do
+        n=\$((n + 1))
+        [ \$n -ge 3 ] && exit 1
+        sleep 1
+    done
+    exec \"$talvo\" --profile \"$tmp/sandbox.conf\" $*" || rc=$?
+exit $rc

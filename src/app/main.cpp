@@ -1,0 +1,203 @@
+// talvo: the main application. A thin start over the application shell and the window
+// layer; everything it runs lives in the libraries the tests link.
+#include "app/RTApplication.h"
+#include "app/RTMainMenuController.h"
+#include "app/RTTalvoAppDelegate.h"
+#include "app/RTTalvoComponents.h"
+#include "app/TalvoRegistration.h"
+#include "foundation/HostProfile.h"
+#include "http/HttpRequest.h"
+#include "platform/linux/DBusSystemNotifications.h"
+#include "platform/linux/LinuxDesktopApplication.h"
+#include "platform/linux/SecretServiceKeychain.h"
+#include "ui/RTMainWindow.h"
+#include "ui/RTScreenshotTour.h"
+#include "ui/RTThemes.h"
+#include "ui/RTWindowCheck.h"
+#include "ui/RTWindowLayer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QTimer>
+#include <cstdio>
+
+namespace {
+QString findProfile(const QString &name)
+{
+    if (QFileInfo(name).isFile())
+        return name;
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    for (const QString &candidate : {QStringLiteral("%1/Talvo/hosts/%2.conf").arg(config, name),
+                                     QStringLiteral("%1/talvo-%2/%2.conf").arg(data, name)}) {
+        if (QFileInfo(candidate).isFile())
+            return candidate;
+    }
+    return {};
+}
+
+bool setUpProfile(const QString &name)
+{
+    HostProfile profile;
+    if (name.isEmpty() || name == QLatin1String("real")) {
+        profile = HostProfile::real();
+    } else {
+        const QString path = findProfile(name);
+        if (path.isEmpty()) {
+            std::fprintf(stderr, "talvo: no host profile '%s'\n", qPrintable(name));
+            return false;
+        }
+        QString error;
+        profile = HostProfile::load(path, &error);
+        if (profile.isEmpty()) {
+            std::fprintf(stderr, "talvo: cannot read the host profile %s: %s\n", qPrintable(path),
+                         qPrintable(error));
+            return false;
+        }
+    }
+    HostProfile::setCurrent(profile);
+    if (!profile.caBundle().isEmpty())
+        HttpRequest::setDefaultCaBundle(profile.caBundle());
+    return true;
+}
+
+// Connects the window's application actions to the menu controller.
+void wireMenu(RTMainWindow &window, RTMainMenuController &menu)
+{
+    const auto wire = [&window](const char *name, std::function<void()> fn) {
+        QAction *a = window.action(QString::fromLatin1(name));
+        if (!a)
+            return;
+        QObject::connect(a, &QAction::triggered, &window, [fn = std::move(fn)] { fn(); });
+        a->setEnabled(true);
+    };
+    wire("markAllMessagesAsSeen", [&menu] { menu.markAllMessagesAsSeen(); });
+    wire("synchronizeLists", [&menu] { menu.synchronizeLists(); });
+    wire("synchronizeSearches", [&menu] { menu.synchronizeSearches(); });
+    wire("synchronizeGroups", [&menu] { menu.synchronizeGroups(); });
+    wire("saveApplicationData", [&menu] { menu.saveApplicationData(); });
+    wire("deleteApplicationData", [&menu, &window] {
+        if (QMessageBox::question(&window, QObject::tr("Delete Application Data"),
+                                  QObject::tr("Delete every account, cached picture and link, "
+                                              "and quit? Settings are kept.")) == QMessageBox::Yes)
+            menu.deleteApplicationData();
+    });
+    wire("showServiceAddition", [&menu] { menu.showServiceAddition(); });
+    wire("loginToTalvoAnywhere", [&menu] { menu.loginToTalvoAnywhere(); });
+    wire("talvoWebsite", [&menu] { menu.talvoWebsite(); });
+    wire("talvoFeedback", [&menu] { menu.talvoFeedback(); });
+    wire("talvoHelp", [&menu] { menu.talvoHelp(); });
+    const auto toggle = [&window, wire](const char *name, std::function<void()> fn,
+                                        QString (*title)()) {
+        wire(name, fn);
+        QAction *a = window.action(QString::fromLatin1(name));
+        a->setText(title());
+        QObject::connect(a, &QAction::triggered, a, [a, title] { a->setText(title()); });
+    };
+    toggle(
+        "toggleShowUngroupedUsers", [&menu] { menu.toggleShowUngroupedUsers(); },
+        &RTMainMenuController::showUngroupedUsersTitle);
+    toggle(
+        "toggleShowVerifiedUsers", [&menu] { menu.toggleShowVerifiedUsers(); },
+        &RTMainMenuController::showVerifiedUsersTitle);
+    toggle(
+        "toggleShowTwitterSources", [&menu] { menu.toggleShowTwitterSources(); },
+        &RTMainMenuController::showTwitterSourcesTitle);
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Talvo"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Talvo"));
+    QApplication::setDesktopFileName(QStringLiteral("org.talvo.Talvo"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Talvo, a desktop client for Twitter"));
+    parser.addHelpOption();
+    const QCommandLineOption profileOption(QStringLiteral("profile"),
+                                           QStringLiteral("Host profile: a name or a file."),
+                                           QStringLiteral("NAME"));
+    const QCommandLineOption darkOption(QStringLiteral("dark"), QStringLiteral("Dark theme."));
+    const QCommandLineOption lightOption(QStringLiteral("light"), QStringLiteral("Light theme."));
+    const QCommandLineOption shotsOption(QStringLiteral("screenshots"),
+                                         QStringLiteral("Save pictures of the window and quit."),
+                                         QStringLiteral("FOLDER"));
+    const QCommandLineOption waitOption(
+        QStringLiteral("screenshot-wait"),
+        QStringLiteral("Milliseconds to wait for messages before the pictures."),
+        QStringLiteral("MS"), QStringLiteral("20000"));
+    const QCommandLineOption quitOption(QStringLiteral("quit-after"),
+                                        QStringLiteral("Quit after this many seconds."),
+                                        QStringLiteral("SECONDS"));
+    const QCommandLineOption checkOption(
+        QStringLiteral("check"),
+        QStringLiteral("Check that Home fills, a reload brings a new message and marking all "
+                       "seen clears the badge; exit 0 when it all works."));
+    parser.addOptions(
+        {profileOption, darkOption, lightOption, shotsOption, waitOption, quitOption, checkOption});
+    parser.process(app);
+
+    if (!setUpProfile(parser.value(profileOption)))
+        return 1;
+    // Without a desktop theme (a bare X server) the light or dark Fusion look is used.
+    const bool themed = !qEnvironmentVariableIsEmpty("XDG_CURRENT_DESKTOP") ||
+                        !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORMTHEME");
+    if (parser.isSet(darkOption) || parser.isSet(lightOption) || !themed)
+        RTThemes::apply(parser.isSet(darkOption));
+
+    static SecretServiceKeychain keychain;
+    Keychain::setShared(&keychain);
+    registerTalvoLayers();
+    LinuxDesktopApplication desktop;
+    DesktopApplication::setShared(&desktop);
+    DBusSystemNotifications notifications;
+    SystemNotifications::setShared(&notifications);
+    RTWindowLayer windows;
+    if (parser.isSet(shotsOption) || parser.isSet(checkOption))
+        windows.setAutomaticAnswer(0);
+
+    RTTalvoComponents components;
+    RTApplication::initializeClass(components);
+    RTTalvoAppDelegate delegate(components);
+    RTMainMenuController menu(components, delegate);
+    delegate.setMainMenuController(&menu);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] {
+        if (windows.mainWindow())
+            windows.mainWindow()->saveWindowState();
+        delegate.applicationWillTerminate();
+        components.stopServices();
+    });
+
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationDidFinishLaunching();
+    if (RTMainWindow *window = windows.mainWindow())
+        wireMenu(*window, menu);
+
+    std::unique_ptr<RTScreenshotTour> tour;
+    if (parser.isSet(shotsOption) && windows.mainWindow()) {
+        tour = std::make_unique<RTScreenshotTour>(*windows.mainWindow(), parser.value(shotsOption));
+        QObject::connect(tour.get(), &RTScreenshotTour::finished, &app, [&tour](bool ok) {
+            for (const QString &path : tour->written())
+                std::printf("wrote %s\n", qPrintable(path));
+            std::fflush(stdout);
+            QCoreApplication::exit(ok ? 0 : 1);
+        });
+        tour->start(parser.value(waitOption).toInt());
+    }
+    std::unique_ptr<RTWindowCheck> check;
+    if (parser.isSet(checkOption) && windows.mainWindow()) {
+        check = std::make_unique<RTWindowCheck>(*windows.mainWindow(), 30000);
+        QObject::connect(check.get(), &RTWindowCheck::finished, &app,
+                         [](bool ok) { QCoreApplication::exit(ok ? 0 : 1); });
+        check->start();
+    }
+    if (parser.isSet(quitOption))
+        QTimer::singleShot(parser.value(quitOption).toInt() * 1000, &app, &QCoreApplication::quit);
+    return app.exec();
+}

@@ -1,0 +1,25 @@
+// Entry point of the window tests: a QApplication on the offscreen platform, with the
+// same private folders every test process gets.
+#include <QApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir tmp;
+    if (!tmp.isValid())
+        return 2;
+    const QByteArray root = tmp.path().toLocal8Bit();
+    qputenv("TALVO_TEST_TMP", root);
+    qputenv("XDG_CONFIG_HOME", root + "/config");
+    qputenv("XDG_DATA_HOME", root + "/data");
+    qputenv("XDG_CACHE_HOME", root + "/cache");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("no_proxy", "127.0.0.1,localhost,::1");
+    qputenv("NO_PROXY", "127.0.0.1,localhost,::1");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Talvo"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
