@@ -2,12 +2,17 @@
 
 #include "foundation/Log.h"
 #include "store/TADataManager.h"
+#include "timelines/RTPopupDelegate.h"
+#include "timelines/RTSoundAlertManager.h"
 #include "timelines/RTTreeNodeManager.h"
 #include "twitter/RTServiceTwitter.h"
 
+RTTalvoComponents::RTTalvoComponents() = default;
+RTTalvoComponents::~RTTalvoComponents() = default;
+
 void RTTalvoComponents::createSoundAlertManager()
 {
-    // Sounds belong to the alerts; nothing plays until they are installed.
+    RTSoundAlertManager::sharedManager();
 }
 
 void RTTalvoComponents::restoreStore()
@@ -35,9 +40,10 @@ bool RTTalvoComponents::hasServiceInServiceList() const
     return false;
 }
 
-void RTTalvoComponents::createGrowlDelegate()
+void RTTalvoComponents::createPopupDelegate()
 {
-    // Pop-up notifications belong to the alerts.
+    if (!m_popups)
+        m_popups = std::make_unique<RTPopupDelegate>(RTTreeNodeManager::sharedManager());
 }
 
 void RTTalvoComponents::saveStore()
@@ -52,15 +58,7 @@ void RTTalvoComponents::disableStoreSaving()
 
 void RTTalvoComponents::markAllMessagesAsSeen()
 {
-    RTTreeNodeManager &manager = RTTreeNodeManager::sharedManager();
-    manager.setIsBatchChangingNewCount(true);
-    for (const RTServicePtr &service : TADataManager::sharedManager().services()) {
-        if (auto *account = qobject_cast<RTServiceTwitter *>(service.get())) {
-            for (const auto &message : account->messagesDictionary())
-                message->setIsSeen(true);
-        }
-    }
-    manager.setIsBatchChangingNewCount(false);
+    RTTreeNodeManager::sharedManager().markAllMessagesAndTrendsSeen();
 }
 
 void RTTalvoComponents::synchronizeGroups()

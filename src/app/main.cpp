@@ -1,6 +1,7 @@
 // talvo: the main application. A thin start over the application shell and the window
 // layer; everything it runs lives in the libraries the tests link.
 #include "app/RTApplication.h"
+#include "app/RTDesktopGlue.h"
 #include "app/RTMainMenuController.h"
 #include "app/RTTalvoAppDelegate.h"
 #include "app/RTTalvoComponents.h"
@@ -8,8 +9,10 @@
 #include "foundation/HostProfile.h"
 #include "http/HttpRequest.h"
 #include "platform/linux/DBusSystemNotifications.h"
-#include "platform/linux/LinuxDesktopApplication.h"
+#include "platform/linux/LinuxDesktopAlerts.h"
+#include "platform/linux/QtStatusItem.h"
 #include "platform/linux/SecretServiceKeychain.h"
+#include "timelines/RTPopupDelegate.h"
 #include "ui/RTMainWindow.h"
 #include "ui/RTScreenshotTour.h"
 #include "ui/RTThemes.h"
@@ -154,8 +157,14 @@ int main(int argc, char **argv)
     static SecretServiceKeychain keychain;
     Keychain::setShared(&keychain);
     registerTalvoLayers();
-    LinuxDesktopApplication desktop;
+    RTTalvoDesktopApplication desktop;
     DesktopApplication::setShared(&desktop);
+    // Alerts exist before the sound manager is created, so it can preload its sounds.
+    LinuxDesktopAlerts alerts;
+    QtStatusItem tray;
+    StatusItem::setShared(&tray);
+    RTComposeBridge compose;
+    RTComposeProvider::setShared(&compose);
     DBusSystemNotifications notifications;
     SystemNotifications::setShared(&notifications);
     RTWindowLayer windows;
@@ -178,6 +187,8 @@ int main(int argc, char **argv)
     delegate.applicationDidFinishLaunching();
     if (RTMainWindow *window = windows.mainWindow())
         wireMenu(*window, menu);
+    if (RTPopupDelegate *popups = components.popupDelegate())
+        connectPopupAnswersToWindows(*popups, windows);
 
     std::unique_ptr<RTScreenshotTour> tour;
     if (parser.isSet(shotsOption) && windows.mainWindow()) {

@@ -252,7 +252,7 @@ QVariant RTRequestOperationShortener::objCResponseFromString(const QString &resp
 {
     if (!readsJson())
         return QVariantMap{{QStringLiteral("shortUrl"), responseString}};
-    const JsonValue json = JSONValue(responseString);
+    const JsonValue json = objectFromJSON(responseString);
     if (!json.isObject())
         return {};
     return json.toVariantMap();

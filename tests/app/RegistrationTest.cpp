@@ -77,7 +77,7 @@ TEST(TalvoRegistration, AccountsFindEachOtherAndTheSearcherThroughTheDirectory)
               RTAccountDirectory::shared().searcher());
 
     const auto statuses = [](const char *id) {
-        return JSONValue(QStringLiteral(R"([{"id":%1,"text":"t","from_user_id":3,)"
+        return objectFromJSON(QStringLiteral(R"([{"id":%1,"text":"t","from_user_id":3,)"
                                         R"("from_user":"c","user":{"id":3,"screen_name":"c"}}])")
                              .arg(QLatin1String(id))
                              .toUtf8());

@@ -26,7 +26,7 @@ QString samplesDir()
 JsonValue sample(const char *name)
 {
     QFile file(QDir(samplesDir()).filePath(QString::fromLatin1(name)));
-    return file.open(QIODevice::ReadOnly) ? JSONValue(file.readAll()) : JsonValue();
+    return file.open(QIODevice::ReadOnly) ? objectFromJSON(file.readAll()) : JsonValue();
 }
 
 TEST(SandboxReplay, RecordedTimelinesBecomeMessagesWithTheirAuthors)

@@ -594,7 +594,7 @@ TEST_F(TwitterRequestTableTest, AnswersAreMappedWithTheAccountAsItWasWhenQueued)
             row.authorId + QByteArrayLiteral(R"(,"screen_name":"x"}}])");
         QVariantMap result;
         ASSERT_TRUE(
-            operation->dealWithParsedResponse(QVariant::fromValue(JSONValue(body)), result));
+            operation->dealWithParsedResponse(QVariant::fromValue(objectFromJSON(body)), result));
         ASSERT_EQ(operation->allMessages().size(), 1);
         const quint32 flags = operation->allMessages().first()->temporaryFlags();
         EXPECT_EQ(flags & row.expected, row.expected);

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/linux/LinuxDesktopApplication.h"
+#include "ui/RTComposeProvider.h"
+
+class RTPopupDelegate;
+class RTWindowLayer;
+
+// The program's desktop: the Linux application facilities, with the tray icon that the
+// alerts keep.
+class RTTalvoDesktopApplication : public LinuxDesktopApplication
+{
+public:
+    void addStatusItem() override;
+};
+
+// The window's compose actions served by the compose layer.
+class RTComposeBridge : public RTComposeProvider
+{
+public:
+    [[nodiscard]] QWidget *createComposeLine(QWidget *parent) override;
+    void focusComposeLine(bool directMessage) override;
+    void showComposeWindow(const QString &url) override;
+    void closeAllComposeWindows() override;
+    void startMessage(Kind kind, const RTMessagePtr &message) override;
+};
+
+// A click on a pop-up notification shows its source and message; Reply opens a reply.
+void connectPopupAnswersToWindows(RTPopupDelegate &popups, RTWindowLayer &windows);
