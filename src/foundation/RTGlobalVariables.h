@@ -221,3 +221,9 @@ inline constexpr char kRTParseURLPath[] = "kRTParseURLPath";
 inline constexpr char kRTParseURLQuery[] = "kRTParseURLQuery";
 inline constexpr char kRTParseURLQueryElements[] = "kRTParseURLQueryElements";
 inline constexpr char kRTParseURLFragment[] = "kRTParseURLFragment";
+
+// ---------------------------------------------------------------------------
+// Companion service
+// ---------------------------------------------------------------------------
+// userInfo flag: the request carries the companion account's credentials.
+inline constexpr char kRTRequiresAuthKey[] = "kRTRequiresAuthKey";

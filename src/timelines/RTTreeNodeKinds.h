@@ -28,7 +28,8 @@ public:
     using RTTreeNode::RTTreeNode;
     [[nodiscard]] QString nodeViewClass() const override;
     [[nodiscard]] QVariantMap identity() const override;
-    [[nodiscard]] bool isOfMessageClass(const RTMessage &) const override { return false; }
+    // Its entries are the companion service's trends.
+    [[nodiscard]] bool isOfMessageClass(const RTMessage &message) const override;
 };
 
 // Every muted Twitter message.
