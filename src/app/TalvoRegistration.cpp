@@ -2,6 +2,7 @@
 
 #include "accounts/AccountsRegistration.h"
 #include "accounts/RTServiceRegistry.h"
+#include "companion/CompanionRegistration.h"
 #include "model/ModelRegistration.h"
 #include "store/TADataManager.h"
 #include "text/RTMessageTextParser.h"
@@ -16,6 +17,7 @@ void registerTalvoLayers()
     registerAccountArchiveClasses();
     registerTwitterArchiveClasses();
     registerTwitterRequestClasses();
+    registerCompanionRequestClasses();
     registerTextLayerWithModel();
     RTTwitterResponseMapper::setMentionsFinder(&RTMessageTextParser::mentionsInMessageText);
 

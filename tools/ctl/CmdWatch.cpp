@@ -4,6 +4,7 @@
 #include "CtlTwitterSession.h"
 
 #include "accounts/RTServiceRegistry.h"
+#include "companion/RTCompanionClient.h"
 #include "model/RTUserTwitter.h"
 #include "store/TADataManager.h"
 #include "timelines/RTTreeNodeManager.h"
@@ -161,6 +162,9 @@ int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err)
 
     RTTreeNodeManager &manager = RTTreeNodeManager::sharedManager();
     Printer printer(manager, out);
+    // The companion service: trends, and the dated mutes that move messages to Muted.
+    RTCompanionClient &companion = RTCompanionClient::talvoService();
+    companion.setNodeManager(&manager);
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
 
@@ -176,7 +180,10 @@ int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err)
     err << "watching " << manager.rootTreeNodes().size() << " roots; stop with Ctrl-C\n";
     err.flush();
     store.startupServices();
+    companion.start();
+    companion.getTrends();
     loop.exec();
+    companion.stop();
 
     for (const RTServicePtr &service : store.services())
         service->stop();

@@ -24,3 +24,4 @@ int cmdJson(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdPoll(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdFilters(const QStringList &args, QTextStream &out, QTextStream &err);

@@ -22,6 +22,10 @@ const CtlCommand kCommands[] = {
      "retweeted|list|search [--count N] [--account SCREEN_NAME] [--list OWNER/ID] [--query TEXT]",
      cmdPoll},
     {"watch", "talvoctl watch --profile NAME [--seconds N]", cmdWatch},
+    {"filters",
+     "talvoctl filters --profile NAME [list|mute USER|#TAG --for DURATION|highlight USER|#TAG "
+     "--for DURATION|remove ID]",
+     cmdFilters},
     {"oauth-sign",
      "talvoctl oauth-sign --method M --url URL [--form name=value]... --consumer-key K "
      "--consumer-secret S [--token T --token-secret TS] [--nonce N --timestamp T] [--no-version]",
