@@ -78,6 +78,7 @@ RTCompanionClient::RTCompanionClient(RTServiceRegistry &registry, QObject *paren
     m_filters.setNodeManager(RTTreeNodeManager::existingSharedManager());
     m_nodeManager = RTTreeNodeManager::existingSharedManager();
     RTDatedFiltersInterface::setShared(&m_filters);
+    installGroupHooks();
 
     m_timer.setInterval(int(kTimerInterval * 1000));
     connect(&m_timer, &QTimer::timeout, this, &RTCompanionClient::timerTick);
@@ -90,6 +91,8 @@ RTCompanionClient::~RTCompanionClient()
     if (g_sharedClient == this)
         g_sharedClient = nullptr;
     m_timer.stop();
+    RTTreeNodeManager::setGroupSectionSource(nullptr);
+    RTTreeNodeTwitterGroup::setCompanion({});
 }
 
 RTCompanionClient &RTCompanionClient::talvoService()

@@ -193,6 +193,8 @@ private:
     void applyTrends(const QVariantMap &result);
     void publishTrends(const QList<RTTrendObjectPtr> &current, const QList<RTTrendObjectPtr> &gone);
     void setGroupsOfService(RTService *account, const QList<RTGroupObjectPtr> &groups);
+    void publishGroups(RTService *account);
+    void installGroupHooks();
 
     RTServiceRegistry &m_registry;
     std::shared_ptr<RTServiceTalvo> m_service;
@@ -219,4 +221,5 @@ private:
     QVariantList m_clickedUrls;
     QVariantList m_userShortenedUrls;
     QHash<const RTService *, QList<RTGroupObjectPtr>> m_groups;
+    QList<RTGroupObjectPtr> m_retiredGroups;
 };

@@ -7,6 +7,7 @@
 #include "foundation/RTGlobalVariables.h"
 #include "model/RTUserTwitter.h"
 #include "platform/TAUtility.h"
+#include "timelines/RTTreeNodePopupHostTwitterGroupsParent.h"
 #include "twitter/RTServiceTwitter.h"
 
 namespace {
@@ -234,7 +235,7 @@ void RTCompanionClient::applyGroups(qint32 requestType, const QVariantMap &resul
             members.removeAll(member);
         group->setMembers(members);
         if (account)
-            emit groupsChanged(account);
+            publishGroups(account);
         return;
     }
     default:
@@ -250,6 +251,55 @@ QList<RTGroupObjectPtr> RTCompanionClient::groupsOfService(const RTService *acco
 void RTCompanionClient::setGroupsOfService(RTService *account,
                                            const QList<RTGroupObjectPtr> &groups)
 {
+    // A removed group's node may still be shown somewhere: the group stays alive.
+    for (const RTGroupObjectPtr &old : m_groups.value(account))
+        if (!groups.contains(old))
+            m_retiredGroups.append(old);
     m_groups.insert(account, groups);
+    publishGroups(account);
+}
+
+void RTCompanionClient::publishGroups(RTService *account)
+{
+    RTTreeNodeManager *manager = m_nodeManager.data();
+    for (const RTGroupObjectPtr &group : m_groups.value(account))
+        group->updateTreeNode();
+    if (manager) {
+        manager->refreshSectionsOfService(account);
+        // The hosts' predicates name the members of every group.
+        for (RTTreeNode *node : manager->allTreeNodes()) {
+            if (auto *host = qobject_cast<RTTreeNodePopupHostTwitterGroupsParent *>(node)) {
+                host->membersChanged();
+                manager->reEvaluateAllMessagesForTreeNode(host);
+            }
+        }
+        for (const RTGroupObjectPtr &group : m_groups.value(account))
+            if (RTTreeNode *node = group->existingTreeNode())
+                manager->reEvaluateAllMessagesForTreeNode(node);
+    }
     emit groupsChanged(account);
+}
+
+void RTCompanionClient::installGroupHooks()
+{
+    QPointer<RTCompanionClient> self(this);
+    RTTreeNodeManager::setGroupSectionSource([self](RTService *account) {
+        QList<RTPopupHostSectionProtocol *> sections;
+        if (self)
+            for (const RTGroupObjectPtr &group : self->groupsOfService(account))
+                sections.append(group.get());
+        return sections;
+    });
+    RTTreeNodeTwitterGroup::Companion hooks;
+    hooks.hasAccount = [self] { return self && self->hasAnAccountConfigured(); };
+    hooks.removeGroup = [self](RTTreeNodeTwitterGroup *node) {
+        if (!self || !node)
+            return;
+        for (const RTGroupObjectPtr &group : self->groupsOfService(node->service()))
+            if (group->existingTreeNode() == node)
+                self->removeGroupWithGroupObject(group);
+    };
+    // Renaming asks for the new name: the window installs startRenaming and then calls
+    // renameGroup().
+    RTTreeNodeTwitterGroup::setCompanion(std::move(hooks));
 }

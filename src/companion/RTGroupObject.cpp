@@ -1,6 +1,36 @@
 #include "companion/RTGroupObject.h"
 
 #include "accounts/RTService.h"
+#include "twitter/RTServiceTwitter.h"
+
+RTGroupObject::~RTGroupObject()
+{
+    if (RTTreeNodeTwitterGroup *node = m_node.data()) {
+        if (RTTreeNode *parent = node->parentNode())
+            parent->removeChildNode(node);
+        delete node;
+    }
+}
+
+RTTreeNode *RTGroupObject::treeNodeForSelf()
+{
+    if (!m_node) {
+        auto *account = qobject_cast<RTServiceTwitter *>(m_service.data());
+        if (!account)
+            return nullptr;
+        m_node = new RTTreeNodeTwitterGroup(account, m_groupName);
+        m_node->setMembersFilterPredicate(membersFilterPredicate());
+    }
+    return m_node.data();
+}
+
+void RTGroupObject::updateTreeNode()
+{
+    if (!m_node)
+        return;
+    m_node->setName(m_groupName);
+    m_node->setMembersFilterPredicate(membersFilterPredicate());
+}
 
 void RTGroupObject::setService(RTService *service)
 {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "foundation/Predicate.h"
+#include "timelines/RTTreeNodeKinds.h"
+#include "timelines/RTTreeNodePopupHost.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -9,9 +11,12 @@
 class RTService;
 
 // A named set of Twitter users of one Twitter account, kept by the companion service.
-class RTGroupObject
+// Shown as a section of the account's Groups host, through a node it owns.
+class RTGroupObject : public RTPopupHostSectionProtocol
 {
 public:
+    ~RTGroupObject() override;
+
     [[nodiscard]] QString platform() const { return m_platform; }
     [[nodiscard]] QString network() const { return m_network; }
     void setNetwork(const QString &network) { m_network = network; }
@@ -31,14 +36,19 @@ public:
     void setService(RTService *service);
 
     // Messages of a member; no members: matches nothing.
-    [[nodiscard]] Predicate membersFilterPredicate() const;
+    [[nodiscard]] Predicate membersFilterPredicate() const override;
     // Messages of anyone else; no members: matches everything.
     [[nodiscard]] Predicate excludeMembersFilterPredicate() const;
     [[nodiscard]] static QString groupMembersStringFromArray(const QStringList &members)
     {
         return members.join(QLatin1Char(','));
     }
-    [[nodiscard]] QString identificationString() const { return m_groupName.toLower(); }
+    [[nodiscard]] QString identificationString() const override { return m_groupName.toLower(); }
+    // The group's node, made on first use; null without a Twitter account.
+    [[nodiscard]] RTTreeNode *treeNodeForSelf() override;
+    [[nodiscard]] RTTreeNodeTwitterGroup *existingTreeNode() const { return m_node.data(); }
+    // The node follows the members (and the name).
+    void updateTreeNode();
     [[nodiscard]] QString description() const;
 
 private:
@@ -50,6 +60,8 @@ private:
     QString m_groupId;
     QStringList m_members;
     QPointer<RTService> m_service;
+    // A host that adopted the node as its child deletes it with itself.
+    QPointer<RTTreeNodeTwitterGroup> m_node;
 };
 
 using RTGroupObjectPtr = std::shared_ptr<RTGroupObject>;

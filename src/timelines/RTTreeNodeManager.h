@@ -135,6 +135,9 @@ public:
     QRecursiveMutex *nodeContentsLock() override { return &m_treeNodesSetLock; }
 
     // --- pop-up host sections
+    // The groups of an account ("groupsArray"); the companion layer keeps them.
+    using GroupSectionSource = std::function<QList<RTPopupHostSectionProtocol *>(RTService *)>;
+    static void setGroupSectionSource(GroupSectionSource source);
     // Brings every host that shows account's lists or saved searches up to date with the
     // account's current ones (after a poll of them, or when the account is added).
     void refreshSectionsOfService(RTService *account);
@@ -186,6 +189,7 @@ private:
 
     QList<RTPopupHostSectionProtocol *> sectionsOfService(RTService *account,
                                                           const QString &keyPath);
+    static GroupSectionSource &groupSectionSource();
 
     RTServiceRegistry &m_registry;
     // One section object (and node) per list or saved search, keyed by that object.

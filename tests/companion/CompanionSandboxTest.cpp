@@ -361,4 +361,58 @@ TEST_F(CompanionSandbox, TrendsBecomeEntriesOfTheTrendsNode)
     EXPECT_EQ(client->twitterTrends().first().get(), trends.first().get());
 }
 
+TEST_F(CompanionSandbox, GroupsRoundTripWithACompanionAccount)
+{
+    client->service()->setServiceId(QStringLiteral("alice"));
+    client->service()->setServicePassword(QString::fromLatin1(SandboxFixture::kPassword));
+    ASSERT_TRUE(client->hasAnAccountConfigured());
+    const auto messages =
+        deliver({status(QStringLiteral("700"), QStringLiteral("14007"), QStringLiteral("from bob")),
+                 status(QStringLiteral("701"), QStringLiteral("555"), QStringLiteral("from 555"))});
+    auto idsIn = [](RTTreeNode *node) {
+        QStringList ids;
+        for (const RTMessagePtr &m : node ? node->contentSnapshot() : QList<RTMessagePtr>())
+            ids << m->messageId();
+        ids.sort();
+        return ids;
+    };
+
+    const RTGroupObjectPtr group = RTCompanionClient::newGroupWithService(
+        account.get(), QStringLiteral("Friends"), {QStringLiteral("14007")});
+    client->createGroupWithGroupObject(group);
+    bool ok = false;
+    ASSERT_TRUE(waitFor(RTTalvoRequestCreateGroup, &ok));
+    ASSERT_TRUE(ok);
+    EXPECT_FALSE(group->groupId().isEmpty());
+    ASSERT_EQ(client->groupsOfService(account.get()), QList<RTGroupObjectPtr>{group});
+    RTTreeNode *node = group->treeNodeForSelf();
+    manager->reEvaluateAllMessagesForTreeNode(node);
+    EXPECT_EQ(idsIn(node), QStringList{QStringLiteral("700")});
+
+    client->addMemberToGroup(QStringLiteral("555"), group);
+    ASSERT_TRUE(waitFor(RTTalvoRequestAddMember, &ok));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(idsIn(node), (QStringList{QStringLiteral("700"), QStringLiteral("701")}));
+    client->removeMemberWithUserIdFromAllGroupsInService(QStringLiteral("14007"), account.get());
+    ASSERT_TRUE(waitFor(RTTalvoRequestRemoveMember, &ok));
+    EXPECT_EQ(group->members(), QStringList{QStringLiteral("555")});
+    EXPECT_EQ(idsIn(node), QStringList{QStringLiteral("701")});
+
+    // The service's listing agrees and keeps the same object.
+    int from = finished.size();
+    client->getGroups();
+    ASSERT_TRUE(waitFor(RTTalvoRequestGroups, &ok, from));
+    ASSERT_EQ(client->groupsOfService(account.get()).size(), 1);
+    EXPECT_EQ(client->groupsOfService(account.get()).first().get(), group.get());
+    EXPECT_EQ(group->members(), QStringList{QStringLiteral("555")});
+
+    client->removeGroupWithGroupObject(group);
+    ASSERT_TRUE(waitFor(RTTalvoRequestRemoveGroup, &ok));
+    EXPECT_TRUE(client->groupsOfService(account.get()).isEmpty());
+    from = finished.size();
+    client->getGroups();
+    ASSERT_TRUE(waitFor(RTTalvoRequestGroups, &ok, from));
+    EXPECT_TRUE(client->groupsOfService(account.get()).isEmpty());
+}
+
 } // namespace
