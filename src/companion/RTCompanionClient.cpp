@@ -80,6 +80,14 @@ RTCompanionClient::RTCompanionClient(RTServiceRegistry &registry, QObject *paren
     RTDatedFiltersInterface::setShared(&m_filters);
     installGroupHooks();
 
+    for (auto signal : {&RTService::serviceIdChanged, &RTService::servicePasswordChanged})
+        connect(m_service.get(), signal, this, [this] {
+            emit hasAnAccountConfiguredChanged();
+            // A new account brings its groups at once.
+            if (m_running && hasAnAccountConfigured())
+                getGroups();
+        });
+
     m_timer.setInterval(int(kTimerInterval * 1000));
     connect(&m_timer, &QTimer::timeout, this, &RTCompanionClient::timerTick);
     m_trendsTimer.setSingleShot(true);

@@ -168,6 +168,8 @@ public:
 
 signals:
     void requestFinished(const QVariantMap &result, bool success);
+    // The companion user id or password changed.
+    void hasAnAccountConfiguredChanged();
     void trendsChanged();
     void groupsChanged(RTService *account);
     // A configurations answer was applied; changed: a mute or highlight is new or changed.

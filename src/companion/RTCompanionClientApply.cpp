@@ -104,6 +104,10 @@ void RTCompanionClient::serviceRequestSuccess(const QVariantMap &result)
     case RTTalvoRequestShorteners:
         applyShorteners(result);
         break;
+    case RTTalvoRequestVerifyAccount:
+        m_service->setIsAnonymous(false);
+        m_service->setVerifiedCredentials(true);
+        break;
     case RTTalvoRequestGroups:
     case RTTalvoRequestCreateGroup:
     case RTTalvoRequestRenameGroup:

@@ -2,6 +2,7 @@
 
 #include "foundation/Clock.h"
 #include "foundation/Localization.h"
+#include "model/TimeCalculator.h"
 
 RTTrendMessage::RTTrendMessage(RTTrendObjectPtr trend, QObject *companion)
     : RTMessage(messageIdForTrend(trend ? trend->trendId() : QString()))
@@ -39,14 +40,9 @@ QString RTTrendMessage::detailsOfTrend(const RTTrendObject &trend)
     if (ok)
         parts << localizedString("##RTTrendMessage:0##").arg(count);
     const qint64 minutes = trend.duration().toLongLong(&ok);
-    if (ok && minutes >= 0) {
-        if (minutes < 60)
-            parts << localizedString("##RTTrendMessage:1##").arg(minutes);
-        else if (minutes < 48 * 60)
-            parts << localizedString("##RTTrendMessage:2##").arg(minutes / 60);
-        else
-            parts << localizedString("##RTTrendMessage:3##").arg(minutes / (24 * 60));
-    }
+    if (ok && minutes > 0)
+        parts << localizedString("##RTTrendMessage:1##")
+                     .arg(TimeCalculator::durationStringFromMinutesString(trend.duration()));
     if (!trend.started().isEmpty())
         parts << localizedString("##RTTrendMessage:4##").arg(trend.started());
     if (!trend.isCurrent())

@@ -4,6 +4,7 @@
 #include "accounts/RTServiceRegistry.h"
 #include "companion/RTCompanionClient.h"
 #include "companion/RTCompanionRequestTypes.h"
+#include "companion/RTTwitterMessageDatedFilterMenu.h"
 #include "foundation/Clock.h"
 #include "foundation/RTGlobalVariables.h"
 #include "foundation/UrlKeys.h"
@@ -218,6 +219,60 @@ TEST_F(CompanionAnswers, ClickReportsCountOnlyShortLinksWithAPath)
     EXPECT_EQ(client->clickedUrls().size(), RTCompanionClient::kMaxPendingReports);
     EXPECT_EQ(client->clickedUrls().first().toMap().value("url"),
               QStringLiteral("http://bit.ly/10"));
+}
+
+TEST_F(CompanionAnswers, TheDurationMenuOffersThePeriodsAndActsOnTheRunningMute)
+{
+    const QList<RTTwitterMessageDatedFilterMenu::Item> periods =
+        RTTwitterMessageDatedFilterMenu::periods();
+    const QList<qint64> seconds{3600,   7200,   21600,   43200,    86400,
+                                172800, 604800, 2592000, 31536000, 777600000};
+    ASSERT_EQ(periods.size(), seconds.size());
+    for (int i = 0; i < periods.size(); ++i) {
+        EXPECT_EQ(periods.at(i).seconds, seconds.at(i));
+        EXPECT_EQ(periods.at(i).tag, -1 - i);
+    }
+    EXPECT_EQ(periods.first().title, QStringLiteral("1 Hour"));
+    EXPECT_EQ(periods.last().title, QStringLiteral("Forever"));
+
+    auto message = RTMessageTwitter::create(QStringLiteral("1"));
+    message->setUserId(QStringLiteral("42"));
+    auto menu = RTTwitterMessageDatedFilterMenu::createUserMuteMenu(*client, true, message);
+    QList<RTTwitterMessageDatedFilterMenu::Item> items = menu.items();
+    ASSERT_EQ(items.size(), periods.size() + 3);
+    EXPECT_TRUE(items.first().hidden) << "no mute runs";
+    EXPECT_EQ(items.last().seconds, 0);
+    EXPECT_EQ(items.last().title, QStringLiteral("Cancel Remaining Mute Period"));
+    menu.actOnFilter(3600); // extending without a running mute does nothing
+    EXPECT_FALSE(menu.findActiveMuteForMessage());
+
+    struct Row
+    {
+        qint64 duration;
+        const char *status;
+    };
+    const std::vector<Row> rows = {
+        {777600000, "Forever"},
+        {2 * 3600, "Mute Time Remaining: "},
+    };
+    for (const Row &row : rows) {
+        // A mute created 10 s before the clock.
+        QVariantMap record = muteRecord(9, row.duration);
+        record.insert(QStringLiteral("created_at"), 1990);
+        client->serviceRequestSuccess(configurations(QVariantList{record}));
+        items = menu.items();
+        EXPECT_FALSE(items.first().hidden);
+        EXPECT_TRUE(items.first().title.startsWith(QLatin1String(row.status)))
+            << items.first().title.toStdString();
+        ASSERT_TRUE(menu.findActiveMuteForMessage());
+    }
+    // Another user's message: the running mute is not its mute.
+    auto other = RTMessageTwitter::create(QStringLiteral("2"));
+    other->setUserId(QStringLiteral("43"));
+    EXPECT_TRUE(RTTwitterMessageDatedFilterMenu::createUserMuteMenu(*client, true, other)
+                    .items()
+                    .first()
+                    .hidden);
 }
 
 } // namespace
