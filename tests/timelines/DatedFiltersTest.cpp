@@ -3,11 +3,13 @@
 
 #include "accounts/RTServiceRegistry.h"
 #include "accounts/RTServiceTalvo.h"
+#include "model/RTMessageHooks.h"
 #include "timelines/RTDatedFilters.h"
 #include "timelines/RTTreeNodeKinds.h"
 #include "timelines/RTTreeNodeManager.h"
 #include "twitter/RTTwitterRequestTypes.h"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <vector>
 
@@ -328,6 +330,52 @@ TEST_F(DatedFiltersTest, LookUpsFindLiveFiltersOfTheKind)
     ASSERT_TRUE(filters->findActiveMute(QStringLiteral("HASHTAG"), QStringLiteral("#tag")));
     EXPECT_EQ(filters->findActiveMute(QStringLiteral("USER"), QStringLiteral("42"))->filterId(),
               QStringLiteral("6"));
+}
+
+TEST_F(DatedFiltersTest, AnActiveTranslationAsksForTheTranslationOfItsUsersMessagesOnce)
+{
+    const auto saved = RTMessageHooks::current();
+    QStringList asked;
+    RTMessageHooks hooks = *saved;
+    hooks.requestTranslation = [&asked](const RTMessagePtr &m) { asked << m->messageId(); };
+    RTMessageHooks::install(hooks);
+    struct Row
+    {
+        const char *what;
+        bool active;
+        QStringList asked;
+    };
+    const std::vector<Row> rows = {
+        {"inactive", false, {}},
+        {"active", true, {QStringLiteral("60")}},
+    };
+    int n = 0;
+    for (const Row &row : rows) {
+        asked.clear();
+        RTDatedFilters::Translates translates;
+        translates.insert(QStringLiteral("3"),
+                          RTTranslateUserObject::translateUserObjectWithDictionary(
+                              {{QStringLiteral("id"), 3},
+                               {QStringLiteral("factor"), QStringLiteral("42")},
+                               {QStringLiteral("is_active"), row.active}}));
+        filters->setTranslates(translates);
+        const QString id = QString::number(60 + 10 * n++);
+        deliver(
+            {status(id, QStringLiteral("42"), QStringLiteral("hallo")),
+             status(QString::number(61 + 10 * n), QStringLiteral("43"), QStringLiteral("hello"))});
+        // Translation requests start from the main thread.
+        waitUntil([&] { return asked.size() >= row.asked.size(); }, 1000);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(asked, row.active ? QStringList{id} : QStringList{}) << row.what;
+    }
+    // A pass over the store asks for the user's earlier message, not again for the one
+    // already being translated nor for the other user's.
+    asked.clear();
+    filters->applyFiltersNow();
+    waitUntil([&] { return !asked.isEmpty(); }, 1000);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(asked, QStringList{QStringLiteral("60")});
+    RTMessageHooks::install(*saved);
 }
 
 } // namespace
