@@ -1,10 +1,13 @@
 // The tree node manager on a tree of three accounts: offering one poll's batch to every
-// node, and re-evaluating every node over a store of 50,000 messages.
+// node, re-evaluating every node over a store of 50,000 messages, and the dated filters'
+// pass over that store.
 #include "accounts/RTServiceRegistry.h"
+#include "accounts/RTServiceTalvo.h"
 #include "foundation/Clock.h"
 #include "model/RTAccountDirectory.h"
 #include "model/RTMessageTwitter.h"
 #include "platform/fake/FakeKeychain.h"
+#include "timelines/RTDatedFilters.h"
 #include "timelines/RTTreeNodeManager.h"
 #include "twitter/RTServiceTwitter.h"
 
@@ -95,6 +98,7 @@ public:
         m->setBody(QStringLiteral("status %1").arg(id));
         m->setCreatedAt(now.addSecs(secondsFromNow));
         m->setTemporaryFlags(flagsFor(id));
+        m->setUserId(QString::number(id % 10));
         return m;
     }
 
@@ -155,6 +159,55 @@ void BM_ReEvaluateAllNodesWithChanges(benchmark::State &state)
     state.counters["nodes"] = tree.manager->registeredNodeCount();
 }
 BENCHMARK(BM_ReEvaluateAllNodesWithChanges)->Arg(50000)->Unit(benchmark::kMillisecond);
+
+// A mute of one user in ten is set and then removed on the service: the filters' pass
+// marks (or releases) every stored message, then every node re-evaluates the store.
+// 20 other mutes and 5 highlights of users with no messages make every message meet them.
+void BM_ApplyDatedFiltersToStore(benchmark::State &state)
+{
+    Tree tree(int(state.range(0)) / 3);
+    auto companion = std::make_shared<RTServiceTalvo>();
+    RTServiceList services = tree.registry.services();
+    services.append(companion);
+    tree.registry.setServices(services);
+    tree.manager->allTreeNodesReEvaluteContent();
+    RTDatedFilters filters(tree.registry);
+    filters.setCompanion(companion.get());
+    filters.setNodeManager(tree.manager.get());
+    filters.setFiltersKnown(true);
+    auto record = [&tree](int id, const QString &factor, const QString &kind) {
+        const qint64 created = tree.now.toSecsSinceEpoch() - 7 * 86400;
+        return QVariantMap{{QStringLiteral("id"), id},
+                           {QStringLiteral("factor"), factor},
+                           {QStringLiteral("predicate"), kind},
+                           {QStringLiteral("duration"), 30 * 86400},
+                           {QStringLiteral("created_at"), created}};
+    };
+    RTDatedFilters::Mutes quiet;
+    for (int i = 0; i < 20; ++i)
+        quiet.insert(
+            QString::number(100 + i),
+            RTMuteObject::muteObjectWithDictionary(
+                record(100 + i, i % 2 ? QStringLiteral("#tag%1").arg(i) : QString::number(1000 + i),
+                       i % 2 ? QStringLiteral("HASHTAG") : QStringLiteral("USER"))));
+    RTDatedFilters::Highlights highlights;
+    for (int i = 0; i < 5; ++i)
+        highlights.insert(QString::number(200 + i),
+                          RTHighlightObject::highlightObjectWithDictionary(
+                              record(200 + i, QString::number(2000 + i), QStringLiteral("USER"))));
+    filters.setHighlights(highlights);
+    RTDatedFilters::Mutes withUser = quiet;
+    withUser.insert(QStringLiteral("1"), RTMuteObject::muteObjectWithDictionary(record(
+                                             1, QStringLiteral("3"), QStringLiteral("USER"))));
+    bool on = false;
+    for (auto _ : state) {
+        on = !on;
+        filters.setMutes(on ? withUser : quiet);
+        filters.applyFiltersNow();
+    }
+    state.counters["nodes"] = tree.manager->registeredNodeCount();
+}
+BENCHMARK(BM_ApplyDatedFiltersToStore)->Arg(50000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

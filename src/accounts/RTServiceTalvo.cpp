@@ -44,6 +44,7 @@ void RTServiceTalvo::encodeWithCoder(KeyedArchiver &coder) const
     coder.encodeVariant(kShortenersListKey, m_shortenersList);
     coder.encodeVariant(kImagersKey, m_imagers);
     coder.encodeBool(kIsAnonymousKey, m_isAnonymous);
+    QMutexLocker locker(&m_filteredSetsLock);
     persistMessagesIDsWithSet(temporaryMutedMessagesSet, kTemporaryMutedKey, coder,
                               kMaxArchivedFilteredIds);
     persistMessagesIDsWithSet(permanentMutedMessagesSet, kPermanentMutedKey, coder,
@@ -67,6 +68,7 @@ void RTServiceTalvo::decodeWithCoder(const KeyedUnarchiver &coder)
             coder.fail(QStringLiteral("key 'imagers' is not a map"));
     }
     m_isAnonymous = coder.decodeBool(kIsAnonymousKey, m_isAnonymous);
+    QMutexLocker locker(&m_filteredSetsLock);
     temporaryMutedMessagesSet = idSet(coder, kTemporaryMutedKey);
     permanentMutedMessagesSet = idSet(coder, kPermanentMutedKey);
     temporaryHighlightedMessagesSet = idSet(coder, kTemporaryHighlightedKey);

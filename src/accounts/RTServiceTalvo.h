@@ -2,6 +2,7 @@
 
 #include "accounts/RTService.h"
 
+#include <QMutex>
 #include <QSet>
 #include <QStringList>
 
@@ -38,17 +39,21 @@ public:
     [[nodiscard]] QVariantMap twitterSources() const { return m_twitterSources; }
 
     // Messages the filters have muted or highlighted; at most kMaxArchivedFilteredIds of
-    // each set are kept across a restart.
+    // each set are kept across a restart. Filters change them from request workers:
+    // touch them under filteredSetsLock().
     static constexpr int kMaxArchivedFilteredIds = 5000;
     QSet<QString> temporaryMutedMessagesSet;
     QSet<QString> permanentMutedMessagesSet;
     QSet<QString> temporaryHighlightedMessagesSet;
     QSet<QString> permanentHighlightedMessagesSet;
 
+    [[nodiscard]] QMutex &filteredSetsLock() const { return m_filteredSetsLock; }
+
     void encodeWithCoder(KeyedArchiver &coder) const override;
     void decodeWithCoder(const KeyedUnarchiver &coder) override;
 
 private:
+    mutable QMutex m_filteredSetsLock;
     bool m_isAnonymous = true;
     QStringList m_shortenersList;
     QVariantMap m_imagers;

@@ -2,6 +2,7 @@
 
 #include "accounts/AccountsRegistration.h"
 #include "accounts/RTServiceRegistry.h"
+#include "companion/CompanionRegistration.h"
 #include "model/ModelRegistration.h"
 #include "sharing/SharingRegistration.h"
 #include "store/TADataManager.h"
@@ -20,6 +21,7 @@ void registerTalvoLayers()
     registerTwitterArchiveClasses();
     registerTwitterRequestClasses();
     registerSharingClasses();
+    registerCompanionRequestClasses();
     registerTextLayerWithModel();
     RTTwitterResponseMapper::setMentionsFinder(&RTMessageTextParser::mentionsInMessageText);
     // Repeats across accounts, marks shared between them and account-less search results

@@ -244,3 +244,9 @@ inline constexpr char kRTParseURLFragment[] = "kRTParseURLFragment";
 inline constexpr char TAMainWindowGeometryKey[] = "TAMainWindowGeometry";
 inline constexpr char TAMainWindowSplitterKey[] = "TAMainWindowSplitter";
 inline constexpr char TAMainWindowSelectedNodeKey[] = "TAMainWindowSelectedNode";
+
+// ---------------------------------------------------------------------------
+// Companion service
+// ---------------------------------------------------------------------------
+// userInfo flag: the request carries the companion account's credentials.
+inline constexpr char kRTRequiresAuthKey[] = "kRTRequiresAuthKey";

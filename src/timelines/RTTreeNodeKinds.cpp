@@ -7,6 +7,7 @@
 #include "model/RTUserTwitter.h"
 #include "platform/WindowLayer.h"
 #include "timelines/RTTreeNodePredicates.h"
+#include "timelines/RTTrendMessage.h"
 #include "twitter/RTServiceTwitter.h"
 
 namespace {
@@ -64,6 +65,11 @@ QVariantMap RTTreeNodeTrend::identity() const
 {
     return {{QStringLiteral("treeNodeType"), QStringLiteral("trend")},
             {QStringLiteral("nodeName"), name()}};
+}
+
+bool RTTreeNodeTrend::isOfMessageClass(const RTMessage &message) const
+{
+    return dynamic_cast<const RTTrendMessage *>(&message) != nullptr;
 }
 
 QString RTTreeNodeMutes::nodeViewClass() const

@@ -30,7 +30,8 @@ public:
     ~RTTreeNodeTrend() override { unregisterFromOwner(); }
     [[nodiscard]] QString nodeViewClass() const override;
     [[nodiscard]] QVariantMap identity() const override;
-    [[nodiscard]] bool isOfMessageClass(const RTMessage &) const override { return false; }
+    // Its entries are the companion service's trends.
+    [[nodiscard]] bool isOfMessageClass(const RTMessage &message) const override;
 };
 
 // Every muted Twitter message.

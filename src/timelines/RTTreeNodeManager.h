@@ -146,6 +146,9 @@ public:
     QRecursiveMutex *nodeContentsLock() override { return &m_treeNodesSetLock; }
 
     // --- pop-up host sections
+    // The groups of an account ("groupsArray"); the companion layer keeps them.
+    using GroupSectionSource = std::function<QList<RTPopupHostSectionProtocol *>(RTService *)>;
+    static void setGroupSectionSource(GroupSectionSource source);
     // Brings every host that shows account's lists or saved searches up to date with the
     // account's current ones (after a poll of them, or when the account is added).
     void refreshSectionsOfService(RTService *account);
@@ -203,6 +206,7 @@ private:
     void dropSectionsWhere(const std::function<bool(const void *object, const Section &)> &gone);
     // Sections of accounts no longer in the registry.
     void dropSectionsOfRemovedAccounts();
+    static GroupSectionSource &groupSectionSource();
 
     RTServiceRegistry &m_registry;
     // One section object (and node) per list or saved search, keyed by that object.

@@ -58,8 +58,21 @@ QList<RTPopupHostSectionProtocol *> RTTreeNodeManager::sectionsOfService(RTServi
         for (const RTSearchTwitterPtr &search : account->savedSearchesArray())
             if (search)
                 section(search, [&] { return RTTreeNode::create<RTTreeNodeSearch>(search); });
+    } else if (keyPath == QLatin1String("groupsArray") && groupSectionSource()) {
+        sections = groupSectionSource()(account);
     }
     return sections;
+}
+
+RTTreeNodeManager::GroupSectionSource &RTTreeNodeManager::groupSectionSource()
+{
+    static GroupSectionSource source;
+    return source;
+}
+
+void RTTreeNodeManager::setGroupSectionSource(GroupSectionSource source)
+{
+    groupSectionSource() = std::move(source);
 }
 
 void RTTreeNodeManager::refreshSectionsOfService(RTService *account)

@@ -2,6 +2,7 @@
 
 #include "accounts/RTService.h"
 #include "model/RTMessageFlags.h"
+#include "timelines/RTTrendMessage.h"
 #include "twitter/RTServiceTwitter.h"
 
 #include <QObject>
@@ -38,6 +39,8 @@ constexpr FlagName kFlags[] = {
 const int kServiceKey = Predicate::keyId(QStringLiteral("service"));
 const int kCreatedAtKey = Predicate::keyId(QStringLiteral("createdAt"));
 const int kMessageIdKey = Predicate::keyId(QStringLiteral("messageId"));
+const int kTrendTypeKey = Predicate::keyId(QStringLiteral("trendType"));
+const int kUserIdKey = Predicate::keyId(QStringLiteral("userId"));
 
 } // namespace
 
@@ -57,6 +60,10 @@ PredicateValue RTMessagePredicateSubject::predicateValue(int keyId) const
         const qint64 id = m_message.messageId().toLongLong(&ok);
         return ok ? PredicateValue::integer(id) : PredicateValue::string(m_message.messageId());
     }
+    if (keyId == kUserIdKey)
+        return PredicateValue::string(m_message.userId());
+    if (keyId == kTrendTypeKey && dynamic_cast<const RTTrendMessage *>(&m_message))
+        return PredicateValue::integer(RTTrendObject::trendType());
     return {};
 }
 

@@ -4,6 +4,7 @@
 #include "CtlTwitterSession.h"
 
 #include "accounts/RTServiceRegistry.h"
+#include "companion/RTCompanionClient.h"
 #include "model/RTUserTwitter.h"
 #include "platform/TAUtility.h"
 #include "store/TADataManager.h"
@@ -201,6 +202,9 @@ int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err)
 
     RTTreeNodeManager &manager = RTTreeNodeManager::sharedManager();
     Printer printer(manager, out, allNodes);
+    // The companion service: trends, and the dated mutes that move messages to Muted.
+    RTCompanionClient &companion = RTCompanionClient::talvoService();
+    companion.setNodeManager(&manager);
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
 
@@ -217,7 +221,10 @@ int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err)
         << "; stop with Ctrl-C\n";
     err.flush();
     store.startupServices();
+    companion.start();
+    companion.getTrends();
     loop.exec();
+    companion.stop();
 
     for (const RTServicePtr &service : store.services())
         service->stop();

@@ -34,6 +34,10 @@ const CtlCommand kCommands[] = {
     {"post",
      "talvoctl post --profile NAME [--account SCREEN_NAME] [--reply-to ID] [--picture FILE] TEXT",
      "post a tweet, reply or direct message through the compose line", cmdPost},
+    {"filters",
+     "talvoctl filters --profile NAME [list|mute USER|#TAG --for DURATION|highlight USER|#TAG "
+     "--for DURATION|remove ID]",
+     "list, add or remove dated mutes and highlights on the companion service", cmdFilters},
     {"oauth-sign",
      "talvoctl oauth-sign --method M --url URL [--form name=value]... --consumer-key K "
      "--consumer-secret S [--token T --token-secret TS] [--nonce N --timestamp T] [--no-version]",

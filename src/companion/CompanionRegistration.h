@@ -1,0 +1,4 @@
+#pragma once
+
+// Registers the companion service's request operation class.
+void registerCompanionRequestClasses();
