@@ -249,13 +249,13 @@ QString RTRequestOperationTalvo::errorStringForHTTPResponseStatusCode(int status
         return localizedString("##RTRequestOperationTalvo:8##");
     if (statusCode == 0)
         return {}; // no answer at all: the transport error speaks
-    const QString message = JSONValue(request.responseData())["status"]["message"].toString();
+    const QString message = objectFromJSON(request.responseData())["status"]["message"].toString();
     return message.isEmpty() ? QStringLiteral("HTTP %1").arg(statusCode) : message.left(200);
 }
 
 QVariant RTRequestOperationTalvo::objCResponseFromString(const QString &responseString)
 {
-    const JsonValue json = JSONValue(responseString);
+    const JsonValue json = objectFromJSON(responseString);
     return json.isValid() ? QVariant::fromValue(json) : QVariant();
 }
 

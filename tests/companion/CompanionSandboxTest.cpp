@@ -135,7 +135,7 @@ protected:
         form->setPostValue(QStringLiteral("USER"), QStringLiteral("mute[predicate]"));
         form->setPostValue(QString::number(seconds), QStringLiteral("mute[duration]"));
         form->startSynchronous();
-        return JSONValue(form->responseData())["mute"]["id"].toString();
+        return objectFromJSON(form->responseData())["mute"]["id"].toString();
     }
 
     QList<RTMessagePtr> deliver(const QStringList &statuses)
