@@ -42,12 +42,14 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("talvo-sandbox"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TALVO_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("A local stand-in for the Twitter API, the companion service and the "
                        "link shorteners."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption dataDir(
         QStringLiteral("data-dir"), QStringLiteral("State and CA folder (created on first start)."),
         QStringLiteral("DIR"));
