@@ -70,3 +70,22 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnome-keyring | kwalletmanager, dbus-user-session")
 set(CPACK_STRIP_FILES ON)
 include(CPack)
+
+# Crash reports name the build and the functions of each stack: the programs export
+# their symbols (they survive stripping in the dynamic symbol table).
+find_package(Git QUIET)
+set(TALVO_BUILD_ID "${CMAKE_BUILD_TYPE}")
+if(GIT_FOUND)
+    execute_process(COMMAND ${GIT_EXECUTABLE} rev-parse --short=12 HEAD
+        WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} OUTPUT_VARIABLE commit
+        OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET RESULT_VARIABLE gitResult)
+    if(gitResult EQUAL 0 AND commit)
+        set(TALVO_BUILD_ID "${commit} ${CMAKE_BUILD_TYPE}")
+    endif()
+endif()
+foreach(program talvo talvo-helper)
+    if(TARGET ${program})
+        set_target_properties(${program} PROPERTIES ENABLE_EXPORTS ON)
+        target_compile_definitions(${program} PRIVATE TALVO_BUILD="${TALVO_BUILD_ID}")
+    endif()
+endforeach()

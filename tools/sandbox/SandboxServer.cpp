@@ -2,6 +2,7 @@
 
 #include "Certificates.h"
 #include "CompanionApi.h"
+#include "ReleaseFeeds.h"
 #include "Seeder.h"
 #include "ShortLinks.h"
 #include "TwitterApi.h"
@@ -299,7 +300,7 @@ void SandboxServer::route(SandboxCall &call)
         if (m_shortLinks->handle(call))
             return;
     } else if (call.path.startsWith(QLatin1String("/v1/"))) {
-        if (m_companion->handle(call))
+        if (ReleaseFeeds::handle(call, m_options) || m_companion->handle(call))
             return;
     } else if (m_twitter->handle(call)) {
         return;
