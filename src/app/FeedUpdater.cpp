@@ -57,6 +57,7 @@ QDateTime FeedUpdater::lastUpdateCheckDate() const
 
 void FeedUpdater::resetUpdateCycle()
 {
+    m_cycleStarted = true;
     scheduleNext();
 }
 
@@ -113,7 +114,13 @@ void FeedUpdater::finish(const QByteArray &feed, const QString &failure, bool in
         items = AppcastParser::parse(feed, &error);
     if (error.isEmpty())
         settings.setValue(TALastUpdateCheckDateKey, QDateTime::currentDateTimeUtc());
-    scheduleNext();
+    if (m_cycleStarted) {
+        // Not at once: a failure would otherwise retry in a tight loop.
+        if (error.isEmpty())
+            scheduleNext();
+        else
+            m_timer.start(std::chrono::seconds(kRetryAfterFailureSecs));
+    }
 
     const AppcastParser::Item *best = AppcastParser::newest(items);
     const bool newer = best && AppcastParser::compareVersions(best->version, m_currentVersion) > 0;

@@ -26,6 +26,8 @@ public:
     [[nodiscard]] static QString betaFeedUrl();
 
     static constexpr qint64 kCheckIntervalSecs = 24 * 3600;
+    // After a failed check (offline, a broken feed) the next scheduled one waits this long.
+    static constexpr qint64 kRetryAfterFailureSecs = 3600;
 
 signals:
     // After every check; newer is null when nothing newer was found or the check failed.
@@ -40,4 +42,5 @@ private:
     QString m_currentVersion;
     QTimer m_timer;
     bool m_checking = false;
+    bool m_cycleStarted = false;
 };

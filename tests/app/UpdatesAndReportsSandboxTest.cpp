@@ -1,7 +1,9 @@
 // The update feed and crash reports against a real sandbox companion host.
 #include "app/FeedUpdater.h"
 #include "app/PendingCrashReports.h"
+#include "app/RTAppCastAddressTransformer.h"
 #include "foundation/HostProfile.h"
+#include "foundation/RTGlobalVariables.h"
 #include "foundation/SettingsStore.h"
 #include "http/HttpRequest.h"
 #include "platform/fake/FakeAlerts.h"
@@ -126,6 +128,62 @@ TEST_F(UpdatesAndReports, TheBetaSwitchReadsTheBetaFeed)
     updater.setFeedUrl(FeedUpdater::betaFeedUrl());
     EXPECT_TRUE(check(updater, &error)) << error.toStdString();
     EXPECT_TRUE(m_alerts.confirmations.last().informativeText.contains(u"1.1.0b1"));
+}
+
+TEST_F(UpdatesAndReports, AScheduledCheckAnnouncesEachReleaseOnceAndFailuresWait)
+{
+    writeFeed(QStringLiteral("updates/versions.rss"), feedWith("0.3.0"));
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start);
+        // Never checked: the first check of the cycle is due at once.
+        SettingsStore::shared().removeObjectForKey(TALastUpdateCheckDateKey);
+        FeedUpdater updater(QStringLiteral("0.1.0"));
+        QSignalSpy spy(&updater, &FeedUpdater::checkFinished);
+        updater.resetUpdateCycle();
+        ASSERT_TRUE(waitUntil([&] { return !spy.isEmpty(); }, 15000));
+        EXPECT_NE(spy.first().at(0).value<const AppcastParser::Item *>(), nullptr);
+        // Told on the first start only; a scheduled check never says "up to date".
+        EXPECT_EQ(m_alerts.confirmations.size(), 1);
+        EXPECT_TRUE(m_alerts.informations.isEmpty());
+    }
+
+    writeFeed(QStringLiteral("updates/versions.rss"), "<rss>");
+    SettingsStore::shared().removeObjectForKey(TALastUpdateCheckDateKey);
+    FeedUpdater updater(QStringLiteral("0.1.0"));
+    QSignalSpy spy(&updater, &FeedUpdater::checkFinished);
+    updater.resetUpdateCycle();
+    ASSERT_TRUE(waitUntil([&] { return !spy.isEmpty(); }, 15000));
+    EXPECT_FALSE(spy.first().at(1).toString().isEmpty());
+    // A failed check is not retried at once.
+    waitUntil([] { return false; }, 300);
+    EXPECT_EQ(spy.size(), 1);
+    QFile::remove(sandbox().dataDir() + QStringLiteral("/updates/versions.rss"));
+}
+
+TEST_F(UpdatesAndReports, TheBetaSwitchMapsToTheFeedAddress)
+{
+    const QString beta = FeedUpdater::betaFeedUrl();
+    const QString release = FeedUpdater::releaseFeedUrl();
+    // Both feeds live on the sandbox's companion host.
+    EXPECT_TRUE(
+        beta.startsWith(sandbox().profile().baseUrl(QStringLiteral("companion")).toString()));
+    EXPECT_TRUE(beta.endsWith(QStringLiteral("/v1/update/beta/versions.rss")));
+    EXPECT_TRUE(release.endsWith(QStringLiteral("/v1/update/versions.rss")));
+    EXPECT_EQ(RTAppCastAddressTransformer::transformedValue(true), beta);
+    EXPECT_EQ(RTAppCastAddressTransformer::transformedValue(false), release);
+
+    const struct
+    {
+        QVariant feed;
+        bool beta;
+    } cases[] = {
+        {beta, true},          {release, false},    {beta + u'/', false},
+        {QString(), false},    {QVariant(), false}, {QVariant(QStringList{beta}), false},
+        {QVariant(42), false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(RTAppCastAddressTransformer::reverseTransformedValue(c.feed), c.beta)
+            << c.feed.toString().toStdString();
 }
 
 TEST_F(UpdatesAndReports, AReportIsSentOnlyAfterTheUserSaysYes)
