@@ -9,6 +9,8 @@
 #include "platform/Alerts.h"
 #include "platform/TAUtility.h"
 
+#include <QPointer>
+
 namespace {
 QString companionUrl(const char *path)
 {
@@ -91,15 +93,20 @@ void FeedUpdater::check(bool interactive)
     m_checking = true;
     auto request = HttpRequest::requestWithURL(url);
     request->setMaxResponseBodySize(AppcastParser::kMaxFeedBytes);
-    request->setDidFinishSelector([this, interactive](HttpRequest *done) {
+    // The answer may come after this updater is gone.
+    const QPointer<FeedUpdater> self(this);
+    request->setDidFinishSelector([self, interactive](HttpRequest *done) {
+        if (!self)
+            return;
         const int status = done->responseStatusCode();
         if (status != 200)
-            finish({}, QStringLiteral("the feed answered HTTP %1").arg(status), interactive);
+            self->finish({}, QStringLiteral("the feed answered HTTP %1").arg(status), interactive);
         else
-            finish(done->responseData(), QString(), interactive);
+            self->finish(done->responseData(), QString(), interactive);
     });
-    request->setDidFailSelector([this, interactive](HttpRequest *failed) {
-        finish({}, failed->error().localizedDescription(), interactive);
+    request->setDidFailSelector([self, interactive](HttpRequest *failed) {
+        if (self)
+            self->finish({}, failed->error().localizedDescription(), interactive);
     });
     request->startAsynchronous();
 }

@@ -1,4 +1,4 @@
-// A program that crashes on purpose: CrashProbe FOLDER segv|abort|fpe
+// A program that crashes on purpose: CrashProbe FOLDER segv|abort|fpe|two
 // It logs a few lines (one with credentials), starts a second thread, then dies.
 #include "platform/linux/CrashReportWriter.h"
 
@@ -48,7 +48,20 @@ int main(int argc, char **argv)
 
     const QByteArray kind(argv[2]);
     const int sig = kind == "abort" ? SIGABRT : kind == "fpe" ? SIGFPE : SIGSEGV;
+    // "two": another thread crashes at the same moment.
+    std::atomic<bool> go{false};
+    std::thread second;
+    if (kind == "two") {
+        second = std::thread([&go] {
+            while (!go)
+                std::this_thread::yield();
+            talvoProbeCrashHere(SIGBUS);
+        });
+        go = true;
+    }
     talvoProbeCrashHere(sig);
     worker.detach();
+    if (second.joinable())
+        second.detach();
     return 4;
 }

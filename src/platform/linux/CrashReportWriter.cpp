@@ -12,6 +12,7 @@
 #include <ctime>
 #include <execinfo.h>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -30,6 +31,7 @@ char g_version[64];
 char g_build[128];
 int g_dumpSignal = 0;
 std::atomic<bool> g_crashing{false};
+std::atomic<pid_t> g_crashTid{0};
 std::atomic<pid_t> g_dumpTid{0};
 std::atomic<int> g_dumpFd{-1};
 std::atomic<bool> g_dumpDone{false};
@@ -184,14 +186,26 @@ void writeLog(int fd)
     }
 }
 
+// Die of the same signal, so the parent and the desktop see the crash.
+void dieOf(int sig)
+{
+    struct sigaction dfl = {};
+    dfl.sa_handler = SIG_DFL;
+    ::sigaction(sig, &dfl, nullptr);
+    ::raise(sig);
+}
+
 void onFatalSignal(int sig, siginfo_t *info, void *)
 {
-    // A second crash, in this thread or another, while the report is being written:
-    // the first one finishes and ends the process.
+    // A crash inside the handler itself dies at once; a crash of another thread while the
+    // report is written waits for the first one to end the process (but not forever).
     if (g_crashing.exchange(true)) {
-        for (;;)
+        for (int i = 0; i < 100 && g_crashTid.load() != currentTid(); ++i)
             sleepMs(100);
+        dieOf(sig);
+        return;
     }
+    g_crashTid.store(currentTid());
 
     char path[kMaxPath + 64];
     char finalPath[kMaxPath + 64];
@@ -235,11 +249,7 @@ void onFatalSignal(int sig, siginfo_t *info, void *)
         ::rename(path, finalPath);
     }
 
-    // Die of the same signal, so the parent and the desktop see the crash.
-    struct sigaction dfl = {};
-    dfl.sa_handler = SIG_DFL;
-    ::sigaction(sig, &dfl, nullptr);
-    ::raise(sig);
+    dieOf(sig);
 }
 
 void copyInto(char *dst, size_t size, const QByteArray &src)
@@ -312,6 +322,9 @@ QString CrashReportWriter::redactSecrets(const QString &line)
 void CrashReportWriter::recordLogLine(const QString &line)
 {
     const QByteArray text = redactSecrets(line).toUtf8();
+    // Writers take turns; the crash handler reads without the lock.
+    static std::mutex writers;
+    const std::lock_guard lock(writers);
     const unsigned slot = g_logNext.load() % kLogSlots;
     // The slot is filled before it is published, so the handler never reads it torn
     // unless 64 lines arrive while the report is written.
