@@ -124,6 +124,19 @@ deb)
         [[ "$depends" == *"$lib "* || "$depends" == *"$lib," || "$depends" == *"$lib" ]] ||
             fail "Depends lacks $lib: $depends"
     done
+    # dpkg installs it into an empty root (its libraries are not there, hence
+    # --force-depends) and removes it without leaving a file behind.
+    admin="$work/clean/var/lib/dpkg"
+    mkdir -p "$admin/info" "$admin/updates"
+    touch "$admin/status" "$admin/available"
+    dpkg --root="$work/clean" --force-depends --force-script-chrootless -i "$deb" \
+        >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "dpkg -i failed"; }
+    [ -x "$work/clean/usr/bin/talvo-helper" ] || fail "dpkg -i left no talvo-helper"
+    dpkg --root="$work/clean" --force-depends --force-script-chrootless --purge talvo \
+        >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "dpkg --purge failed"; }
+    left=$(find "$work/clean" -mindepth 1 -not -path "$work/clean/var*" -type f)
+    [ -z "$left" ] || fail "files left after removal: $left"
+
     # Lintian is slow to install; the check runs where it is present.
     if command -v lintian >/dev/null; then
         lintian --fail-on error "$deb" || fail "lintian reports errors"
