@@ -4,7 +4,7 @@ BUILD_TYPE ?= Debug
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run demo sandbox bench clean format screenshots
+.PHONY: all deps configure build test run demo sandbox bench package clean format screenshots
 
 all: build
 
@@ -40,8 +40,14 @@ bench: deps
 	@cmake --build $(BUILD)-release -j $(JOBS)
 	@for b in $(BUILD)-release/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
 
+# talvo_<version>_amd64.deb from a release build, in $(BUILD)-package/.
+package: deps
+	@cmake -S . -B $(BUILD)-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DTALVO_BUILD_TESTS=OFF -DTALVO_BUILD_BENCH=OFF > /dev/null
+	@cmake --build $(BUILD)-package -j $(JOBS)
+	@cd $(BUILD)-package && cpack -G DEB
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-release
+	rm -rf $(BUILD) $(BUILD)-release $(BUILD)-package

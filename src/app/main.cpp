@@ -1,5 +1,7 @@
 // talvo: the main application. A thin start over the application shell and the window
 // layer; everything it runs lives in the libraries the tests link.
+#include "app/FeedUpdater.h"
+#include "app/PendingCrashReports.h"
 #include "app/RTApplication.h"
 #include "app/RTDesktopGlue.h"
 #include "app/RTMainMenuController.h"
@@ -8,6 +10,7 @@
 #include "app/TalvoRegistration.h"
 #include "foundation/HostProfile.h"
 #include "http/HttpRequest.h"
+#include "platform/linux/CrashReportWriter.h"
 #include "platform/linux/DBusSystemNotifications.h"
 #include "platform/linux/LinuxDesktopAlerts.h"
 #include "platform/linux/QtStatusItem.h"
@@ -119,10 +122,15 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(QStringLiteral("Talvo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Talvo"));
     QApplication::setDesktopFileName(QStringLiteral("org.talvo.Talvo"));
+    QApplication::setApplicationVersion(QStringLiteral(TALVO_VERSION));
+    // A crash leaves a report that the next start offers to send.
+    CrashReportWriter::install(CrashReportWriter::defaultReportFolder(), TALVO_VERSION,
+                               TALVO_BUILD);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Talvo, a desktop client for Twitter"));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption profileOption(QStringLiteral("profile"),
                                            QStringLiteral("Host profile: a name or a file."),
                                            QStringLiteral("NAME"));
@@ -165,6 +173,10 @@ int main(int argc, char **argv)
     StatusItem::setShared(&tray);
     RTComposeBridge compose;
     RTComposeProvider::setShared(&compose);
+    PendingCrashReports crashReports(CrashReportWriter::defaultReportFolder());
+    CrashReporter::setShared(&crashReports);
+    FeedUpdater updater(QStringLiteral(TALVO_VERSION));
+    UpdateFramework::setShared(&updater);
     DBusSystemNotifications notifications;
     SystemNotifications::setShared(&notifications);
     RTWindowLayer windows;

@@ -67,6 +67,11 @@ inline constexpr char kRTTwitterSoundPrefsNewPost[] = "kRTTwitterSoundPrefsNewPo
 inline constexpr char RTAutoHideInBackgroundKey[] = "RTAutoHideInBackground";
 inline constexpr char RTStartInBackgroundKey[] = "RTStartInBackground";
 inline constexpr char RTFirstLaunchKey[] = "RTFirstLaunch";
+// The update feed: its URL (empty: the release feed), the last check, and the newest
+// release already announced by a scheduled check.
+inline constexpr char TAUpdateFeedURLKey[] = "TAUpdateFeedURL";
+inline constexpr char TALastUpdateCheckDateKey[] = "TALastUpdateCheckDate";
+inline constexpr char TAAnnouncedUpdateVersionKey[] = "TAAnnouncedUpdateVersion";
 inline constexpr char RTShowHideTalvoGlobalShortcutKeyCodeKey[] =
     "RTShowHideTalvoGlobalShortcutKeyCode";
 inline constexpr char RTShowHideTalvoGlobalShortcutFlagsKey[] =

@@ -79,7 +79,7 @@ TEST(DBusDesktopNotifications, NotifyCarriesTextPictureAndButtonsAndAnswersComeB
     EXPECT_EQ(call.imageHeight, 40);
     EXPECT_GE(call.imageBytes, 50 * 40 * 4);
     EXPECT_EQ(call.hints.value(QStringLiteral("desktop-entry")).toString(),
-              QStringLiteral("talvo"));
+              QStringLiteral("org.talvo.Talvo"));
     EXPECT_EQ(call.timeout, -1);
     EXPECT_EQ(server.calls.at(1).actions,
               (QStringList{QStringLiteral("default"), QStringLiteral("Show")}));
@@ -143,7 +143,8 @@ TEST(DBusLauncherBadge, AListenerSeesTheCountAndItsRemoval)
     badge.setBadgeLabel(QStringLiteral("42"));
     badge.setBadgeLabel(QString());
     ASSERT_TRUE(waitUntil([&] { return listener.updates.size() == 2; }));
-    EXPECT_EQ(listener.updates.first().first, QStringLiteral("application://talvo.desktop"));
+    EXPECT_EQ(listener.updates.first().first,
+              QStringLiteral("application://org.talvo.Talvo.desktop"));
     EXPECT_EQ(listener.updates.first().second.value(QStringLiteral("count")).toLongLong(), 42);
     EXPECT_TRUE(listener.updates.first().second.value(QStringLiteral("count-visible")).toBool());
     EXPECT_EQ(listener.updates.at(1).second.value(QStringLiteral("count")).toLongLong(), 0);

@@ -3,6 +3,7 @@
 #include "Certificates.h"
 #include "CompanionApi.h"
 #include "PictureHostApi.h"
+#include "ReleaseFeeds.h"
 #include "Seeder.h"
 #include "ShortLinks.h"
 #include "ShortenerApi.h"
@@ -332,7 +333,8 @@ void SandboxServer::route(SandboxCall &call)
             m_shortenerApi->handle(call) || m_shortLinks->handle(call))
             return;
     } else if (call.path.startsWith(QLatin1String("/v1/"))) {
-        if (call.answerWithReplay() || m_companion->handle(call))
+        if (call.answerWithReplay() || ReleaseFeeds::handle(call, m_options) ||
+            m_companion->handle(call))
             return;
     } else if (m_twitter->handle(call)) {
         return;

@@ -42,6 +42,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("talvo-sandbox"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TALVO_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -59,6 +60,7 @@ int main(int argc, char **argv)
         "                                 the OAuth check and the rate-limit accounting\n"
         "A relative FILE is read from the faults file's folder when the rules are loaded."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption dataDir(
         QStringLiteral("data-dir"), QStringLiteral("State and CA folder (created on first start)."),
         QStringLiteral("DIR"));

@@ -4,6 +4,7 @@
 #include "foundation/SettingsStore.h"
 #include "helper/THAppDelegate.h"
 #include "helper/THInstanceBus.h"
+#include "platform/linux/CrashReportWriter.h"
 #include "platform/linux/DBusSystemNotifications.h"
 #include "platform/linux/LinuxDesktopApplication.h"
 #include "platform/linux/LinuxHotKeys.h"
@@ -34,6 +35,9 @@ int main(int argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(TALVO_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("talvo-helper"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // A crash leaves a report that the main application offers to send on its next start.
+    CrashReportWriter::install(CrashReportWriter::defaultReportFolder(), TALVO_VERSION,
+                               TALVO_BUILD);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -133,7 +133,7 @@ void DBusDesktopNotifications::send(const Notification &notification)
     if (m_capabilities.contains(QStringLiteral("body-markup")))
         body = body.toHtmlEscaped();
     QVariantMap hints{
-        {QStringLiteral("desktop-entry"), QStringLiteral("talvo")},
+        {QStringLiteral("desktop-entry"), QStringLiteral("org.talvo.Talvo")},
         {QStringLiteral("category"), QStringLiteral("im.received")},
         {QStringLiteral("urgency"), QVariant::fromValue(uchar(notification.priority > 0 ? 2 : 1))},
         {QStringLiteral("x-talvo-kind"), notification.notificationName}};

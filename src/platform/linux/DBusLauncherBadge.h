@@ -14,7 +14,7 @@ public:
     static constexpr const char *interface = "com.canonical.Unity.LauncherEntry";
 
     explicit DBusLauncherBadge(
-        const QString &appUri = QStringLiteral("application://talvo.desktop"),
+        const QString &appUri = QStringLiteral("application://org.talvo.Talvo.desktop"),
         const QDBusConnection &bus = QDBusConnection::sessionBus());
     ~DBusLauncherBadge() override;
 

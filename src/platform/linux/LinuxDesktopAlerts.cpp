@@ -2,7 +2,7 @@
 
 LinuxDesktopAlerts::LinuxDesktopAlerts(const QDBusConnection &bus)
     : m_notifications(bus)
-    , m_badge(QStringLiteral("application://talvo.desktop"), bus)
+    , m_badge(QStringLiteral("application://org.talvo.Talvo.desktop"), bus)
 {
     DesktopNotifications::setShared(&m_notifications);
     LauncherBadge::setShared(&m_badge);
