@@ -1,6 +1,8 @@
 // talvoctl: scripting and diagnosis over the same code the program runs.
 #include "CtlCommand.h"
 
+#include "foundation/OperationQueue.h"
+
 #include <QCoreApplication>
 #include <cstdio>
 #include <iterator>
@@ -49,8 +51,12 @@ int main(int argc, char **argv)
     }
     const QString name = args.takeFirst();
     for (const CtlCommand &c : kCommands) {
-        if (name == QLatin1String(c.name))
-            return c.run(args, out, err);
+        if (name == QLatin1String(c.name)) {
+            const int status = c.run(args, out, err);
+            // Requests may still run; none may outlive main().
+            OperationQueue::shutDownAll();
+            return status;
+        }
     }
     err << "talvoctl: unknown command '" << name << "'\n";
     printUsage(err);
