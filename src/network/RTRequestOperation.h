@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QVariantMap>
 #include <memory>
+#include <utility>
 
 class HttpRequest;
 class RTRequestOperation;
@@ -135,6 +136,7 @@ protected:
     void notifyFailure(QVariantMap &result);
 
 private:
+    void perform(QVariantMap &result);
     std::shared_ptr<HttpRequest> buildRequest(const QUrl &url, const QString &method);
     void deliver(const QVariantMap &result, bool success);
     void postErrorMessage(const QVariantMap &result);

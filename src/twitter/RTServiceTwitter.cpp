@@ -137,12 +137,13 @@ void RTServiceTwitter::stop()
     RTService::stop();
 }
 
-void RTServiceTwitter::setServicePassword(const QString &password)
+bool RTServiceTwitter::setServicePassword(const QString &password)
 {
     setVerifiedCredentials(true);
-    RTService::setServicePassword(password);
+    const bool stored = RTService::setServicePassword(password);
     if (running())
         requestOAuthToken();
+    return stored;
 }
 
 void RTServiceTwitter::requestOAuthToken()
@@ -352,8 +353,9 @@ void RTServiceTwitter::encodeWithCoder(KeyedArchiver &coder) const
     coder.encodeBool(kShowCombinedNodeKey, m_showCombinedNode);
     coder.encodeBool(kShouldPollTwitterListsKey, m_shouldPollTwitterLists);
 
-    coder.encodeValue(kPermanentMessageFlagsKey,
-                      flagsMap(newestPermanentFlags(messagesDictionary(), permanentMessageFlags())));
+    coder.encodeValue(
+        kPermanentMessageFlagsKey,
+        flagsMap(newestPermanentFlags(messagesDictionary(), permanentMessageFlags())));
 
     coder.encodeBool(kShowRetweetsInHomeKey, m_showRetweetsInHome);
     coder.encodeBool(kShowSentInHomeKey, m_showSentInHome);

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "accounts/RTPollingObject.h"
 #include "accounts/RTService.h"
 #include "accounts/RTServiceProtocols.h"
-#include "accounts/RTPollingObject.h"
 #include "model/RTMessageTwitter.h"
-#include "model/RTUserTwitter.h"
 #include "model/RTTwitterAccountActions.h"
+#include "model/RTUserTwitter.h"
 #include "network/RTRequestOperation.h"
 #include "twitter/RTListTwitter.h"
 #include "twitter/RTRequestOperationTwitter.h"
@@ -74,7 +74,7 @@ public:
     // Without an access token the account asks for one instead of starting.
     void start() override;
     void stop() override;
-    void setServicePassword(const QString &password) override;
+    bool setServicePassword(const QString &password) override;
     // Asks the OAuth exchange for a new access token; announced as accessTokenRequested.
     virtual void requestOAuthToken();
 
@@ -226,8 +226,7 @@ public:
     void verifyFriendshipWithScreenName(const QString &screenName,
                                         const RTRequestDelegatePtr &delegate);
     void getFriendshipInfoWithUser(const RTUserTwitterPtr &user,
-                                   const RTRequestDelegatePtr &delegate,
-                                   const QVariant &extraData);
+                                   const RTRequestDelegatePtr &delegate, const QVariant &extraData);
     void updateUser(const RTUserTwitterPtr &user);
     void updateMyUserWithDelegate(const RTRequestDelegatePtr &delegate);
     void blockUser(const RTUserTwitterPtr &user);
