@@ -113,7 +113,7 @@ bool TwitterApi::handle(SandboxCall &call)
             r.method = call.method;
             r.scheme = call.tls ? "https" : "http";
             r.host = call.hostHeader;
-            r.path = call.path.toUtf8();
+            r.path = call.rawPath;
             r.queryParams = call.query;
             if (call.header("Content-Type").startsWith("application/x-www-form-urlencoded"))
                 r.bodyParams = call.form;
@@ -159,6 +159,11 @@ bool TwitterApi::handle(SandboxCall &call)
                     return true;
                 }
             }
+        }
+        // An injected fault stands for the service failing, after it let the caller in.
+        if (call.injectedStatus > 0) {
+            SandboxServer::answerInjectedFault(call);
+            return true;
         }
         (this->*route.handler)(call, match);
         return true;
