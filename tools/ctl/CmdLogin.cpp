@@ -59,6 +59,17 @@ private:
     }
 };
 
+// Twitter screen names are the same name whatever their case.
+std::shared_ptr<RTServiceTwitter> knownAccount(const TADataManager &store, const QString &name)
+{
+    for (const RTServicePtr &service : store.services()) {
+        if (service->serviceType() == kTwitterServiceType &&
+            service->serviceId().compare(name, Qt::CaseInsensitive) == 0)
+            return std::dynamic_pointer_cast<RTServiceTwitter>(service);
+    }
+    return nullptr;
+}
+
 } // namespace
 
 int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err)
@@ -88,14 +99,16 @@ int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err)
     }
 
     TADataManager &store = TADataManager::sharedManager();
-    auto account = std::dynamic_pointer_cast<RTServiceTwitter>(
-        store.serviceWithServiceId(screenName, kTwitterServiceType));
+    auto account = knownAccount(store, screenName);
     const bool known = account != nullptr;
     if (!account) {
         account = std::make_shared<RTServiceTwitter>();
         account->setServiceId(screenName);
     }
-    account->setServicePassword(password);
+    if (!account->setServicePassword(password)) {
+        err << "cannot store the password in the keyring\n";
+        return 1;
+    }
     account->setAuthFailureCount(0);
 
     auto answer = std::make_shared<Answer>();
@@ -113,12 +126,25 @@ int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err)
             << "\n";
         return 1;
     }
-    // The screen name as Twitter writes it.
+    // The screen name as Twitter writes it; the account may be known under it already.
     const QString name = answer->result.value(QString::fromLatin1(kRTScreenNameKey)).toString();
-    if (!name.isEmpty())
-        account->setServiceId(name);
-    if (!known)
+    if (!known && !name.isEmpty()) {
+        if (auto same = knownAccount(store, name)) {
+            const auto [token, secret] = account->oauthTokenPair();
+            same->setOAuthTokenPair(token, secret);
+            account = same;
+        } else {
+            account->setServiceId(name);
+            store.addService(account);
+        }
+    } else if (!known) {
         store.addService(account);
+    }
+    // The password is kept under the name the account now has.
+    if (account->serviceId() != screenName && !account->setServicePassword(password)) {
+        err << "cannot store the password in the keyring\n";
+        return 1;
+    }
     account->stop();
     store.saveCachesToDisk();
     out << "logged in as " << account->serviceId() << "\n";
