@@ -27,7 +27,7 @@ SAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 test-sanitize: deps
-	@cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVO_SANITIZE=address,undefined \
+	@cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVO_SANITIZE=address,undefined -DTALVO_BUILD_BENCH=OFF \
 		-DCMAKE_DISABLE_PRECOMPILE_HEADERS=ON $(CMAKE_FLAGS) > /dev/null
 	@cmake --build $(BUILD)-asan -j $(JOBS)
 	@cd $(BUILD)-asan && $(SAN_ENV) ../scripts/with-session.sh ctest --output-on-failure -j $(JOBS) --timeout 600
@@ -35,7 +35,7 @@ test-sanitize: deps
 # The suite under ThreadSanitizer. Qt is not built with it, so what its locks order is
 # invisible; tests/sanitizers/tsan.supp says what is hidden for that reason.
 test-tsan: deps
-	@cmake -S . -B $(BUILD)-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVO_SANITIZE=thread \
+	@cmake -S . -B $(BUILD)-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVO_SANITIZE=thread -DTALVO_BUILD_BENCH=OFF \
 		-DCMAKE_DISABLE_PRECOMPILE_HEADERS=ON $(CMAKE_FLAGS) > /dev/null
 	@cmake --build $(BUILD)-tsan -j $(JOBS)
 	@cd $(BUILD)-tsan && TSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/tsan.supp:halt_on_error=1:second_deadlock_stack=1 \
