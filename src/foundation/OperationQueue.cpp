@@ -240,6 +240,10 @@ void OperationQueue::shutDownAll()
     // Joins the pool threads too, so nothing of an operation is released after this.
     for (OperationQueue *queue : queues)
         queue->m_pool->waitForDone();
+    // What the last workers handed to the main thread (answers, the accounts they held)
+    // is taken now rather than left in the event queue at exit.
+    if (onMainThread)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     g_shuttingDown.store(false);
 }
 

@@ -160,6 +160,7 @@ protected:
     void TearDown() override
     {
         OperationQueue::forType(0).waitUntilAllOperationsAreFinished();
+        m_service->log.clear();
         HttpRequest::setDefaultCaBundle(QString());
         OAuthClock::setTimestampOffset(0);
         Keychain::setShared(nullptr);
