@@ -38,7 +38,7 @@ test-tsan: deps
 	@cmake -S . -B $(BUILD)-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVO_SANITIZE=thread -DTALVO_BUILD_BENCH=OFF \
 		-DCMAKE_DISABLE_PRECOMPILE_HEADERS=ON $(CMAKE_FLAGS) > /dev/null
 	@cmake --build $(BUILD)-tsan -j $(JOBS)
-	@cd $(BUILD)-tsan && TSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/tsan.supp:halt_on_error=1:second_deadlock_stack=1 \
+	@cd $(BUILD)-tsan && TSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/tsan.supp:halt_on_error=1:second_deadlock_stack=1:die_after_fork=0 \
 		../scripts/with-session.sh ctest --output-on-failure -j $(JOBS) --timeout 900
 
 # The main job: for now the headless engine against the local sandbox.
