@@ -4,7 +4,7 @@ BUILD_TYPE ?= Debug
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test run demo sandbox bench package clean format screenshots
+.PHONY: all deps configure build test test-sanitize test-tsan run demo sandbox bench package clean format screenshots
 
 all: build
 
@@ -20,6 +20,26 @@ build: configure
 # Every test runs on a private session bus with a real, unlocked keyring.
 test: build
 	@cd $(BUILD) && ../scripts/with-session.sh ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, leaks checked,
+# in a build folder of its own.
+SAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+test-sanitize: deps
+	@cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVO_SANITIZE=address,undefined -DTALVO_BUILD_BENCH=OFF \
+		-DCMAKE_DISABLE_PRECOMPILE_HEADERS=ON $(CMAKE_FLAGS) > /dev/null
+	@cmake --build $(BUILD)-asan -j $(JOBS)
+	@cd $(BUILD)-asan && $(SAN_ENV) ../scripts/with-session.sh ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# The suite under ThreadSanitizer. Qt is not built with it, so what its locks order is
+# invisible; tests/sanitizers/tsan.supp says what is hidden for that reason.
+test-tsan: deps
+	@cmake -S . -B $(BUILD)-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVO_SANITIZE=thread -DTALVO_BUILD_BENCH=OFF \
+		-DCMAKE_DISABLE_PRECOMPILE_HEADERS=ON $(CMAKE_FLAGS) > /dev/null
+	@cmake --build $(BUILD)-tsan -j $(JOBS)
+	@cd $(BUILD)-tsan && TSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/tsan.supp:halt_on_error=1:second_deadlock_stack=1:die_after_fork=0 \
+		../scripts/with-session.sh ctest --output-on-failure -j $(JOBS) --timeout 900
 
 # The window: on the user's store, or on the sandbox's demo account when there is none.
 run: build
@@ -50,4 +70,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-release $(BUILD)-package
+	rm -rf $(BUILD) $(BUILD)-release $(BUILD)-package $(BUILD)-asan $(BUILD)-tsan

@@ -4,6 +4,7 @@
 #include "foundation/Log.h"
 
 #include <QCoreApplication>
+#include <atomic>
 
 AccountKeychain &AccountKeychain::shared()
 {
@@ -34,17 +35,26 @@ Keychain::Result AccountKeychain::run(const std::function<Keychain::Result(Keych
     return result;
 }
 
+namespace {
+// One announcement for a missing store, however many reads and writes find it missing; a
+// store that answers again re-arms it.
+std::atomic<bool> g_unavailableAnnounced{false};
+} // namespace
+
 void AccountKeychain::validateStatus(const Keychain::Result &result)
 {
     switch (result.status) {
     case Keychain::Status::Success:
     case Keychain::Status::ItemNotFound:
+        g_unavailableAnnounced.store(false);
         return;
     case Keychain::Status::AccessRefused:
         qCWarning(lcAccounts) << "keychain access refused:" << result.errorString;
         emit shared().accessRefused();
         return;
     case Keychain::Status::Unavailable:
+        if (g_unavailableAnnounced.exchange(true))
+            return;
         qCWarning(lcAccounts) << "no keychain:" << result.errorString;
         emit shared().keychainUnavailable(localizedString("##AccountKeychain:0##"));
         return;

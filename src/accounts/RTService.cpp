@@ -194,6 +194,12 @@ QString RTService::oauthTokenSecret() const
     return m_oauthTokenSecret;
 }
 
+std::pair<QString, QString> RTService::oauthTokenPair() const
+{
+    QMutexLocker lock(&m_fieldsLock);
+    return {m_oauthToken, m_oauthTokenSecret};
+}
+
 void RTService::setOAuthTokenPair(const QString &token, const QString &secret)
 {
     QString id;
@@ -208,23 +214,22 @@ void RTService::setOAuthTokenPair(const QString &token, const QString &secret)
     emit oauthTokenChanged();
 }
 
-void RTService::storeOAuthTokens(const QString &serviceId, const QString &token,
+bool RTService::storeOAuthTokens(const QString &serviceId, const QString &token,
                                  const QString &secret)
 {
     if (serviceId.isEmpty())
-        return;
+        return false;
     const QString label = serviceName() + QStringLiteral("OAuthToken");
     const QString kind = QStringLiteral("Talvo OAuth token");
     const QString service = talvoService();
     if (token.isEmpty() && secret.isEmpty()) {
         AccountKeychain::deleteKeychainItem(label, kind, serviceId, service);
-        return;
+        return true;
     }
     const QString stored = encodeTokenPair(token, secret);
     if (AccountKeychain::checkForExistanceOfKeychainItem(label, kind, serviceId, service))
-        AccountKeychain::modifyKeychainItem(label, kind, serviceId, stored, service);
-    else
-        AccountKeychain::addKeychainItem(label, kind, serviceId, stored, service);
+        return AccountKeychain::modifyKeychainItem(label, kind, serviceId, stored, service);
+    return AccountKeychain::addKeychainItem(label, kind, serviceId, stored, service);
 }
 
 void RTService::loadOAuthTokens()
@@ -242,7 +247,12 @@ void RTService::loadOAuthTokens()
             m_oauthTokensUnsaved = false;
     }
     if (unsaved) {
-        storeOAuthTokens(id, token, secret);
+        // The old store's copy is the only one until the keychain has taken it.
+        if (!storeOAuthTokens(id, token, secret)) {
+            QMutexLocker lock(&m_fieldsLock);
+            if (m_serviceId == id && m_oauthToken == token && m_oauthTokenSecret == secret)
+                m_oauthTokensUnsaved = true;
+        }
         return;
     }
     if ((!token.isEmpty() && !secret.isEmpty()) || id.isEmpty())
@@ -406,17 +416,18 @@ QString RTService::servicePassword()
     return password;
 }
 
-void RTService::setServicePassword(const QString &password)
+bool RTService::setServicePassword(const QString &password)
 {
     clearPasswordCaches();
-    if (isKeychainPasswordSet())
-        AccountKeychain::modifyKeychainItem(keychainItemName(), keychainItemKind(), serviceId(),
-                                            password, talvoService());
-    else
-        AccountKeychain::addKeychainItem(keychainItemName(), keychainItemKind(), serviceId(),
-                                         password, talvoService());
+    const bool stored =
+        isKeychainPasswordSet()
+            ? AccountKeychain::modifyKeychainItem(keychainItemName(), keychainItemKind(),
+                                                  serviceId(), password, talvoService())
+            : AccountKeychain::addKeychainItem(keychainItemName(), keychainItemKind(), serviceId(),
+                                               password, talvoService());
     clearPasswordCaches();
     emit servicePasswordChanged();
+    return stored;
 }
 
 void RTService::setUnverifiedServicePassword(const QString &password)
@@ -438,6 +449,12 @@ void RTService::encodeWithCoder(KeyedArchiver &coder) const
     const QString profile = hostProfile();
     if (!profile.isEmpty())
         coder.encodeString(kHostProfileKey, profile);
+    // Until the keychain has taken an old store's tokens, the store is their only copy.
+    QMutexLocker lock(&m_fieldsLock);
+    if (m_oauthTokensUnsaved) {
+        coder.encodeString(kOAuthTokenKey, m_oauthToken);
+        coder.encodeString(kOAuthTokenSecretKey, m_oauthTokenSecret);
+    }
 }
 
 void RTService::decodeWithCoder(const KeyedUnarchiver &coder)

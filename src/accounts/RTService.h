@@ -78,6 +78,8 @@ public:
     // --- OAuth access token (kept in the keychain) -----------------------------------
     [[nodiscard]] QString oauthToken() const;
     [[nodiscard]] QString oauthTokenSecret() const;
+    // Both, read together: a request signed with a token and another token's secret fails.
+    [[nodiscard]] std::pair<QString, QString> oauthTokenPair() const;
     // Sets both and stores them in the keychain (or removes them there when both are
     // empty). Safe from any thread; the change signals are delivered on the main thread.
     void setOAuthTokenPair(const QString &token, const QString &secret);
@@ -125,7 +127,8 @@ public:
     QString keychainServicePassword();
     // The password, cached after the first read; a null string when none is stored.
     QString servicePassword();
-    virtual void setServicePassword(const QString &password);
+    // False when the keychain did not take it.
+    virtual bool setServicePassword(const QString &password);
     // Holds a password in memory only, for a log-in that is still to be verified:
     // nothing reaches the keyring until setServicePassword() after the log-in succeeded.
     void setUnverifiedServicePassword(const QString &password);
@@ -159,7 +162,7 @@ signals:
 
 private:
     void clearPasswordCaches();
-    void storeOAuthTokens(const QString &serviceId, const QString &token, const QString &secret);
+    bool storeOAuthTokens(const QString &serviceId, const QString &token, const QString &secret);
 
     mutable QMutex m_fieldsLock; // identity strings, tokens and password caches
     QString m_hostname;

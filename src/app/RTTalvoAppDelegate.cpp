@@ -5,6 +5,7 @@
 #include "app/TAErrorHandler.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/OperationQueue.h"
 #include "foundation/RTGlobalVariables.h"
 #include "foundation/SettingsStore.h"
 #include "platform/CrashReporter.h"
@@ -136,6 +137,8 @@ void RTTalvoAppDelegate::applicationDidFinishLaunching()
 
 void RTTalvoAppDelegate::applicationWillTerminate()
 {
+    // No request may still run when the process's static objects go.
+    OperationQueue::shutDownAll();
     if (m_saveDataOnTermination)
         m_components.saveStore();
 }

@@ -2,14 +2,19 @@
 
 #include "foundation/Log.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QMutex>
 #include <QRunnable>
+#include <QThread>
 #include <QThreadPool>
 #include <QWaitCondition>
 #include <array>
 #include <cstdlib>
 
 namespace {
+
+std::atomic<bool> g_shuttingDown{false};
 
 // Stands in for "no limit": the pool still needs a number, and threads are only started
 // when there is work for them.
@@ -169,6 +174,9 @@ void OperationQueue::addOperation(std::shared_ptr<Operation> operation)
         qCWarning(lcFoundation) << "operation added to a queue twice; ignored";
         return;
     }
+    // What the answers of cancelled work start during a shutdown never runs.
+    if (g_shuttingDown.load())
+        operation->cancel();
     {
         QMutexLocker lock(&m_shared->mutex);
         m_shared->operations.push_back(operation);
@@ -200,6 +208,43 @@ void OperationQueue::waitUntilAllOperationsAreFinished()
     QMutexLocker lock(&m_shared->mutex);
     while (!m_shared->operations.empty())
         m_shared->allFinished.wait(&m_shared->mutex);
+}
+
+bool OperationQueue::waitForEmpty(int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    QMutexLocker lock(&m_shared->mutex);
+    while (!m_shared->operations.empty()) {
+        if (!m_shared->allFinished.wait(&m_shared->mutex, deadline))
+            return m_shared->operations.empty();
+    }
+    return true;
+}
+
+void OperationQueue::shutDownAll()
+{
+    g_shuttingDown.store(true);
+    const std::array queues{&forType(ServiceRequests), &forType(ImageDownloadingRequests),
+                            &forType(UrlFollowing), &forType(ImmediateRequests)};
+    for (OperationQueue *queue : queues)
+        queue->cancelAllOperations();
+    const bool onMainThread = QCoreApplication::instance() &&
+                              QCoreApplication::instance()->thread() == QThread::currentThread();
+    for (OperationQueue *queue : queues) {
+        // A worker may be waiting for the main thread to take its answer.
+        while (!queue->waitForEmpty(10)) {
+            if (onMainThread)
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+        }
+    }
+    // Joins the pool threads too, so nothing of an operation is released after this.
+    for (OperationQueue *queue : queues)
+        queue->m_pool->waitForDone();
+    // What the last workers handed to the main thread (answers, the accounts they held)
+    // is taken now rather than left in the event queue at exit.
+    if (onMainThread)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    g_shuttingDown.store(false);
 }
 
 OperationQueue &OperationQueue::forType(int type)

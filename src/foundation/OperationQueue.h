@@ -90,8 +90,18 @@ public:
     // the service queue.
     [[nodiscard]] static OperationQueue &forType(int type);
 
+    // Main thread, before main() returns: cancels every operation of the four queues,
+    // serves the calls their workers make to the main thread meanwhile, and joins the
+    // workers. Static objects the workers use (the TLS library, the cookie jar) are only
+    // destroyed after main() returns, so no worker may still run then. Operations added
+    // while it runs are cancelled at once; afterwards the queues work again.
+    static void shutDownAll();
+
 private:
     friend class OperationRunnable;
+    // Waits up to ms for the queue to empty; true when it is empty.
+    bool waitForEmpty(int ms);
+
     struct Shared;
     std::shared_ptr<Shared> m_shared;
     QThreadPool *m_pool;

@@ -155,9 +155,10 @@ struct Transfer
             ex->lastUp = up;
             ex->touch();
         }
-        const std::chrono::duration<double> idle =
-            std::chrono::steady_clock::now() - ex->lastActivity;
-        if (ex->timeOut > 0 && idle.count() >= ex->timeOut) {
+        const auto now = std::chrono::steady_clock::now();
+        const std::chrono::duration<double> idle = now - ex->lastActivity;
+        if ((ex->timeOut > 0 && idle.count() >= ex->timeOut) ||
+            (ex->request->deadline && now >= *ex->request->deadline)) {
             ex->abort = Abort::TimedOut;
             return 1;
         }

@@ -7,7 +7,9 @@
 #include <QPair>
 #include <QString>
 #include <QUrl>
+#include <chrono>
 #include <functional>
+#include <optional>
 
 // One request/response round trip over libcurl. It knows nothing of redirects, cookies
 // or form bodies: HttpRequest decides those and drives it.
@@ -30,6 +32,8 @@ public:
         int persistentTimeoutSeconds = 60;
         // Seconds without any bytes moving.
         double timeOutSeconds = 10;
+        // When the exchange must have ended, bytes moving or not; none when unset.
+        std::optional<std::chrono::steady_clock::time_point> deadline;
         qint64 maxBodySize = 0;
         std::function<bool()> isCancelled;
         // Bytes of the body sent so far and in all; called on the exchange's thread.

@@ -13,7 +13,9 @@
 #include <QMimeDatabase>
 #include <QMutexLocker>
 #include <QStringDecoder>
+#include <chrono>
 #include <exception>
+#include <optional>
 #include <sys/utsname.h>
 #include <zlib.h>
 
@@ -316,6 +318,8 @@ void HttpRequest::run()
 {
     if (m_started.exchange(true)) {
         qCWarning(lcHttp) << "a request runs only once";
+        fail({HttpErrorCode::InternalErrorWhileBuildingRequest,
+              QStringLiteral("Unable to start HTTP connection")});
         return;
     }
     try {
@@ -355,6 +359,12 @@ void HttpRequest::runExchanges()
         return;
     }
 
+    // Credentials given for the first URL's origin go nowhere else.
+    const QUrl origin = m_url;
+    std::optional<std::chrono::steady_clock::time_point> deadline;
+    if (m_deadlineSeconds > 0)
+        deadline = std::chrono::steady_clock::now() +
+                   std::chrono::milliseconds(static_cast<qint64>(m_deadlineSeconds * 1000));
     int redirects = 0;
     int timeOutRetries = 0;
     bool authTried = false;
@@ -367,8 +377,9 @@ void HttpRequest::runExchanges()
             fail(HttpError::cancelled());
             return;
         }
-        const CurlExchange::Response ex =
-            CurlExchange::perform(exchangeRequest(withAuth, authUser, authPassword));
+        CurlExchange::Request exchange = exchangeRequest(withAuth, authUser, authPassword);
+        exchange.deadline = deadline;
+        const CurlExchange::Response ex = CurlExchange::perform(exchange);
         const HttpError &transportError = ex.error;
         m_statusCode = ex.status;
         m_statusMessage = ex.statusMessage;
@@ -397,6 +408,7 @@ void HttpRequest::runExchanges()
         if (m_shouldRedirect && !location.isEmpty() &&
             (status == 301 || status == 302 || status == 303 || status == 307)) {
             if (redirects >= kMaxRedirects) {
+                (void)finishBody();
                 fail(HttpError::tooManyRedirects());
                 return;
             }
@@ -429,7 +441,7 @@ void HttpRequest::runExchanges()
         if (status == 401) {
             if (!authTried) {
                 authTried = true;
-                if (!m_username.isEmpty() || !m_password.isEmpty()) {
+                if ((!m_username.isEmpty() || !m_password.isEmpty()) && sameOrigin(origin, m_url)) {
                     authUser = m_username;
                     authPassword = m_password;
                     withAuth = true;
@@ -445,29 +457,36 @@ void HttpRequest::runExchanges()
                     continue;
                 }
             }
+            (void)finishBody();
             fail(HttpError::authenticationNeeded());
             return;
         }
         if (withAuth && m_useSession)
             HttpSession::storeCredentials(m_url, authUser, authPassword);
 
-        if (responseHeader(QStringLiteral("Content-Encoding"))
-                .contains(QLatin1String("gzip"), Qt::CaseInsensitive) &&
-            !m_responseData.isEmpty()) {
-            int zlibCode = 0;
-            QByteArray inflated = uncompressZippedData(m_responseData, m_maxBodySize, &zlibCode);
-            if (zlibCode != Z_OK) {
-                fail({HttpErrorCode::FileManagementError,
-                      QStringLiteral("Decompression of %1 failed with code %2")
-                          .arg(m_url.toDisplayString(QUrl::RemoveQuery | QUrl::RemoveUserInfo))
-                          .arg(zlibCode)});
-                return;
-            }
-            m_responseData = std::move(inflated);
-        }
-        m_responseEncoding = charsetOf(responseHeader(QStringLiteral("Content-Type")));
+        if (HttpError bodyError = finishBody())
+            fail(bodyError);
         return;
     }
+}
+
+HttpError HttpRequest::finishBody()
+{
+    m_responseEncoding = charsetOf(responseHeader(QStringLiteral("Content-Type")));
+    if (!responseHeader(QStringLiteral("Content-Encoding"))
+             .contains(QLatin1String("gzip"), Qt::CaseInsensitive) ||
+        m_responseData.isEmpty())
+        return {};
+    int zlibCode = 0;
+    QByteArray inflated = uncompressZippedData(m_responseData, m_maxBodySize, &zlibCode);
+    if (zlibCode != Z_OK) {
+        return {HttpErrorCode::FileManagementError,
+                QStringLiteral("Decompression of %1 failed with code %2")
+                    .arg(m_url.toDisplayString(QUrl::RemoveQuery | QUrl::RemoveUserInfo))
+                    .arg(zlibCode)};
+    }
+    m_responseData = std::move(inflated);
+    return {};
 }
 
 CurlExchange::Request HttpRequest::exchangeRequest(bool withAuth, const QString &authUser,

@@ -62,6 +62,11 @@ public:
     }
     [[nodiscard]] static double defaultTimeOutSeconds();
     static void setDefaultTimeOutSeconds(double seconds);
+    // Seconds the whole exchange may take, redirects and retries included, however
+    // steadily the server drips its answer; 0: no limit. Passing it fails with a time-out.
+    [[nodiscard]] double deadlineSeconds() const { return m_deadlineSeconds; }
+    void setDeadlineSeconds(double seconds) { m_deadlineSeconds = seconds; }
+    static constexpr double kDefaultDeadlineSeconds = 120.0;
 
     [[nodiscard]] bool shouldRedirect() const { return m_shouldRedirect; }
     void setShouldRedirect(bool on) { m_shouldRedirect = on; }
@@ -117,7 +122,8 @@ public:
     static void setDefaultCaBundle(const QString &path);
 
     // --- Running -------------------------------------------------------------------
-    // Runs the whole exchange on the calling thread; read the results afterwards.
+    // Runs the whole exchange on the calling thread; read the results afterwards. A
+    // request runs once: a second run fails without contacting the server.
     void startSynchronous();
     // Runs the exchange on the immediate-requests queue; the callbacks arrive on the
     // main thread.
@@ -167,6 +173,8 @@ private:
     void runExchanges();
     CurlExchange::Request exchangeRequest(bool withAuth, const QString &authUser,
                                           const QString &authPassword) const;
+    // Inflates a gzip body and reads the charset, for answers and error answers alike.
+    HttpError finishBody();
     void discardResponse();
     void fail(const HttpError &error);
     void deliverCallbacks();
@@ -177,6 +185,7 @@ private:
     QByteArray m_postBody;
     double m_timeOutSeconds;
     std::function<void(qint64, qint64)> m_uploadProgress;
+    double m_deadlineSeconds = kDefaultDeadlineSeconds;
     bool m_shouldRedirect = true;
     bool m_rfc2616Redirects = false;
     bool m_persistent = true;

@@ -100,16 +100,28 @@ int OAuthTimestampTracker::timestampOffset() const
 
 void OAuthTimestampTracker::setOAuthTimeStamp(qint64 signedTimestamp, qint64 originalTimestamp)
 {
-    m_oAuthTimestamp = signedTimestamp;
-    m_systemTimestamp = originalTimestamp;
+    m_oAuthTimestamp.store(signedTimestamp);
+    m_systemTimestamp.store(originalTimestamp);
+}
+
+void OAuthTimestampTracker::setResponseHeader(const QMap<QString, QString> &headers)
+{
+    QMutexLocker locker(&m_headerLock);
+    m_responseHeader = headers;
+}
+
+QMap<QString, QString> OAuthTimestampTracker::responseHeader() const
+{
+    QMutexLocker locker(&m_headerLock);
+    return m_responseHeader;
 }
 
 bool OAuthTimestampTracker::updateTimestampWithHeaders(
     const QMap<QString, QString> &responseHeaders)
 {
-    return OAuthClock::updateTimestamp(responseHeaders.isEmpty() ? m_responseHeader
+    return OAuthClock::updateTimestamp(responseHeaders.isEmpty() ? responseHeader()
                                                                  : responseHeaders,
-                                       m_systemTimestamp, m_oAuthTimestamp);
+                                       m_systemTimestamp.load(), m_oAuthTimestamp.load());
 }
 
 bool OAuthTimestampTracker::updateTimestampWithRequest(const HttpRequest &request)
@@ -121,5 +133,5 @@ void OAuthTimestampTracker::saveResponseHeaderOf(const HttpRequest &request)
 {
     const QMap<QString, QString> headers = request.responseHeaders();
     if (!headers.isEmpty())
-        m_responseHeader = headers;
+        setResponseHeader(headers);
 }

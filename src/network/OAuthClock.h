@@ -3,7 +3,9 @@
 #include "network/OAuthSigning.h"
 
 #include <QMap>
+#include <QMutex>
 #include <QString>
+#include <atomic>
 
 class HttpRequest;
 
@@ -42,13 +44,13 @@ public:
     [[nodiscard]] int timestampOffset() const override;
     void setOAuthTimeStamp(qint64 signedTimestamp, qint64 originalTimestamp) override;
 
-    [[nodiscard]] qint64 oAuthTimestamp() const { return m_oAuthTimestamp; }
-    [[nodiscard]] qint64 systemTimestamp() const { return m_systemTimestamp; }
+    [[nodiscard]] qint64 oAuthTimestamp() const { return m_oAuthTimestamp.load(); }
+    [[nodiscard]] qint64 systemTimestamp() const { return m_systemTimestamp.load(); }
 
     // The headers of a response the HTTP engine is about to discard (redirect, retry),
     // kept so the clock can still be checked against them.
-    void setResponseHeader(const QMap<QString, QString> &headers) { m_responseHeader = headers; }
-    [[nodiscard]] const QMap<QString, QString> &responseHeader() const { return m_responseHeader; }
+    void setResponseHeader(const QMap<QString, QString> &headers);
+    [[nodiscard]] QMap<QString, QString> responseHeader() const;
 
     // With the finished request's headers, or the saved ones when those are empty.
     bool updateTimestampWithHeaders(const QMap<QString, QString> &responseHeaders);
@@ -57,7 +59,9 @@ public:
     void saveResponseHeaderOf(const HttpRequest &request);
 
 private:
-    qint64 m_oAuthTimestamp = 0;
-    qint64 m_systemTimestamp = 0;
+    // The worker signs and checks; the main thread reads them from a delivered result.
+    std::atomic<qint64> m_oAuthTimestamp{0};
+    std::atomic<qint64> m_systemTimestamp{0};
+    mutable QMutex m_headerLock;
     QMap<QString, QString> m_responseHeader;
 };

@@ -107,9 +107,9 @@ void RTRequestOperation::setCredentialsForRequest(HttpRequest &request, int auth
         request.basicHTTPAuthentication();
     } else if (authentificationMethod == AuthentificationOAuth) {
         // Certificates stay verified: the tokens travel in this request.
+        const auto [token, secret] = m_service->oauthTokenPair();
         const OAuthCredentials credentials{TAUtility::twitterConsumerKey(),
-                                           TAUtility::twitterConsumerSecret(),
-                                           m_service->oauthToken(), m_service->oauthTokenSecret()};
+                                           TAUtility::twitterConsumerSecret(), token, secret};
         const SignatureProviderHMAC_SHA1 provider;
         OAuthSigning::oauthAuthentication(
             request, credentials, provider,
@@ -124,7 +124,20 @@ void RTRequestOperation::main()
         {key(kRTRequestOperationKey), QVariant::fromValue(weak_from_this().lock())},
         {key(kRTUserInfoKey), m_userInfo},
     };
+    perform(result);
+    // Accounts are main-thread objects: if the main thread let go of the account while
+    // this ran, its last reference must not be dropped on this worker.
+    RTServicePtr service = std::exchange(m_service, nullptr);
+    runOnMainThread(
+        [service = std::move(service), result = std::move(result)]() mutable {
+            result.clear();
+            service.reset();
+        },
+        false);
+}
 
+void RTRequestOperation::perform(QVariantMap &result)
+{
     RTUrlInformation info;
     if (!urlInformationForRequestType(m_requestType, info)) {
         result.insert(key(kRTOperationFailureMessageKey),
@@ -188,6 +201,9 @@ void RTRequestOperation::main()
     {
         QMutexLocker locker(&m_requestLock);
         m_runningRequest.reset();
+        // A token exchange's password has been sent; the operation outlives it in the
+        // error list and must not keep it.
+        m_postParameters.remove(QStringLiteral("x_auth_password"));
     }
 
     request->setDelegate(nullptr);
@@ -259,8 +275,10 @@ void RTRequestOperation::notifySuccess(QVariantMap &result)
 void RTRequestOperation::notifyFailure(QVariantMap &result)
 {
     result.insert(key(kRTRequestType), m_requestType);
-    deliver(result, false);
+    // Queued on the main thread ahead of the answer, so whoever hears the failure finds
+    // its entry in the list.
     postErrorMessage(result);
+    deliver(result, false);
 }
 
 void RTRequestOperation::deliver(const QVariantMap &result, bool success)
@@ -297,6 +315,16 @@ void RTRequestOperation::postErrorMessage(const QVariantMap &result)
     const QString description = name.isEmpty() && id.isEmpty()
                                     ? QStringLiteral("-%1").arg(message)
                                     : QStringLiteral("-%1: %2\n%3").arg(name, id, message);
-    RTErrorMessageManager::sharedManager().postErrorMessage(
-        std::make_shared<RTErrorMessage>(description, result), QString(), true);
+    // The list is kept and shown: no token answer goes into it.
+    QVariantMap kept = result;
+    for (const char *secret :
+         {kRTResponseStringKey, kRTOAuthTokenResultKey, kRTOAuthTokenSecretResultKey})
+        kept.remove(key(secret));
+    // The list is a main-thread object, and a worker must not be the one to create it.
+    auto entry = std::make_shared<RTErrorMessage>(description, kept);
+    runOnMainThread(
+        [entry = std::move(entry)] {
+            RTErrorMessageManager::sharedManager().postErrorMessage(entry, QString(), true);
+        },
+        false);
 }

@@ -12,6 +12,7 @@
 #include <QVariantMap>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class HttpRequest;
 class RTRequestOperation;
@@ -141,6 +142,7 @@ protected:
     void notifyFailure(QVariantMap &result);
 
 private:
+    void perform(QVariantMap &result);
     std::shared_ptr<HttpRequest> buildRequest(const QUrl &url, const QString &method);
     void deliver(const QVariantMap &result, bool success);
     void postErrorMessage(const QVariantMap &result);

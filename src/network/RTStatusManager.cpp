@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 RTStatusManager &RTStatusManager::sharedManager()
 {
@@ -72,19 +73,35 @@ void RTStatusManager::removeStatusForObject(const void *object, const QString &c
         updateStatus();
 }
 
+namespace {
+
+QDateTime expiryOf(const RTStatusManager::Status &s)
+{
+    return s.startDate.addMSecs(static_cast<qint64>(std::llround(s.transientDuration * 1000)));
+}
+
+} // namespace
+
 void RTStatusManager::removeExpiredStatuses()
 {
     const QDateTime now = Clock::currentDateTime();
     qsizetype removed = 0;
+    std::optional<QDateTime> next;
     {
         QMutexLocker locker(&m_lock);
-        removed = m_statuses.removeIf([&](const Status &s) {
-            return s.isTransient && s.startDate.addMSecs(static_cast<qint64>(
-                                        std::llround(s.transientDuration * 1000))) <= now;
-        });
+        removed = m_statuses.removeIf(
+            [&](const Status &s) { return s.isTransient && expiryOf(s) <= now; });
+        for (const Status &s : std::as_const(m_statuses)) {
+            if (s.isTransient && (!next || expiryOf(s) < *next))
+                next = expiryOf(s);
+        }
     }
     if (removed > 0)
         updateStatus();
+    // A timer may fire before its line is due, and a line's own timer may have fired
+    // already: whatever is left is looked at again when the next one is due.
+    if (next)
+        scheduleExpiry(std::max<qint64>(now.msecsTo(*next), 1) / 1000.0);
 }
 
 void RTStatusManager::removeAllStatuses()
@@ -166,6 +183,8 @@ void RTStatusManager::scheduleExpiry(double seconds)
 {
     const int ms = static_cast<int>(std::clamp(seconds, 0.0, 86400.0) * 1000);
     runOnMainThread(
-        [this, ms] { QTimer::singleShot(ms, this, &RTStatusManager::removeExpiredStatuses); },
+        [this, ms] {
+            QTimer::singleShot(ms, Qt::PreciseTimer, this, &RTStatusManager::removeExpiredStatuses);
+        },
         false);
 }

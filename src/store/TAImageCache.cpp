@@ -27,13 +27,66 @@ QByteArray TAImageCache::lookup(const QString &key, bool *fetchNeeded)
 
 void TAImageCache::insert(const QString &key, const QByteArray &data)
 {
+    if (data.size() > m_maxDataBytes / 4) {
+        // Too large to keep; the placeholder keeps it from being fetched again.
+        if (!m_entries.contains(key)) {
+            m_entries.insert(key, std::nullopt);
+            m_sortedKeys.prepend(key);
+            ++m_indexGeneration;
+        }
+        return;
+    }
     // The key may now stand in the index twice (once from the lookup that asked for it);
     // that is how the trim counts.
     m_sortedKeys.prepend(key);
+    if (const auto old = m_entries.value(key))
+        m_dataBytes -= old->size();
     m_entries.insert(key, data);
+    m_dataBytes += data.size();
     ++m_dataGeneration;
     ++m_indexGeneration;
     trimIfNeeded();
+    trimToBudget();
+}
+
+void TAImageCache::removeKeys(const QSet<QString> &keys)
+{
+    for (const QString &key : keys) {
+        const auto it = m_entries.constFind(key);
+        if (it == m_entries.cend())
+            continue;
+        if (it.value())
+            m_dataBytes -= it.value()->size();
+        m_entries.erase(it);
+    }
+    m_sortedKeys.removeIf([&keys](const QString &key) { return keys.contains(key); });
+    ++m_dataGeneration;
+    ++m_indexGeneration;
+}
+
+void TAImageCache::trimToBudget()
+{
+    if (m_dataBytes <= m_maxDataBytes)
+        return;
+    // Least recently used first: a key's place is its first occurrence in the index.
+    QSet<QString> seen;
+    QStringList byRecency;
+    for (const QString &key : std::as_const(m_sortedKeys)) {
+        if (!seen.contains(key)) {
+            seen.insert(key);
+            byRecency.append(key);
+        }
+    }
+    QSet<QString> dropped;
+    qint64 bytes = m_dataBytes;
+    for (qsizetype i = byRecency.size() - 1; i >= 0 && bytes > m_maxDataBytes; --i) {
+        const auto entry = m_entries.value(byRecency.at(i));
+        if (!entry)
+            continue;
+        bytes -= entry->size();
+        dropped.insert(byRecency.at(i));
+    }
+    removeKeys(dropped);
 }
 
 bool TAImageCache::isPlaceholder(const QString &key) const
@@ -59,12 +112,8 @@ void TAImageCache::trimIfNeeded()
     QSet<QString> tail;
     for (qsizetype i = kTrimKeep; i < m_sortedKeys.size(); ++i)
         tail.insert(m_sortedKeys.at(i));
-    for (const QString &key : std::as_const(tail))
-        m_entries.remove(key);
     m_sortedKeys.resize(kTrimKeep);
-    m_sortedKeys.removeIf([&tail](const QString &key) { return tail.contains(key); });
-    ++m_dataGeneration;
-    ++m_indexGeneration;
+    removeKeys(tail);
 }
 
 QByteArray TAImageCache::encodeData() const
@@ -146,7 +195,11 @@ bool TAImageCache::decode(const QByteArray &data, const std::optional<QByteArray
 
     m_entries = std::move(entries);
     m_sortedKeys = std::move(sorted);
+    m_dataBytes = 0;
+    for (const auto &entry : std::as_const(m_entries))
+        m_dataBytes += entry ? entry->size() : 0;
     trimIfNeeded();
+    trimToBudget();
     return true;
 }
 
@@ -154,6 +207,7 @@ void TAImageCache::clear()
 {
     m_entries.clear();
     m_sortedKeys.clear();
+    m_dataBytes = 0;
     ++m_dataGeneration;
     ++m_indexGeneration;
 }

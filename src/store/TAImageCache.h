@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -16,6 +17,10 @@ public:
     // Above this many index entries the index is cut back to its first kTrimKeep.
     static constexpr qsizetype kTrimThreshold = 2000;
     static constexpr qsizetype kTrimKeep = 1000;
+    // The pictures together stay within this many bytes, the least recently used going
+    // first, so the file they are saved to is always one the store reads back. A single
+    // picture above a quarter of it is not kept (its placeholder stays).
+    static constexpr qint64 kMaxDataBytes = 192LL * 1024 * 1024;
 
     // The picture for key, or a null array. fetchNeeded is set when the key was unknown:
     // a placeholder now stands for it and the caller starts the one download.
@@ -27,6 +32,9 @@ public:
     [[nodiscard]] bool isPlaceholder(const QString &key) const;
     [[nodiscard]] qsizetype count() const { return m_entries.size(); }
     [[nodiscard]] const QStringList &sortedKeys() const { return m_sortedKeys; }
+    [[nodiscard]] qint64 dataBytes() const { return m_dataBytes; }
+    // Tests use a smaller budget.
+    void setMaxDataBytes(qint64 bytes) { m_maxDataBytes = bytes; }
 
     // The two files: the pictures (a CBOR map key -> bytes, placeholders left out, so a
     // pending download never blocks the save) and the index (a CBOR array of keys, only
@@ -48,10 +56,14 @@ public:
 private:
     void moveToFront(const QString &key);
     void trimIfNeeded();
+    void trimToBudget();
+    void removeKeys(const QSet<QString> &keys);
 
     // nullopt is the placeholder of a download not yet arrived.
     QHash<QString, std::optional<QByteArray>> m_entries;
     QStringList m_sortedKeys;
+    qint64 m_dataBytes = 0;
+    qint64 m_maxDataBytes = kMaxDataBytes;
     quint64 m_dataGeneration = 0;
     quint64 m_indexGeneration = 0;
 };

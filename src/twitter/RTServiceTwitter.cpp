@@ -139,12 +139,13 @@ void RTServiceTwitter::stop()
     RTService::stop();
 }
 
-void RTServiceTwitter::setServicePassword(const QString &password)
+bool RTServiceTwitter::setServicePassword(const QString &password)
 {
     setVerifiedCredentials(true);
-    RTService::setServicePassword(password);
+    const bool stored = RTService::setServicePassword(password);
     if (running())
         requestOAuthToken();
+    return stored;
 }
 
 void RTServiceTwitter::requestOAuthToken()

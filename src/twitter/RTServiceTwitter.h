@@ -74,7 +74,7 @@ public:
     // Without an access token the account asks for one instead of starting.
     void start() override;
     void stop() override;
-    void setServicePassword(const QString &password) override;
+    bool setServicePassword(const QString &password) override;
     // Asks the OAuth exchange for a new access token; announced as accessTokenRequested.
     virtual void requestOAuthToken();
 

@@ -91,6 +91,9 @@ TEST_F(ServiceTest, RefusedOrMissingKeychainIsAnnouncedAndReadsAsNoPassword)
 
     Keychain::setShared(nullptr);
     EXPECT_FALSE(s.isKeychainPasswordSet());
+    EXPECT_EQ(s.keychainServicePassword(), QStringLiteral(""));
+    EXPECT_FALSE(s.setServicePassword(QStringLiteral("pw"))) << "a failed write is reported";
+    // Told once, however many calls find no keyring.
     EXPECT_EQ(unavailable.count(), 1);
     EXPECT_FALSE(unavailable.at(0).at(0).toString().startsWith("##"))
         << "the user must see a text, not a key";
@@ -165,6 +168,45 @@ TEST_F(ServiceTest, TokensOfAnOldArchiveMoveIntoTheKeychain)
     // Clearing the pair removes the keychain item.
     renamed.setOAuthTokenPair({}, {});
     EXPECT_EQ(keychain.items.size(), 1u) << "only the old id's item is left";
+}
+
+// A keychain that refuses the write must not cost the tokens: the store keeps them and
+// the move is tried again.
+TEST_F(ServiceTest, TokensOfAnOldArchiveSurviveAFailedMove)
+{
+    QCborMap old;
+    old.insert(QStringLiteral("serviceId"), QStringLiteral("alice"));
+    old.insert(QStringLiteral("serviceName"), QStringLiteral("Instapaper"));
+    old.insert(QStringLiteral("oauthToken"), QStringLiteral("old-token"));
+    old.insert(QStringLiteral("oauthTokenSecret"), QStringLiteral("old-secret"));
+    RTServiceInstapaper s;
+    s.decodeWithCoder(KeyedUnarchiver(old));
+
+    const struct
+    {
+        Keychain::Status status;
+        size_t items;
+        bool archived;
+    } steps[] = {
+        {Keychain::Status::Failed, 0, true},
+        {Keychain::Status::Failed, 0, true},
+        {Keychain::Status::Success, 1, false},
+    };
+    for (const auto &step : steps) {
+        SCOPED_TRACE(static_cast<int>(step.status));
+        keychain.forcedStatus = step.status;
+        s.loadOAuthTokens();
+        EXPECT_EQ(keychain.items.size(), step.items);
+        const QCborMap saved = KeyedArchiver::archiveObject(&s).toMap();
+        EXPECT_EQ(saved.contains(QStringLiteral("oauthToken")), step.archived);
+        RTServiceInstapaper restarted;
+        restarted.decodeWithCoder(KeyedUnarchiver(saved));
+        keychain.forcedStatus = Keychain::Status::Success;
+        restarted.loadOAuthTokens();
+        EXPECT_EQ(restarted.oauthToken(), QStringLiteral("old-token"));
+        EXPECT_EQ(restarted.oauthTokenSecret(), QStringLiteral("old-secret"));
+        keychain.items.clear();
+    }
 }
 
 TEST(RTServicePersist, MessageIdSetKeepsTheNewestIds)

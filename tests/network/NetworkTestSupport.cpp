@@ -36,6 +36,12 @@ int AnswerLog::count() const
     return static_cast<int>(m_answers.size());
 }
 
+void AnswerLog::clear()
+{
+    QMutexLocker locker(&m_lock);
+    m_answers.clear();
+}
+
 namespace {
 
 // One subclass drives every path of the base class; the request type picks the path.

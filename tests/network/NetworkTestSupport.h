@@ -26,6 +26,8 @@ public:
     void record(bool success, const QVariantMap &result);
     [[nodiscard]] QList<RecordedAnswer> answers() const;
     [[nodiscard]] int count() const;
+    // An account's own log holds results that hold the account: clear it to let go.
+    void clear();
 
 private:
     mutable QMutex m_lock;

@@ -82,6 +82,7 @@ protected:
         m_releaseSlow.store(true);
         OperationQueue::forType(OperationQueue::ServiceRequests)
             .waitUntilAllOperationsAreFinished();
+        m_service->log.clear();
         Keychain::setShared(nullptr);
     }
 

@@ -160,6 +160,7 @@ protected:
     void TearDown() override
     {
         OperationQueue::forType(0).waitUntilAllOperationsAreFinished();
+        m_service->log.clear();
         HttpRequest::setDefaultCaBundle(QString());
         OAuthClock::setTimestampOffset(0);
         Keychain::setShared(nullptr);
@@ -291,6 +292,22 @@ TEST_F(SignedRequestTest, XAuthExchangeStoresTheTokenPairAndVerifiesTheAccount)
     EXPECT_EQ(m_service->oauthToken(), QStringLiteral("only"));
     EXPECT_EQ(m_service->oauthTokenSecret(), QStringLiteral(""));
     EXPECT_FALSE(m_service->verifiedCredentials());
+
+    // What stays behind in the error list holds neither the token answer nor, through
+    // the operation, the password.
+    ASSERT_TRUE(waitUntil(
+        [] { return !RTErrorMessageManager::sharedManager().errorMessagesArray().isEmpty(); }));
+    const QVariantMap kept = RTErrorMessageManager::sharedManager()
+                                 .errorMessagesArray()
+                                 .last()
+                                 ->requestResponseDictionary();
+    for (const char *secret :
+         {kRTResponseStringKey, kRTOAuthTokenResultKey, kRTOAuthTokenSecretResultKey})
+        EXPECT_FALSE(kept.contains(key(secret))) << secret;
+    const auto operation = kept.value(key(kRTRequestOperationKey)).value<RTRequestOperationPtr>();
+    ASSERT_TRUE(operation);
+    EXPECT_FALSE(operation->postParameters().contains(QStringLiteral("x_auth_password")));
+    EXPECT_TRUE(operation->postParameters().contains(QStringLiteral("x_auth_username")));
 }
 
 TEST_F(SignedRequestTest, SignedRequestsStillCheckCertificates)

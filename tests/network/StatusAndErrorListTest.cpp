@@ -3,6 +3,7 @@
 #include "network/RTErrorMessageManager.h"
 #include "network/RTRequestOperation.h"
 #include "network/RTStatusManager.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -73,6 +74,28 @@ TEST_F(StatusAndErrorListTest, StatusLinesByObjectAndContext)
     QCoreApplication::processEvents();
     ASSERT_FALSE(textChanges.isEmpty());
     EXPECT_EQ(textChanges.last().at(0).toString(), QStringLiteral("bob > Home"));
+}
+
+// A line's timer that fires before the line is due (here: the clock stands still) must
+// not leave it for ever; nor may a check for another line's timer.
+TEST_F(StatusAndErrorListTest, TransientLinesGoEvenWhenTheirTimerFiresEarly)
+{
+    RTStatusManager &m = RTStatusManager::sharedManager();
+    int early = 0;
+    int later = 0;
+    m.addTransientStatusForObject(&early, QStringLiteral("Failed"), QStringLiteral("a"), 0.02);
+    m.addTransientStatusForObject(&later, QStringLiteral("Failed"), QStringLiteral("b"), 0.2);
+    // Both timers fire while no time passes on the clock.
+    (void)waitUntil([] { return false; }, 300);
+    EXPECT_TRUE(m.hasStatusForObject(&early, QStringLiteral("Failed")));
+    EXPECT_TRUE(m.hasStatusForObject(&later, QStringLiteral("Failed")));
+
+    m_clock.advance(50);
+    EXPECT_TRUE(
+        waitUntil([&] { return !m.hasStatusForObject(&early, QStringLiteral("Failed")); }, 2000));
+    EXPECT_TRUE(m.hasStatusForObject(&later, QStringLiteral("Failed")));
+    m_clock.advance(1000);
+    EXPECT_TRUE(waitUntil([&] { return m.statuses().isEmpty(); }, 2000));
 }
 
 TEST_F(StatusAndErrorListTest, SameMessageListsOnceAndEachPostRestartsTheHideTimer)

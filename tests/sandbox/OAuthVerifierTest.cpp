@@ -94,10 +94,11 @@ TEST(OAuthVerifier, AcceptsTheRfcExampleAndRejectsEveryAlteration)
         {"plain-text method", [](auto &r) { r.authorization.replace("HMAC-SHA1", "PLAINTEXT"); },
          secret, kPhotoTimestamp, false},
         {"no header", [](auto &r) { r.authorization.clear(); }, secret, kPhotoTimestamp, false},
-        // Our client's Base64 ends with an encoded line feed.
         {"signature with line feed",
          [](auto &r) { r.authorization.replace("sui9I%3D\"", "sui9I%3D%0A\""); }, secret,
-         kPhotoTimestamp, true},
+         kPhotoTimestamp, false},
+        {"decoded path signed", [](auto &r) { r.path = "/photo s"; }, secret, kPhotoTimestamp,
+         false},
     };
     for (const Case &c : cases) {
         OAuthVerifier verifier("dpf43f3p2l4k3l03", c.consumerSecret);

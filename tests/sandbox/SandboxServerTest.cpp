@@ -391,6 +391,26 @@ TEST_F(SandboxServer, FaultsApplyWhileRunningAndStateSurvivesARestart)
     EXPECT_EQ(limited.status, 400);
     EXPECT_EQ(limited.header("X-Ratelimit-Remaining"), "0");
 
+    // A fault stands for the service failing once it let the caller in: unsigned and
+    // over-limit calls still hear 401 and 400 first.
+    const struct
+    {
+        const char *rules;
+        bool sign;
+        int status;
+    } gated[] = {
+        {"path /1/statuses/mentions* status=502\n", false, 401},
+        {"path /1/statuses/mentions* status=502\nrate_limit_remaining = 0\n", true, 400},
+        {"path /1/statuses/mentions* status=502\n", true, 502},
+    };
+    for (const auto &g : gated) {
+        SCOPED_TRACE(g.rules);
+        ASSERT_TRUE(s_sandbox->writeFaults(g.rules));
+        const Answer a = g.sign ? signedCall("GET", "/1/statuses/mentions.json", {}, {}, erin)
+                                : send("GET", "/1/statuses/mentions.json");
+        EXPECT_EQ(a.status, g.status);
+    }
+
     // The sandbox's clock runs ten minutes ahead: a request on our clock is refused.
     ASSERT_TRUE(s_sandbox->writeFaults("clock_skew = 600\n"));
     const Answer skewed = signedCall("GET", "/1/statuses/mentions.json", {}, {}, erin);
@@ -413,6 +433,8 @@ TEST_F(SandboxServer, FaultsApplyWhileRunningAndStateSurvivesARestart)
     ASSERT_EQ(posted.status, 200);
     const QByteArray id = QByteArray::number(posted.parsed().at("id").get<qint64>());
     ASSERT_TRUE(s_sandbox->restart()) << s_sandbox->errorString().toStdString();
+    // SIGTERM ended it by its own shutdown, not by the fixture's kill.
+    EXPECT_TRUE(s_sandbox->stoppedCleanly());
     const Answer again = signedCall("GET", "/1/statuses/show/" + id + ".json", {}, {}, erin);
     ASSERT_EQ(again.status, 200) << again.body; // same token, same status
     EXPECT_EQ(again.parsed().at("text"), "still here");

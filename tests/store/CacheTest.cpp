@@ -1,5 +1,6 @@
 #include "foundation/UrlKeys.h"
 #include "store/TAImageCache.h"
+#include "store/TAStoreFiles.h"
 #include "store/TAUrlCache.h"
 
 #include <gtest/gtest.h>
@@ -119,6 +120,51 @@ TEST(ImageCacheTest, TrimCountsIndexEntriesAndRemovesTailKeysEverywhere)
     EXPECT_EQ(second.sortedKeys().first(), key(2000));
     EXPECT_EQ(second.sortedKeys().last(), key(1002));
     EXPECT_EQ(second.count(), 999);
+}
+
+// The pictures' file must never outgrow what the store reads back, or the whole cache
+// is lost at the next start.
+TEST(ImageCacheTest, PicturesStayWithinTheirByteBudgetOldestGoingFirst)
+{
+    const struct
+    {
+        const char *what;
+        QList<int> sizes;    // pictures 1, 2, ... in arrival order
+        int touched;         // looked up again after all arrived; 0: none
+        QList<int> expected; // pictures kept
+    } cases[] = {
+        {"within budget", {200, 200, 200, 200, 200}, 0, {1, 2, 3, 4, 5}},
+        {"oldest goes", {240, 240, 240, 240, 240}, 0, {2, 3, 4, 5}},
+        {"recent use counts", {240, 240, 240, 240, 240}, 1, {1, 3, 4, 5}},
+        {"too large for the cache", {200, 251}, 0, {1}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        TAImageCache cache;
+        cache.setMaxDataBytes(1000);
+        bool fetch = false;
+        for (int i = 0; i < c.sizes.size() - (c.touched ? 1 : 0); ++i)
+            cache.insert(key(i + 1), QByteArray(c.sizes.at(i), 'p'));
+        if (c.touched) {
+            (void)cache.lookup(key(c.touched), &fetch);
+            cache.insert(key(c.sizes.size()), QByteArray(c.sizes.last(), 'p'));
+        }
+        QList<int> kept;
+        qint64 bytes = 0;
+        for (int i = 1; i <= c.sizes.size(); ++i) {
+            if (cache.contains(key(i)) && !cache.isPlaceholder(key(i))) {
+                kept << i;
+                bytes += c.sizes.at(i - 1);
+            }
+        }
+        EXPECT_EQ(kept, c.expected);
+        EXPECT_EQ(cache.dataBytes(), bytes);
+        EXPECT_LE(cache.dataBytes(), 1000);
+    }
+
+    // The full budget with the index's worth of keys still fits what the store reads.
+    EXPECT_LT(TAImageCache::kMaxDataBytes + TAImageCache::kTrimThreshold * 1024,
+              TAStoreFiles::maximumSize(QLatin1String(TAStoreFiles::kImagesDataFile)));
 }
 
 TEST(ImageCacheTest, FilesSkipPlaceholdersAndRestoreDefensively)

@@ -167,9 +167,13 @@ void SandboxFixture::stop()
 {
     if (!m_process)
         return;
+    m_stoppedCleanly = false;
     if (m_process->state() != QProcess::NotRunning) {
         m_process->terminate();
-        if (!m_process->waitForFinished(5000)) {
+        m_stoppedCleanly = m_process->waitForFinished(5000) &&
+                           m_process->exitStatus() == QProcess::NormalExit &&
+                           m_process->exitCode() == 0;
+        if (!m_stoppedCleanly && m_process->state() != QProcess::NotRunning) {
             m_process->kill();
             m_process->waitForFinished(2000);
         }

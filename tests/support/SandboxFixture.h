@@ -34,8 +34,11 @@ public:
 
     // Starts the sandbox and waits until it listens (at most timeoutMs).
     bool start(const Options &options = Options(), int timeoutMs = 20000);
-    // Stops it; the data folder stays until the fixture is destroyed.
+    // Stops it (SIGTERM, then SIGKILL after 5 s); the data folder stays until the fixture
+    // is destroyed.
     void stop();
+    // Whether the last stop() ended the sandbox by its own shutdown on SIGTERM.
+    [[nodiscard]] bool stoppedCleanly() const { return m_stoppedCleanly; }
     // Stops and starts again on the same data folder (new ports, same state).
     bool restart(int timeoutMs = 20000);
 
@@ -66,4 +69,5 @@ private:
     int m_port = 0;
     int m_tlsPort = 0;
     QString m_error;
+    bool m_stoppedCleanly = false;
 };

@@ -1,5 +1,7 @@
 // Test entry point: every test process gets its own XDG folders, so tests never touch
 // the user's settings or store and can run in parallel.
+#include "foundation/OperationQueue.h"
+
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -23,5 +25,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Talvo"));
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int status = RUN_ALL_TESTS();
+    OperationQueue::shutDownAll();
+    return status;
 }

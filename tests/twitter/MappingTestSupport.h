@@ -8,6 +8,7 @@
 #include "json/Json.h"
 
 #include <QLocale>
+#include <QPointer>
 #include <gtest/gtest.h>
 
 // Accounts and a clock for tests that feed canned Twitter answers through the mapping.
@@ -27,7 +28,16 @@ protected:
         Keychain::setShared(nullptr);
     }
 
-    [[nodiscard]] QList<QObject *> twitterAccounts() const override { return accounts; }
+    // Accounts die with their test's scope, some within a loop: only the living count.
+    [[nodiscard]] QList<QObject *> twitterAccounts() const override
+    {
+        QList<QObject *> living;
+        for (const QPointer<QObject> &account : accounts) {
+            if (account)
+                living.append(account.data());
+        }
+        return living;
+    }
     [[nodiscard]] RTMessageDataSource *searcher() const override { return nullptr; }
 
     // An established account whose own user is "me" (id 1).
@@ -75,5 +85,5 @@ protected:
 
     FakeKeychain keychain;
     FakeClock clock;
-    QList<QObject *> accounts;
+    QList<QPointer<QObject>> accounts;
 };

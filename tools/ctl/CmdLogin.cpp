@@ -63,6 +63,17 @@ private:
     }
 };
 
+// Twitter screen names are the same name whatever their case.
+std::shared_ptr<RTServiceTwitter> knownAccount(const TADataManager &store, const QString &name)
+{
+    for (const RTServicePtr &service : store.services()) {
+        if (service->serviceType() == kTwitterServiceType &&
+            service->serviceId().compare(name, Qt::CaseInsensitive) == 0)
+            return std::dynamic_pointer_cast<RTServiceTwitter>(service);
+    }
+    return nullptr;
+}
+
 } // namespace
 
 int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err)
@@ -92,8 +103,7 @@ int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err)
     }
 
     TADataManager &store = TADataManager::sharedManager();
-    auto account = std::dynamic_pointer_cast<RTServiceTwitter>(
-        store.serviceWithServiceId(screenName, kTwitterServiceType));
+    auto account = knownAccount(store, screenName);
     const bool known = account != nullptr;
     if (known) {
         if (const QString refusal = account->hostProfileRefusal(); !refusal.isEmpty()) {
@@ -123,10 +133,8 @@ int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err)
             << "\n";
         return 1;
     }
-    // The screen name as Twitter writes it.
+    // The screen name as Twitter writes it; the account may be known under it already.
     const QString name = answer->result.value(QString::fromLatin1(kRTScreenNameKey)).toString();
-    if (!name.isEmpty())
-        account->setServiceId(name);
     // The token's answer starts the account; stopped first, so that storing the password
     // does not ask for a new token (and blank the one just stored). Its first requests
     // are called off and given time to end: none may still run when the process exits.
@@ -139,9 +147,23 @@ int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         QThread::msleep(10);
     }
-    account->setServicePassword(password);
-    if (!known)
+    if (!known && !name.isEmpty()) {
+        if (auto same = knownAccount(store, name)) {
+            const auto [token, secret] = account->oauthTokenPair();
+            same->setOAuthTokenPair(token, secret);
+            account = same;
+        } else {
+            account->setServiceId(name);
+            store.addService(account);
+        }
+    } else if (!known) {
         store.addService(account);
+    }
+    // Only now, with the log-in accepted, does the password reach the keyring.
+    if (!account->setServicePassword(password)) {
+        err << "cannot store the password in the keyring\n";
+        return 1;
+    }
     store.saveCachesToDisk();
     out << "logged in as " << account->serviceId() << "\n";
     return 0;

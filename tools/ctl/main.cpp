@@ -1,6 +1,8 @@
 // talvoctl: scripting and diagnosis over the same code the program runs.
 #include "CtlCommand.h"
 
+#include "foundation/OperationQueue.h"
+
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <cstdio>
@@ -122,5 +124,8 @@ int main(int argc, char **argv)
             return 0;
         }
     }
-    return command->run(args, out, err);
+    const int status = command->run(args, out, err);
+    // Requests may still run; none may outlive main().
+    OperationQueue::shutDownAll();
+    return status;
 }

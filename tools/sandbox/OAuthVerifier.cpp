@@ -216,11 +216,8 @@ OAuthVerifier::Result OAuthVerifier::verify(const Request &request, qint64 nowSe
         request.method, baseStringUri(request.scheme, request.host, request.path), all);
     const QByteArray key = percentEncode(m_consumerSecret) + '&' + percentEncode(tokenSecret);
     const QByteArray expected = hmacSha1Base64(key, base);
-    // Our client's Base64 ends every output with a line feed; that one feed is tolerated.
-    QByteArray given = signature;
-    if (given.endsWith('\n'))
-        given.chop(1);
-    if (given != expected)
+    // Exactly the signature: a service accepts nothing else, so neither does the sandbox.
+    if (signature != expected)
         return fail("invalid signature");
 
     {

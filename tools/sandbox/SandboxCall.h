@@ -22,10 +22,14 @@ struct SandboxCall
     QString host;          // lower case, without the port
     QByteArray hostHeader; // as sent, with the port
     QString path;          // decoded
+    QByteArray rawPath;    // as sent, the form a signature covers
     QList<OAuthVerifier::Param> query;
     QList<OAuthVerifier::Param> form; // form-urlencoded body, or multipart text fields
     QByteArray authorization;
     qint64 now = 0; // the sandbox's clock, seconds since 1970
+
+    // A status the faults file asks for; answered once the caller got past the checks.
+    int injectedStatus = 0;
 
     qint64 userId = 0; // the account a signed Twitter request is for
     QString account;   // who to log (never a secret)

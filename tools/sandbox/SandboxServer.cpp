@@ -256,6 +256,7 @@ void SandboxServer::handle(const httplib::Request &req, httplib::Response &res, 
         call.host = host;
     }
     call.path = QString::fromStdString(req.path);
+    call.rawPath = QByteArray::fromStdString(req.target.substr(0, req.target.find('?')));
     call.query = queryOf(req.target);
     const std::string contentType = req.get_header_value("Content-Type");
     if (contentType.rfind("application/x-www-form-urlencoded", 0) == 0)
@@ -273,13 +274,9 @@ void SandboxServer::handle(const httplib::Request &req, httplib::Response &res, 
 
     if (fault && fault->replays())
         call.replay = SandboxCall::Replay{fault->status, fault->body, fault->contentType};
-    if (fault && fault->status > 0 && !fault->replays()) {
-        SandboxJson err = SandboxJson::object();
-        err.set(QStringLiteral("error"), QStringLiteral("Injected fault"));
-        err.set(QStringLiteral("request"), call.path);
-        call.json(err, fault->status);
-        call.now = now();
-    } else {
+    if (fault && !fault->replays())
+        call.injectedStatus = fault->status;
+    {
         std::lock_guard lock(m_stateMutex);
         call.now = now();
         if (m_stopping) {
@@ -325,9 +322,25 @@ void SandboxServer::handle(const httplib::Request &req, httplib::Response &res, 
     std::fflush(stdout);
 }
 
+void SandboxServer::answerInjectedFault(SandboxCall &call)
+{
+    SandboxJson err = SandboxJson::object();
+    err.set(QStringLiteral("error"), QStringLiteral("Injected fault"));
+    err.set(QStringLiteral("request"), call.path);
+    call.json(err, call.injectedStatus);
+}
+
 void SandboxServer::route(SandboxCall &call)
 {
     const QString &host = call.host;
+    // Twitter answers a fault after its signature and rate-limit checks; the other
+    // services before they do anything.
+    const bool twitter =
+        !host.endsWith(QLatin1String(".localhost")) && !call.path.startsWith(QLatin1String("/v1/"));
+    if (call.injectedStatus > 0 && !twitter) {
+        answerInjectedFault(call);
+        return;
+    }
     if (host.endsWith(QLatin1String(".localhost"))) {
         if (call.answerWithReplay() || m_pictureHosts->handle(call) ||
             m_shortenerApi->handle(call) || m_shortLinks->handle(call))
@@ -340,6 +353,10 @@ void SandboxServer::route(SandboxCall &call)
         return;
     }
     SandboxJson err = SandboxJson::object();
+    if (call.injectedStatus > 0) {
+        answerInjectedFault(call);
+        return;
+    }
     err.set(QStringLiteral("error"), QStringLiteral("Not found"));
     err.set(QStringLiteral("request"), call.path);
     call.json(err, 404);

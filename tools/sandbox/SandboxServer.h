@@ -66,6 +66,8 @@ public:
     // Host names the sandbox answers for besides 127.0.0.1 (they resolve to loopback).
     static QStringList shortenerNames();
     static QStringList virtualHosts();
+    // The JSON error answer for call.injectedStatus.
+    static void answerInjectedFault(SandboxCall &call);
 
     // Shared state for the route handlers; call them with stateMutex() held.
     Database &db() { return m_db; }

@@ -110,6 +110,11 @@ bool TwitterApi::handle(SandboxCall &call)
         }
         if (!passesChecks(call, route.auth))
             return true;
+        // An injected fault stands for the service failing, after it let the caller in.
+        if (call.injectedStatus > 0) {
+            SandboxServer::answerInjectedFault(call);
+            return true;
+        }
         if (!call.answerWithReplay())
             (this->*route.handler)(call, match);
         return true;
@@ -132,7 +137,7 @@ bool TwitterApi::passesChecks(SandboxCall &call, Auth auth)
         r.method = call.method;
         r.scheme = call.tls ? "https" : "http";
         r.host = call.hostHeader;
-        r.path = call.path.toUtf8();
+        r.path = call.rawPath;
         r.queryParams = call.query;
         if (call.header("Content-Type").startsWith("application/x-www-form-urlencoded"))
             r.bodyParams = call.form;

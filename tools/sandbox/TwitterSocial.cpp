@@ -562,7 +562,7 @@ void TwitterApi::accessToken(SandboxCall &call, const QRegularExpressionMatch &)
                      QStringLiteral("Client application is not permitted to use xAuth."));
     const Database::Row user =
         m_db.query("SELECT id, screen_name, password, token, token_secret FROM users WHERE "
-                   "screen_name = ?",
+                   "screen_name = ? COLLATE NOCASE",
                    {call.param("x_auth_username")})
             .value(0);
     if (user.isEmpty() || user.at(2).toString() != call.param("x_auth_password")) {

@@ -6,20 +6,13 @@
 #include <QDir>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QThread>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <pthread.h>
 
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-
-void onSignal(int)
-{
-    g_stop = 1;
-}
 
 bool writeProfile(const HostProfile &profile, const QString &path, QString *error)
 {
@@ -40,6 +33,14 @@ bool writeProfile(const HostProfile &profile, const QString &path, QString *erro
 
 int main(int argc, char **argv)
 {
+    // The server's threads inherit this mask, so a stop request always reaches the main
+    // thread's wait below, whichever thread the kernel picks.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("talvo-sandbox"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TALVO_VERSION));
@@ -151,10 +152,9 @@ int main(int argc, char **argv)
                 server.port(), server.tlsPort(), qPrintable(options.dataDir));
     std::fflush(stdout);
 
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-    while (!g_stop)
-        QThread::msleep(100);
+    int signal = 0;
+    while (sigwait(&stopSignals, &signal) != 0) {
+    }
     // Idle kept-alive connections would hold a normal shutdown for seconds; every answer
     // is already committed, so once the database is closed the process may simply end.
     server.closeForExit();
