@@ -46,6 +46,11 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+# The demo has no newer release to announce: an empty release feed keeps the
+# sandbox's generated one from opening an update notice over the window.
+mkdir -p "$tmp/sandbox/updates"
+printf '<?xml version="1.0" encoding="utf-8"?>\n<rss version="2.0"><channel><title>Talvo</title></channel></rss>\n' \
+    > "$tmp/sandbox/updates/versions.rss"
 faults=""
 [ -n "${TALVO_SANDBOX_FAULTS:-}" ] && faults="--faults ${TALVO_SANDBOX_FAULTS}"
 # shellcheck disable=SC2086
