@@ -55,9 +55,9 @@ void RTComposeBridge::startMessage(Kind kind, const RTMessagePtr &message)
 void connectPopupAnswersToWindows(RTPopupDelegate &popups, RTWindowLayer &windows)
 {
     QObject::connect(&popups, &RTPopupDelegate::showTreeNodeRequested, &windows,
-                     [&windows](RTTreeNode *node, const QString &) {
+                     [&windows](RTTreeNode *node, const QString &messageId) {
                          if (RTMainWindow *window = windows.mainWindow(); window && node)
-                             window->showNode(node);
+                             window->showMessage(node, messageId);
                      });
     QObject::connect(&popups, &RTPopupDelegate::replyRequested, &windows,
                      [](const RTMessagePtr &message) {

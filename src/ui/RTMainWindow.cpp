@@ -470,6 +470,20 @@ void RTMainWindow::messageRowChanged()
     updateActions();
 }
 
+void RTMainWindow::showMessage(RTTreeNode *node, const QString &messageId)
+{
+    showNode(node);
+    RTListViewController *controller = currentController();
+    if (!controller || !controller->listView() || messageId.isEmpty())
+        return;
+    const int row = controller->model().rowOfMessage(messageId);
+    if (row < 0)
+        return;
+    controller->listView()->selectRow(row);
+    controller->listView()->scrollTo(controller->model().index(row));
+    updateActions();
+}
+
 void RTMainWindow::showNode(RTTreeNode *node)
 {
     if (!node)

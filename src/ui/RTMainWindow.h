@@ -37,6 +37,8 @@ public:
 
     // --- nodes
     void showNode(RTTreeNode *node);
+    // Shows node with the message selected and in view (a notification's click).
+    void showMessage(RTTreeNode *node, const QString &messageId);
     [[nodiscard]] RTTreeNode *currentNode() const { return m_currentNode; }
     [[nodiscard]] RTListViewController *currentController() const;
     [[nodiscard]] RTListViewController *controllerFor(RTTreeNode *node) const;

@@ -137,6 +137,30 @@ TEST_F(MainWindowTest, MessageActionsFollowTheSelectedMessage)
     EXPECT_TRUE(received->isSeen()) << "m marks the selected message seen";
 }
 
+TEST_F(MainWindowTest, ShowingAMessageSelectsItInItsSource)
+{
+    QList<RTMessagePtr> messages;
+    for (int i = 1; i <= 40; ++i)
+        messages << message(alice.get(), QString::number(i), QStringLiteral("mention %1").arg(i),
+                            RTTemporaryFlag::IsMention, i);
+    manager->allTreeNodesAddMessages(messages, UiRequestType::Mentions, {});
+    RTTreeNode *mentions = child(QStringLiteral("alice"), UiRequestType::Mentions);
+    ASSERT_NE(mentions, nullptr);
+
+    const struct
+    {
+        QString id, selected;
+    } cases[] = {{QStringLiteral("3"), QStringLiteral("3")},
+                 {QStringLiteral("39"), QStringLiteral("39")},
+                 {QStringLiteral("no such id"), QStringLiteral("39")}};
+    for (const auto &c : cases) {
+        window->showMessage(mentions, c.id);
+        EXPECT_EQ(window->currentNode(), mentions) << qPrintable(c.id);
+        ASSERT_NE(window->currentMessage(), nullptr) << qPrintable(c.id);
+        EXPECT_EQ(window->currentMessage()->messageId(), c.selected) << qPrintable(c.id);
+    }
+}
+
 TEST_F(MainWindowTest, NodeMenuMarksAllSeenAndTheBadgeClears)
 {
     QList<RTMessagePtr> batch;
