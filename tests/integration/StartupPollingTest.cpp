@@ -109,11 +109,14 @@ TEST_F(StartupPolling, RunsThePollsInOrderPastAFailingEndpointAndArmsTheTimer)
     account->setShowSearchesNode(true);
     account->start(); // no tokens yet: the exchange first, then the start proper
 
+    // Two polls of the sequence can be in flight at once: wait for the last two answers.
     ASSERT_TRUE(waitUntil(
         [&] {
+            const QString log = s_sandbox->log();
             return account->running() && account->startupPollSequence().isEmpty() &&
                    account->timelinesPollingTimerIsActive() &&
-                   s_sandbox->log().contains(QStringLiteral("/1/saved_searches"));
+                   log.contains(QStringLiteral("/1/saved_searches")) &&
+                   log.contains(QStringLiteral("/1/statuses/retweeted_by_me"));
         },
         20000))
         << twitterPathsSince(from).join(QLatin1Char(' ')).toStdString();
