@@ -25,45 +25,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
 
 namespace {
-QString findProfile(const QString &name)
-{
-    if (QFileInfo(name).isFile())
-        return name;
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    for (const QString &candidate : {QStringLiteral("%1/Talvo/hosts/%2.conf").arg(config, name),
-                                     QStringLiteral("%1/talvo-%2/%2.conf").arg(data, name)}) {
-        if (QFileInfo(candidate).isFile())
-            return candidate;
-    }
-    return {};
-}
-
 bool setUpProfile(const QString &name)
 {
-    HostProfile profile;
-    if (name.isEmpty() || name == QLatin1String("real")) {
-        profile = HostProfile::real();
-    } else {
-        const QString path = findProfile(name);
-        if (path.isEmpty()) {
-            std::fprintf(stderr, "talvo: no host profile '%s'\n", qPrintable(name));
-            return false;
-        }
-        QString error;
-        profile = HostProfile::load(path, &error);
-        if (profile.isEmpty()) {
-            std::fprintf(stderr, "talvo: cannot read the host profile %s: %s\n", qPrintable(path),
-                         qPrintable(error));
-            return false;
-        }
+    QString error;
+    const HostProfile profile = HostProfile::named(name, &error);
+    if (profile.isEmpty()) {
+        std::fprintf(stderr, "talvo: %s\n", qPrintable(error));
+        return false;
     }
     HostProfile::setCurrent(profile);
     if (!profile.caBundle().isEmpty())

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 #include <atomic>
 #include <deque>
@@ -35,6 +36,37 @@ bool isValidServiceName(const QString &name)
 }
 
 } // namespace
+
+HostProfile HostProfile::named(const QString &name, QString *error)
+{
+    if (name.isEmpty() || name == QLatin1String("real"))
+        return real();
+    QString path;
+    if (QFileInfo(name).isFile()) {
+        path = name;
+    } else {
+        const QString config =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+        for (const QString &candidate : {QStringLiteral("%1/Talvo/hosts/%2.conf").arg(config, name),
+                                         QStringLiteral("%1/talvo-%2/%2.conf").arg(data, name)}) {
+            if (QFileInfo(candidate).isFile()) {
+                path = candidate;
+                break;
+            }
+        }
+    }
+    if (path.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no host profile '%1'").arg(name);
+        return {};
+    }
+    QString loadError;
+    HostProfile profile = load(path, &loadError);
+    if (profile.isEmpty() && error)
+        *error = QStringLiteral("cannot read the host profile %1: %2").arg(path, loadError);
+    return profile;
+}
 
 HostProfile HostProfile::load(const QString &path, QString *error)
 {

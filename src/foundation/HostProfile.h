@@ -24,6 +24,10 @@ public:
 
     // Loads an INI profile. On failure returns an empty profile and sets *error.
     static HostProfile load(const QString &path, QString *error);
+    // The profile a user names: "real" (or nothing), a file, or a name looked up in
+    // $XDG_CONFIG_HOME/Talvo/hosts/NAME.conf and $XDG_DATA_HOME/talvo-NAME/NAME.conf.
+    // On failure returns an empty profile and sets *error.
+    static HostProfile named(const QString &name, QString *error);
     // Parses profile text; relative CA bundle paths resolve against baseDir.
     static HostProfile parse(const QByteArray &text, const QString &baseDir, QString *error);
 

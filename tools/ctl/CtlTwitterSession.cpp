@@ -6,46 +6,15 @@
 #include "model/RTMessageFlags.h"
 #include "platform/linux/SecretServiceKeychain.h"
 
-#include <QFileInfo>
-#include <QStandardPaths>
-
 namespace CtlTwitterSession {
-
-namespace {
-
-QString findProfile(const QString &name)
-{
-    if (QFileInfo(name).isFile())
-        return name;
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    for (const QString &candidate : {QStringLiteral("%1/Talvo/hosts/%2.conf").arg(config, name),
-                                     QStringLiteral("%1/talvo-%2/%2.conf").arg(data, name)}) {
-        if (QFileInfo(candidate).isFile())
-            return candidate;
-    }
-    return {};
-}
-
-} // namespace
 
 bool setUp(const QString &profileName, QTextStream &err)
 {
-    HostProfile profile;
-    if (profileName.isEmpty() || profileName == QLatin1String("real")) {
-        profile = HostProfile::real();
-    } else {
-        const QString path = findProfile(profileName);
-        if (path.isEmpty()) {
-            err << "no host profile '" << profileName << "'\n";
-            return false;
-        }
-        QString error;
-        profile = HostProfile::load(path, &error);
-        if (profile.isEmpty()) {
-            err << "cannot read the host profile " << path << ": " << error << "\n";
-            return false;
-        }
+    QString error;
+    const HostProfile profile = HostProfile::named(profileName, &error);
+    if (profile.isEmpty()) {
+        err << error << "\n";
+        return false;
     }
     HostProfile::setCurrent(profile);
     if (!profile.caBundle().isEmpty())
