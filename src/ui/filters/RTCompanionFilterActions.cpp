@@ -202,7 +202,12 @@ void RTCompanionFilterActions::addMessageMenuItems(QMenu &menu, const RTMessageP
         hashtags->setObjectName(QStringLiteral("muteHashtags"));
         QStringList seen;
         for (const QString &tag : tags) {
-            const QString factor = QLatin1Char('#') + tag;
+            // The parser gives the tags as written, with their sign ("#" or "＃").
+            QString factor = tag;
+            if (factor.startsWith(QChar(0xFF03)))
+                factor[0] = QLatin1Char('#');
+            if (!factor.startsWith(QLatin1Char('#')))
+                factor.prepend(QLatin1Char('#'));
             if (seen.contains(factor, Qt::CaseInsensitive))
                 continue;
             seen << factor;

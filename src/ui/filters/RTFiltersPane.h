@@ -27,6 +27,7 @@ public:
     [[nodiscard]] QPushButton *removeButton() const { return m_remove; }
     [[nodiscard]] bool isShowingEmptyState() const;
     [[nodiscard]] QString statusText() const;
+    [[nodiscard]] bool isRefreshing() const { return m_refresh.isActive(); }
     // Ends the selected filter on the service; the row goes when the service says so.
     void removeSelected();
     // The screen name of a Twitter user id, from the accounts' stores; empty if unknown.
