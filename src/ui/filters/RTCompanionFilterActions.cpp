@@ -40,7 +40,10 @@ RTCompanionFilterActions::RTCompanionFilterActions(ClientSource client, Registry
 
 RTCompanionFilterActions::~RTCompanionFilterActions()
 {
-    delete m_filtersWindow.data();
+    // Widgets may go only while the application lives; a window of its own would be
+    // left to the end of the process otherwise.
+    if (QCoreApplication::instance())
+        delete m_filtersWindow.data();
 }
 
 RTCompanionClient &RTCompanionFilterActions::client()

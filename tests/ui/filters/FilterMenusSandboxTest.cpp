@@ -11,13 +11,17 @@
 #include "foundation/HostProfile.h"
 #include "foundation/RTGlobalVariables.h"
 #include "http/HttpRequest.h"
+#include "timelines/RTNodeMenu.h"
 #include "timelines/RTTreeNodeKinds.h"
 #include "twitter/RTTwitterRequestTypes.h"
 #include "twitter/TwitterRegistration.h"
 #include "ui/filters/RTCompanionFilterActions.h"
 #include "ui/filters/RTFiltersModel.h"
 #include "ui/filters/RTFiltersPane.h"
+#include "ui/filters/RTGroupNameSheet.h"
 
+#include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -278,6 +282,81 @@ TEST_F(FilterMenusSandbox, HighlightingAndGroupItemsReachTheService)
     EXPECT_TRUE(item(&nodeMenu, QStringLiteral("New Group…")));
     EXPECT_EQ(titles(nodeMenu.findChild<QMenu *>(QStringLiteral("removeMemberMenu"))),
               QStringList{"14007"});
+
+    client->removeGroupWithGroupObject(group);
+    ASSERT_TRUE(waitFor(RTTalvoRequestRemoveGroup, &ok));
+}
+
+} // namespace
+
+namespace {
+
+RTGroupNameSheet *openSheet()
+{
+    RTGroupNameSheet *found = nullptr;
+    waitUntil(
+        [&found] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *sheet = qobject_cast<RTGroupNameSheet *>(w); sheet && sheet->isVisible())
+                    found = sheet;
+            return found != nullptr;
+        },
+        2000);
+    return found;
+}
+
+TEST_F(FilterMenusSandbox, GroupSheetsFromTheSourceMenusCreateAndRenameGroups)
+{
+    client->service()->setServiceId(QStringLiteral("alice"));
+    client->service()->setServicePassword(QString::fromLatin1(SandboxFixture::kPassword));
+    RTTreeNode *host = nullptr;
+    for (RTTreeNode *root : manager->rootTreeNodes())
+        if (root->service() == account.get())
+            host = root->getChildByRequestType(RTTwitterRequestUserTimeline);
+    ASSERT_TRUE(host) << "the account's Groups host";
+
+    // "New Group…" of the Groups host asks for a name and creates the group.
+    QMenu hostMenu;
+    actions->addNodeMenuItems(hostMenu, host);
+    QAction *create = item(&hostMenu, QStringLiteral("New Group…"));
+    ASSERT_TRUE(create);
+    ASSERT_TRUE(create->isEnabled());
+    create->trigger();
+    RTGroupNameSheet *sheet = openSheet();
+    ASSERT_TRUE(sheet);
+    sheet->nameField()->setText(QStringLiteral("  Close   friends "));
+    sheet->accept();
+    bool ok = false;
+    ASSERT_TRUE(waitFor(RTTalvoRequestCreateGroup, &ok));
+    ASSERT_TRUE(ok);
+    const QList<RTGroupObjectPtr> groups = client->groupsOfService(account.get());
+    ASSERT_EQ(groups.size(), 1);
+    const RTGroupObjectPtr group = groups.first();
+    EXPECT_EQ(group->groupName(), QStringLiteral("Close friends"));
+    EXPECT_FALSE(group->groupId().isEmpty());
+
+    // The group node's own "Rename..." opens the sheet with the current name.
+    RTTreeNode *node = group->treeNodeForSelf();
+    ASSERT_TRUE(node);
+    RTNodeMenu *nodeMenu = node->menu();
+    ASSERT_TRUE(nodeMenu);
+    const auto rename = std::find_if(nodeMenu->items.begin(), nodeMenu->items.end(),
+                                     [](const RTNodeMenuItem &i) { return i.tag == 1; });
+    ASSERT_NE(rename, nodeMenu->items.end());
+    ASSERT_TRUE(rename->enabled);
+    // The hook is there once the window has used the actions.
+    QMenu unused;
+    actions->addNodeMenuItems(unused, node);
+    rename->action();
+    sheet = openSheet();
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->name(), QStringLiteral("Close friends"));
+    EXPECT_FALSE(sheet->canAccept()) << "the name is unchanged";
+    sheet->nameField()->setText(QStringLiteral("Family"));
+    sheet->accept();
+    ASSERT_TRUE(waitFor(RTTalvoRequestRenameGroup, &ok));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(group->groupName(), QStringLiteral("Family"));
 
     client->removeGroupWithGroupObject(group);
     ASSERT_TRUE(waitFor(RTTalvoRequestRemoveGroup, &ok));
