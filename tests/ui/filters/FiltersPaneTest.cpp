@@ -4,7 +4,10 @@
 #include "foundation/Clock.h"
 #include "model/RTUserTwitter.h"
 #include "platform/fake/FakeKeychain.h"
+#include "timelines/RTTreeNodeKinds.h"
+#include "timelines/RTTreeNodeManager.h"
 #include "twitter/RTServiceTwitter.h"
+#include "ui/filters/RTCompanionFilterActions.h"
 #include "ui/filters/RTFiltersModel.h"
 #include "ui/filters/RTFiltersPane.h"
 #include "ui/filters/RTGroupNameSheet.h"
@@ -12,6 +15,7 @@
 #include <QAbstractItemModelTester>
 #include <QDialogButtonBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTreeView>
@@ -234,6 +238,39 @@ TEST(GroupNameSheet, NamesThatCanBeTaken)
     EXPECT_TRUE(sheet.canAccept());
     sheet.nameField()->setText(longest + QLatin1Char('y'));
     EXPECT_FALSE(sheet.canAccept()) << "one character too many";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FiltersPaneTest, TheMutedSourceOpensOneFiltersWindow)
+{
+    RTTreeNodeManager manager(registry);
+    client->setNodeManager(&manager);
+    RTCompanionFilterActions actions([this]() -> RTCompanionClient & { return *client; },
+                                     [this]() -> RTServiceRegistry & { return registry; });
+    RTTreeNode *muted = nullptr;
+    for (RTTreeNode *node : manager.getTalvoParentNode()->childNodes())
+        if (qobject_cast<RTTreeNodeMutes *>(node))
+            muted = node;
+    ASSERT_TRUE(muted);
+    QMenu menu;
+    actions.addNodeMenuItems(menu, muted);
+    QAction *open = menu.findChild<QAction *>(QStringLiteral("showFilters"));
+    ASSERT_TRUE(open);
+    open->trigger();
+    QWidget *window = actions.filtersWindow();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->findChild<RTFiltersPane *>());
+    open->trigger();
+    EXPECT_EQ(actions.filtersWindow(), window) << "shown again, not a second one";
+
+    // Other sources get no filter items.
+    QMenu other;
+    actions.addNodeMenuItems(other, manager.getTalvoParentNode());
+    EXPECT_TRUE(other.actions().isEmpty());
 }
 
 } // namespace
