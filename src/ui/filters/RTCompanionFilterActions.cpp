@@ -14,6 +14,7 @@
 #include "ui/filters/RTFiltersPane.h"
 #include "ui/filters/RTGroupNameSheet.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QMenu>
 #include <QVBoxLayout>
@@ -54,6 +55,13 @@ RTCompanionClient &RTCompanionFilterActions::client()
         m_handlerInstalledOn = &c;
         c.setRenameGroupHandler(
             [this](const RTGroupObjectPtr &group) { showRenameGroupSheet(group, nullptr); });
+        // A pass may highlight a message that stays where it is: no row changes, so the
+        // lists are painted again to show it.
+        QObject::connect(&c.filters(), &RTDatedFilters::filtersApplied, &c, [] {
+            for (QWidget *window : QApplication::topLevelWidgets())
+                for (QAbstractItemView *view : window->findChildren<QAbstractItemView *>())
+                    view->viewport()->update();
+        });
     }
     return c;
 }
