@@ -57,6 +57,7 @@ protected:
             QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() + 2, Qt::UTC));
         HostProfile::setCurrent(s_sandbox->profile());
         HttpRequest::setDefaultCaBundle(s_sandbox->caBundle());
+        s_sandbox->writeFaults(QByteArray());
         account = std::make_shared<RTServiceTwitter>();
         account->setServiceId(QStringLiteral("me"));
         account->setIsNewlyAdded(false);
@@ -207,6 +208,17 @@ TEST_F(FilterMenusSandbox, MutingTheAuthorFromTheMenuMovesTheMessageToMutedUntil
     ASSERT_EQ(pane.model()->rowCount(), 1);
     EXPECT_EQ(pane.model()->factorTextAt(0), QStringLiteral("@u4242"));
     pane.view()->setCurrentIndex(pane.model()->index(0, 0));
+    // A failing service: the pane says so, and the mute stays to be removed again.
+    s_sandbox->writeFaults("path /v1/mute/* status=500\n");
+    pane.removeButton()->click();
+    ASSERT_TRUE(waitFor(RTTalvoRequestDestroyMute, &ok));
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(pane.statusText(),
+              QStringLiteral("Could not remove it: Cannot Connect to The Talvo Network"));
+    EXPECT_EQ(pane.model()->rowCount(), 1);
+    EXPECT_TRUE(pane.removeButton()->isEnabled());
+    EXPECT_TRUE(message->isMuted());
+    s_sandbox->writeFaults(QByteArray());
     pane.removeButton()->click();
     EXPECT_FALSE(pane.removeButton()->isEnabled()) << "no second request while one runs";
     ASSERT_TRUE(waitFor(RTTalvoRequestDestroyMute, &ok));
