@@ -8,6 +8,7 @@
 #include "twitter/RTServiceTwitter.h"
 #include "ui/filters/RTFiltersModel.h"
 
+#include <QAction>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -83,7 +84,6 @@ RTFiltersPane::RTFiltersPane(RTCompanionClient &client, RTServiceRegistry &regis
     m_remove = new QPushButton(tr("Remove"), this);
     m_remove->setObjectName(QStringLiteral("removeFilter"));
     m_remove->setAccessibleName(tr("Remove the selected mute or highlight"));
-    m_remove->setShortcut(QKeySequence::Delete);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("filtersStatus"));
     m_status->setWordWrap(true);
@@ -97,6 +97,12 @@ RTFiltersPane::RTFiltersPane(RTCompanionClient &client, RTServiceRegistry &regis
     layout->addLayout(buttons);
 
     connect(m_remove, &QPushButton::clicked, this, &RTFiltersPane::removeSelected);
+    // Delete in the list only: the preferences window holds other panes' lists too.
+    auto *removeKey = new QAction(m_remove->text(), m_view);
+    removeKey->setShortcuts({QKeySequence(QKeySequence::Delete), QKeySequence(Qt::Key_Backspace)});
+    removeKey->setShortcutContext(Qt::WidgetShortcut);
+    m_view->addAction(removeKey);
+    connect(removeKey, &QAction::triggered, this, &RTFiltersPane::removeSelected);
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &RTFiltersPane::updateState);
     connect(m_model, &QAbstractItemModel::modelReset, this, &RTFiltersPane::updateState);
