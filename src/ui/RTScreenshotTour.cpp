@@ -15,6 +15,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QTimer>
 #include <QTreeView>
@@ -163,6 +164,24 @@ void RTScreenshotTour::muteForFilters()
         c->listView()->selectRow(row);
         std::unique_ptr<QMenu> menu(m_window.buildMessageMenu(&m_window));
         auto *sub = menu->findChild<QMenu *>(QString::fromLatin1(menuName));
+        if (sub && m_written.filter(QStringLiteral("message-menu.png")).isEmpty()) {
+            // The menu and its periods, side by side, as the user sees them.
+            menu->popup(m_window.mapToGlobal(QPoint(0, 0)));
+            sub->popup(menu->geometry().topRight());
+            const QPixmap left = menu->grab();
+            const QPixmap right = sub->grab();
+            QPixmap both(left.width() + right.width(), std::max(left.height(), right.height()));
+            both.fill(Qt::transparent);
+            QPainter painter(&both);
+            painter.drawPixmap(0, 0, left);
+            painter.drawPixmap(left.width(), 0, right);
+            painter.end();
+            const QString path = QDir(m_folder).filePath(QStringLiteral("message-menu.png"));
+            if (both.save(path, "PNG"))
+                m_written << path;
+            sub->hide();
+            menu->hide();
+        }
         for (QAction *a : sub ? sub->actions() : QList<QAction *>()) {
             if (a->text() == period) {
                 a->trigger();

@@ -105,6 +105,13 @@ RTFiltersPane::RTFiltersPane(RTCompanionClient &client, RTServiceRegistry &regis
     connect(removeKey, &QAction::triggered, this, &RTFiltersPane::removeSelected);
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &RTFiltersPane::updateState);
+    // The row the focus lands on is the chosen one, so the frame and Remove agree.
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid() && !m_view->selectionModel()->isRowSelected(current.row()))
+                    m_view->selectionModel()->select(current, QItemSelectionModel::ClearAndSelect |
+                                                                  QItemSelectionModel::Rows);
+            });
     connect(m_model, &QAbstractItemModel::modelReset, this, &RTFiltersPane::updateState);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, &RTFiltersPane::updateState);
     connect(&client, &RTCompanionClient::requestFinished, this, &RTFiltersPane::requestFinished);
