@@ -1,6 +1,6 @@
 #include "app/RTTalvoComponents.h"
 
-#include "foundation/Log.h"
+#include "companion/RTCompanionClient.h"
 #include "store/TADataManager.h"
 #include "timelines/RTPopupDelegate.h"
 #include "timelines/RTSoundAlertManager.h"
@@ -27,8 +27,12 @@ void RTTalvoComponents::startTreeNodeManager()
         if (auto *account = qobject_cast<RTServiceTwitter *>(service.get()))
             account->loadOAuthTokens();
     }
-    RTTreeNodeManager::sharedManager();
+    RTTreeNodeManager &manager = RTTreeNodeManager::sharedManager();
+    // The companion client exists before the accounts poll, so the dated filters mark
+    // the first messages as they arrive.
+    RTCompanionClient &companion = RTCompanionClient::talvoService();
     store.startupServices();
+    companion.startWithNodeManager(manager);
 }
 
 bool RTTalvoComponents::hasServiceInServiceList() const
@@ -63,7 +67,7 @@ void RTTalvoComponents::markAllMessagesAsSeen()
 
 void RTTalvoComponents::synchronizeGroups()
 {
-    qCInfo(lcApp) << "groups are kept by the companion service, which is not set up";
+    RTCompanionClient::talvoService().getGroups();
 }
 
 void RTTalvoComponents::synchronizeSearches()
@@ -84,6 +88,8 @@ void RTTalvoComponents::synchronizeLists()
 
 void RTTalvoComponents::stopServices()
 {
+    if (RTCompanionClient *companion = RTCompanionClient::existingTalvoService())
+        companion->stop();
     for (const RTServicePtr &service : TADataManager::sharedManager().services())
         service->stop();
 }

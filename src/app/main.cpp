@@ -21,6 +21,7 @@
 #include "ui/RTThemes.h"
 #include "ui/RTWindowCheck.h"
 #include "ui/RTWindowLayer.h"
+#include "ui/filters/RTFilterWindows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -152,6 +153,7 @@ int main(int argc, char **argv)
     UpdateFramework::setShared(&updater);
     DBusSystemNotifications notifications;
     SystemNotifications::setShared(&notifications);
+    registerFilterWindows();
     RTWindowLayer windows;
     if (parser.isSet(shotsOption) || parser.isSet(checkOption))
         windows.setAutomaticAnswer(0);

@@ -181,6 +181,16 @@ void RTCompanionClient::start()
     m_timer.start();
 }
 
+void RTCompanionClient::startWithNodeManager(RTTreeNodeManager &manager)
+{
+    setNodeManager(&manager);
+    QPointer<RTCompanionClient> self(this);
+    RTTreeNodeManager::setTrendsSource(
+        [self] { return self ? self->twitterTrends() : QList<RTTrendObjectPtr>(); });
+    start();
+    getTrends();
+}
+
 void RTCompanionClient::stop()
 {
     m_running = false;

@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 class RTServiceRegistry;
@@ -67,6 +68,10 @@ public:
     // --- lifecycle ----------------------------------------------------------------------
     void start();
     void stop();
+    // What a program with a tree of sources does: trends and filter passes go to the
+    // manager, its "mark all seen" reaches the trends, the jobs start and the first trends
+    // are asked for. stop() ends it.
+    void startWithNodeManager(RTTreeNodeManager &manager);
     [[nodiscard]] bool isRunning() const { return m_running; }
     [[nodiscard]] const QList<RTPollingObjectPtr> &pollingObjects() const
     {
@@ -132,6 +137,13 @@ public:
     void removeMemberFromGroup(const QString &memberId, const RTGroupObjectPtr &group);
     void removeMemberWithUserIdFromAllGroupsInService(const QString &memberId,
                                                       const RTService *account);
+    // The group shown by a group node, or null.
+    [[nodiscard]] RTGroupObjectPtr groupForNode(const RTTreeNode *node) const;
+    // The window asks for the new name when a group node's "Rename..." is chosen.
+    void setRenameGroupHandler(std::function<void(const RTGroupObjectPtr &)> handler)
+    {
+        m_renameGroupHandler = std::move(handler);
+    }
     // A new group of the account with its network identity.
     [[nodiscard]] static RTGroupObjectPtr
     newGroupWithService(RTService *account, const QString &name, const QStringList &members);
@@ -224,4 +236,5 @@ private:
     QVariantList m_userShortenedUrls;
     QHash<const RTService *, QList<RTGroupObjectPtr>> m_groups;
     QList<RTGroupObjectPtr> m_retiredGroups;
+    std::function<void(const RTGroupObjectPtr &)> m_renameGroupHandler;
 };

@@ -248,6 +248,16 @@ QList<RTGroupObjectPtr> RTCompanionClient::groupsOfService(const RTService *acco
     return m_groups.value(account);
 }
 
+RTGroupObjectPtr RTCompanionClient::groupForNode(const RTTreeNode *node) const
+{
+    if (!node)
+        return nullptr;
+    for (const RTGroupObjectPtr &group : m_groups.value(node->service()))
+        if (group->existingTreeNode() == node)
+            return group;
+    return nullptr;
+}
+
 void RTCompanionClient::setGroupsOfService(RTService *account,
                                            const QList<RTGroupObjectPtr> &groups)
 {
@@ -293,13 +303,15 @@ void RTCompanionClient::installGroupHooks()
     RTTreeNodeTwitterGroup::Companion hooks;
     hooks.hasAccount = [self] { return self && self->hasAnAccountConfigured(); };
     hooks.removeGroup = [self](RTTreeNodeTwitterGroup *node) {
-        if (!self || !node)
-            return;
-        for (const RTGroupObjectPtr &group : self->groupsOfService(node->service()))
-            if (group->existingTreeNode() == node)
-                self->removeGroupWithGroupObject(group);
+        if (self)
+            self->removeGroupWithGroupObject(self->groupForNode(node));
     };
-    // Renaming asks for the new name: the window installs startRenaming and then calls
-    // renameGroup().
+    // Renaming asks for the new name: the window's handler asks, then calls renameGroup().
+    hooks.startRenaming = [self](RTTreeNodeTwitterGroup *node) {
+        if (!self || !self->m_renameGroupHandler)
+            return;
+        if (const RTGroupObjectPtr group = self->groupForNode(node))
+            self->m_renameGroupHandler(group);
+    };
     RTTreeNodeTwitterGroup::setCompanion(std::move(hooks));
 }

@@ -33,18 +33,6 @@
 #include <QTreeView>
 
 namespace {
-struct MuteChoice
-{
-    const char *title;
-    int minutes;
-};
-const MuteChoice kMuteChoices[] = {
-    {QT_TRANSLATE_NOOP("RTMainWindow", "For 1 Hour"), 60},
-    {QT_TRANSLATE_NOOP("RTMainWindow", "For 1 Day"), 24 * 60},
-    {QT_TRANSLATE_NOOP("RTMainWindow", "For 1 Week"), 7 * 24 * 60},
-    {QT_TRANSLATE_NOOP("RTMainWindow", "Forever"), 0},
-};
-
 RTMessageTwitterPtr asTweet(const RTMessagePtr &message)
 {
     return std::dynamic_pointer_cast<RTMessageTwitter>(message);
@@ -176,9 +164,9 @@ void RTMainWindow::createActions()
     addAction(
         QStringLiteral("showUser"), tr("Show Author's Messages"), key("U"),
         [this] { showAuthor(); }, QStringLiteral("user"));
-    addAction(QStringLiteral("highlightUser"), tr("Highlight Author"), QKeySequence(), [this] {
-        if (const RTMessagePtr m = currentMessage())
-            RTFilterActions::shared().highlightUser(RTMessageListModel::screenName(*m), 0);
+    addAction(QStringLiteral("showFilters"), tr("Mutes and Highlights…"), QKeySequence(), [this] {
+        if (RTFilterActions::hasShared())
+            RTFilterActions::shared().showFilters(this);
     });
     // Keep the names of the shortcut-less actions readable in menus.
     for (QAction *a : std::as_const(m_actions))
@@ -251,6 +239,8 @@ void RTMainWindow::buildMenuBar()
     add(accounts, "synchronizeLists");
     add(accounts, "synchronizeSearches");
     add(accounts, "synchronizeGroups");
+    accounts->addSeparator();
+    add(accounts, "showFilters");
 
     QMenu *help = bar->addMenu(tr("&Help"));
     add(help, "talvoHelp");
@@ -296,7 +286,7 @@ void RTMainWindow::updateActions()
     enable("markSeen", bool(message) && !message->isSeen());
     enable("openConversation", bool(tweet));
     enable("showUser", tweet && !RTMessageListModel::screenName(*tweet).isEmpty());
-    enable("highlightUser", filters && tweet);
+    enable("showFilters", filters);
     enable("reloadCurrent", bool(m_currentNode));
     enable("markAllSeenInSource", m_currentNode && m_currentNode->newMessagesCount() != 0);
     enable("closeTemporary", bool(m_temporaryNode));
@@ -326,32 +316,13 @@ QMenu *RTMainWindow::buildMessageMenu(QWidget *parent)
     add("copyLink");
     add("copyText");
     menu->addSeparator();
-    const RTMessagePtr message = currentMessage();
-    const bool filters = RTFilterActions::hasShared();
-    QMenu *muteUser = menu->addMenu(tr("Mute Author"));
-    const QString screenName = message ? RTMessageListModel::screenName(*message) : QString();
-    muteUser->setEnabled(filters && !screenName.isEmpty());
-    if (!filters)
-        muteUser->setToolTip(tr("Muting needs the companion service"));
-    for (const MuteChoice &choice : kMuteChoices) {
-        const int minutes = choice.minutes;
-        muteUser->addAction(tr(choice.title), this, [screenName, minutes] {
-            RTFilterActions::shared().muteUser(screenName, minutes);
-        });
+    if (RTFilterActions::hasShared()) {
+        RTFilterActions::shared().addMessageMenuItems(*menu, currentMessage());
+    } else {
+        QAction *mute = menu->addAction(tr("Mute Author"));
+        mute->setEnabled(false);
+        mute->setToolTip(tr("Muting needs the companion service"));
     }
-    const QStringList tags =
-        message ? RTMessageTextParser::hashtagsInMessageText(message->body()) : QStringList();
-    QMenu *muteTag = menu->addMenu(tr("Mute Hashtag"));
-    muteTag->setEnabled(filters && !tags.isEmpty());
-    for (const QString &tag : tags) {
-        QMenu *sub = muteTag->addMenu(QLatin1Char('#') + tag);
-        for (const MuteChoice &choice : kMuteChoices) {
-            const int minutes = choice.minutes;
-            sub->addAction(tr(choice.title), this,
-                           [tag, minutes] { RTFilterActions::shared().muteHashtag(tag, minutes); });
-        }
-    }
-    add("highlightUser");
     menu->addSeparator();
     add("deleteMessage");
     return menu;
@@ -381,6 +352,8 @@ QMenu *RTMainWindow::buildNodeMenu(RTTreeNode *node, QWidget *parent)
                 connect(a, &QAction::triggered, this, [run] { run(); });
         }
     }
+    if (RTFilterActions::hasShared())
+        RTFilterActions::shared().addNodeMenuItems(*menu, node);
     if (node->requestType() == RTTreeNodeRequestType::AccountRoot && node->canBeDeleted()) {
         menu->addSeparator();
         QPointer<RTTreeNode> weak(node);

@@ -10,8 +10,12 @@
 #include "ui/RTOutlineModel.h"
 #include "ui/RTThemes.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QMenu>
+#include <QPainter>
 #include <QPixmap>
 #include <QTimer>
 #include <QTreeView>
@@ -143,5 +147,76 @@ void RTScreenshotTour::takeDark()
 {
     save(&m_window, QStringLiteral("main-dark.png"));
     RTThemes::apply(false);
+    muteForFilters();
+}
+
+// As a user would: "Mute @a > 1 Hour" on one message, "Highlight @b > 24 Hours" on a
+// message of another author. Without the companion's actions there is no picture.
+void RTScreenshotTour::muteForFilters()
+{
+    RTListViewController *c = m_window.currentController();
+    QAction *filters = m_window.action(QStringLiteral("showFilters"));
+    if (!c || !c->listView() || !filters || !filters->isEnabled()) {
+        emit finished(m_ok);
+        return;
+    }
+    const auto choose = [this, c](int row, const char *menuName, const QString &period) {
+        c->listView()->selectRow(row);
+        std::unique_ptr<QMenu> menu(m_window.buildMessageMenu(&m_window));
+        auto *sub = menu->findChild<QMenu *>(QString::fromLatin1(menuName));
+        if (sub && m_written.filter(QStringLiteral("message-menu.png")).isEmpty()) {
+            // The menu and its periods, side by side, as the user sees them.
+            menu->popup(m_window.mapToGlobal(QPoint(0, 0)));
+            sub->popup(menu->geometry().topRight());
+            const QPixmap left = menu->grab();
+            const QPixmap right = sub->grab();
+            QPixmap both(left.width() + right.width(), std::max(left.height(), right.height()));
+            both.fill(Qt::transparent);
+            QPainter painter(&both);
+            painter.drawPixmap(0, 0, left);
+            painter.drawPixmap(left.width(), 0, right);
+            painter.end();
+            const QString path = QDir(m_folder).filePath(QStringLiteral("message-menu.png"));
+            if (both.save(path, "PNG"))
+                m_written << path;
+            sub->hide();
+            menu->hide();
+        }
+        for (QAction *a : sub ? sub->actions() : QList<QAction *>()) {
+            if (a->text() == period) {
+                a->trigger();
+                return true;
+            }
+        }
+        return false;
+    };
+    QString first;
+    bool highlighted = false;
+    for (int row = 0; row < c->model().rowCount() && !highlighted; ++row) {
+        const RTMessagePtr m = c->model().messageAt(row);
+        if (!m || m->userId().isEmpty() || m->userId() == first)
+            continue;
+        if (first.isEmpty()) {
+            if (choose(row, "muteAuthorMenu", QStringLiteral("1 Hour")))
+                first = m->userId();
+        } else {
+            highlighted = choose(row, "highlightAuthorMenu", QStringLiteral("24 Hours"));
+        }
+    }
+    // The service answers on loopback; the pane shows what it confirmed.
+    QTimer::singleShot(2000, this, [this, filters] {
+        filters->trigger();
+        QTimer::singleShot(kSettleMs, this, &RTScreenshotTour::takeFilters);
+    });
+}
+
+void RTScreenshotTour::takeFilters()
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == QLatin1String("filtersWindow") && w->isVisible()) {
+            save(w, QStringLiteral("filters.png"));
+            w->close();
+        }
+    }
     emit finished(m_ok);
 }

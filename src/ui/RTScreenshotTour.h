@@ -7,7 +7,8 @@ class RTMainWindow;
 
 // Walks the main window through what the README shows and saves a PNG of each step:
 // the window in light and dark, the outline with its counts, a conversation opened
-// under its message, and the error list. Waits for messages to arrive first.
+// under its message, the error list, and the running mutes and highlights after one
+// author is muted and another highlighted from the message menu. Waits for messages first.
 class RTScreenshotTour : public QObject
 {
     Q_OBJECT
@@ -28,6 +29,8 @@ private:
     void takeConversation();
     void takeErrors();
     void takeDark();
+    void muteForFilters();
+    void takeFilters();
     bool save(QWidget *widget, const QString &name);
 
     RTMainWindow &m_window;

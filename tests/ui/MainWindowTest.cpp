@@ -1,6 +1,7 @@
 #include "UiTestSupport.h"
 #include "timelines/RTNodeMenu.h"
 #include "ui/RTComposeProvider.h"
+#include "ui/RTFilterActions.h"
 #include "ui/RTListViewController.h"
 #include "ui/RTMainWindow.h"
 #include "ui/RTMessageListModel.h"
@@ -221,6 +222,74 @@ TEST_F(MainWindowTest, KeysReachCombinedViewsSourcesAndSearch)
     window->action(QStringLiteral("closeTemporary"))->trigger();
     EXPECT_EQ(window->temporaryNode(), nullptr);
     EXPECT_EQ(window->currentNode(), mentions);
+}
+
+} // namespace
+
+namespace {
+
+class RecordingFilterActions : public RTFilterActions
+{
+public:
+    RecordingFilterActions() { RTFilterActions::setShared(this); }
+    ~RecordingFilterActions() override { RTFilterActions::setShared(nullptr); }
+    QStringList calls;
+    void addMessageMenuItems(QMenu &menu, const RTMessagePtr &message) override
+    {
+        calls << QStringLiteral("message ") + (message ? message->messageId() : QString());
+        menu.addAction(QStringLiteral("Mute @bob"));
+    }
+    void addNodeMenuItems(QMenu &, RTTreeNode *node) override
+    {
+        calls << QStringLiteral("node ") + (node ? node->name() : QString());
+    }
+    void showFilters(QWidget *) override { calls << QStringLiteral("filters"); }
+};
+
+QStringList menuTitles(const QMenu &menu)
+{
+    QStringList titles;
+    for (QAction *a : menu.actions())
+        if (!a->isSeparator())
+            titles << a->text();
+    return titles;
+}
+
+TEST_F(MainWindowTest, FilterItemsComeFromTheInstalledFilterActions)
+{
+    auto received = message(alice.get(), QStringLiteral("1"), QStringLiteral("hi @alice"),
+                            RTTemporaryFlag::IsMention, 1);
+    manager->allTreeNodesAddMessages({received}, UiRequestType::Mentions, {});
+    RTTreeNode *mentions = child(QStringLiteral("alice"), UiRequestType::Mentions);
+    ASSERT_TRUE(mentions);
+    window->showNode(mentions);
+    currentView()->selectRow(0);
+
+    // Without the companion's actions: one disabled item that says why.
+    window->updateActions();
+    EXPECT_FALSE(enabled("showFilters"));
+    std::unique_ptr<QMenu> plain(window->buildMessageMenu(window));
+    QAction *off = nullptr;
+    for (QAction *a : plain->actions())
+        if (a->text() == QStringLiteral("Mute Author"))
+            off = a;
+    ASSERT_TRUE(off);
+    EXPECT_FALSE(off->isEnabled());
+
+    RecordingFilterActions filters;
+    window->updateActions();
+    ASSERT_TRUE(enabled("showFilters"));
+    std::unique_ptr<QMenu> menu(window->buildMessageMenu(window));
+    const QStringList titles = menuTitles(*menu);
+    EXPECT_TRUE(titles.contains(QStringLiteral("Mute @bob")));
+    EXPECT_FALSE(titles.contains(QStringLiteral("Mute Author")));
+    // The filter items sit before Delete, the last item.
+    EXPECT_EQ(titles.last(), window->action(QStringLiteral("deleteMessage"))->text());
+    std::unique_ptr<QMenu> nodeMenu(window->buildNodeMenu(mentions, window));
+    window->action(QStringLiteral("showFilters"))->trigger();
+    EXPECT_EQ(filters.calls,
+              (QStringList{QStringLiteral("message 1"), QStringLiteral("node ") + mentions->name(),
+                           QStringLiteral("filters")}));
 }
 
 } // namespace

@@ -204,7 +204,6 @@ int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err)
     Printer printer(manager, out, allNodes);
     // The companion service: trends, and the dated mutes that move messages to Muted.
     RTCompanionClient &companion = RTCompanionClient::talvoService();
-    companion.setNodeManager(&manager);
     std::signal(SIGINT, requestStop);
     std::signal(SIGTERM, requestStop);
 
@@ -221,8 +220,7 @@ int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err)
         << "; stop with Ctrl-C\n";
     err.flush();
     store.startupServices();
-    companion.start();
-    companion.getTrends();
+    companion.startWithNodeManager(manager);
     loop.exec();
     companion.stop();
 
