@@ -27,3 +27,9 @@ int cmdPoll(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdPost(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdFilters(const QStringList &args, QTextStream &out, QTextStream &err);
+// The Facebook forms of login, poll and post (CmdFacebook.cpp), chosen by --kind facebook.
+int cmdLoginFacebook(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdPollFacebook(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdPostFacebook(const QStringList &args, QTextStream &out, QTextStream &err);
+// True when args hold "--kind facebook".
+bool isFacebookKind(const QStringList &args);
