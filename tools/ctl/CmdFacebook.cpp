@@ -139,6 +139,8 @@ int cmdLoginFacebook(const QStringList &args, QTextStream &out, QTextStream &err
     }
     if (!CtlTwitterSession::setUp(profile, err))
         return 1;
+    // The stored accounts are loaded first: logging in again must find the account.
+    TADataManager::sharedManager();
     QString password;
     if (!browserUser.isEmpty()) {
         password = readLine();
