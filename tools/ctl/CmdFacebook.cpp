@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QSet>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
@@ -209,7 +210,7 @@ int cmdPollFacebook(const QStringList &args, QTextStream &out, QTextStream &err)
         else if (arg == QLatin1String("--account") && hasValue)
             id = args.at(++i);
         else if (arg == QLatin1String("--count") && hasValue)
-            count = std::clamp(args.at(++i).toInt(), 1, 100);
+            count = std::clamp(args.at(++i).toInt(), 1, 50);
         else {
             err << kPollUsage;
             return 2;
@@ -313,4 +314,40 @@ int cmdPostFacebook(const QStringList &args, QTextStream &out, QTextStream &err)
     if (const auto post = account->messageWithId(postId))
         printPost(out, *post);
     return 0;
+}
+
+int watchFacebookAccounts(QObject *context, QTextStream &out, QTextStream &err)
+{
+    int accounts = 0;
+    for (const RTServicePtr &service : TADataManager::sharedManager().services()) {
+        auto *account = qobject_cast<RTServiceFacebook *>(service.get());
+        if (!account)
+            continue;
+        if (const QString refusal = account->hostProfileRefusal(); !refusal.isEmpty()) {
+            err << "talvoctl watch: " << refusal << "\n";
+            continue;
+        }
+        account->loadOAuthTokens();
+        if (account->accessToken().isEmpty())
+            continue;
+        ++accounts;
+        // Each post once, as the feed polls bring it.
+        auto printed = std::make_shared<QSet<QString>>();
+        QObject::connect(
+            account, &RTServiceFacebook::messagesChanged, context, [account, printed, &out] {
+                QList<RTMessageFacebookPtr> posts = account->messagesDictionary().values();
+                std::sort(posts.begin(), posts.end(), [](const auto &a, const auto &b) {
+                    return a->createdAt() < b->createdAt();
+                });
+                for (const RTMessageFacebookPtr &post : posts) {
+                    if (printed->contains(post->messageId()))
+                        continue;
+                    printed->insert(post->messageId());
+                    out << "facebook " << account->serviceId() << "\t";
+                    printPost(out, *post);
+                }
+                out.flush();
+            });
+    }
+    return accounts;
 }

@@ -31,5 +31,8 @@ int cmdFilters(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdLoginFacebook(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdPollFacebook(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdPostFacebook(const QStringList &args, QTextStream &out, QTextStream &err);
+// Prints the posts of the stored Facebook accounts as their feeds bring them, for watch;
+// returns how many accounts have a token.
+int watchFacebookAccounts(QObject *context, QTextStream &out, QTextStream &err);
 // True when args hold "--kind facebook".
 bool isFacebookKind(const QStringList &args);
