@@ -20,6 +20,7 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -359,4 +360,39 @@ TEST_F(FacebookSandboxTest, AuthorLookupThatFailsThreeTimesStillDeliversThePosts
         withoutSender += post->sender() ? 0 : 1;
     EXPECT_GT(withoutSender, 0);
     EXPECT_EQ(account->messagesDictionary().size(), posts.size());
+}
+
+TEST_F(FacebookSandboxTest, AStartedAccountPollsItsFeedAndTheNextPollAsksOnlyForNewerPosts)
+{
+    const auto account = loggedInAccount("bob");
+    ASSERT_TRUE(account);
+    QSignalSpy changed(account.get(), &RTServiceFacebook::messagesChanged);
+    const qint64 before = QDateTime::currentSecsSinceEpoch();
+    account->start();
+    ASSERT_TRUE(account->running());
+    ASSERT_EQ(account->pollingObjects().size(), 1);
+    ASSERT_TRUE(waitUntil([&] { return changed.count() > 0; }, 30000));
+    EXPECT_FALSE(account->messagesDictionary().isEmpty());
+    EXPECT_TRUE(account->mySelf());
+    const QString since = account->pollingObjects().first()->sinceString();
+    EXPECT_GE(since.toLongLong(), before);
+
+    // A post written after that moment is all a poll since then brings.
+    QThread::msleep(1100);
+    auto posted = std::make_shared<Recorder>();
+    account->setUserStatusWithString(QStringLiteral("Newer than the last poll"), posted);
+    ASSERT_TRUE(waitUntil([&] { return posted->done; }, 30000));
+    ASSERT_TRUE(posted->success) << posted->failure().toStdString();
+    auto newer = std::make_shared<Recorder>();
+    RTServiceRequests::doRequest(account, RTFacebookRequestNewsFeed, newer, {},
+                                 {{key(kRTSinceKey), since}}, 0);
+    ASSERT_TRUE(waitUntil([&] { return newer->done; }, 30000));
+    ASSERT_TRUE(newer->success) << newer->failure().toStdString();
+    const auto posts =
+        newer->result.value(key(kRTFacebookMessagesKey)).value<QList<RTMessageFacebookPtr>>();
+    ASSERT_EQ(posts.size(), 1);
+    EXPECT_EQ(posts.first()->body(), QStringLiteral("Newer than the last poll"));
+
+    account->stop();
+    EXPECT_FALSE(account->running());
 }
