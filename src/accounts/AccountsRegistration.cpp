@@ -3,7 +3,6 @@
 #include "accounts/RTServiceBitly.h"
 #include "accounts/RTServiceBudurl.h"
 #include "accounts/RTServiceCligs.h"
-#include "accounts/RTServiceFacebook.h"
 #include "accounts/RTServiceImgly.h"
 #include "accounts/RTServiceInstapaper.h"
 #include "accounts/RTServiceIsgd.h"
@@ -30,7 +29,6 @@ template<class T> void registerService()
 
 void registerAccountArchiveClasses()
 {
-    registerService<RTServiceFacebook>();
     registerService<RTServicePingfm>();
     registerService<RTServiceTrim>();
     registerService<RTServiceBitly>();

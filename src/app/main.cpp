@@ -16,6 +16,7 @@
 #include "platform/linux/QtStatusItem.h"
 #include "platform/linux/SecretServiceKeychain.h"
 #include "timelines/RTPopupDelegate.h"
+#include "ui/RTFacebookAccountAdditionPage.h"
 #include "ui/RTMainWindow.h"
 #include "ui/RTScreenshotTour.h"
 #include "ui/RTThemes.h"
@@ -139,6 +140,7 @@ int main(int argc, char **argv)
     static SecretServiceKeychain keychain;
     Keychain::setShared(&keychain);
     registerTalvoLayers();
+    registerFacebookWindows();
     RTTalvoDesktopApplication desktop;
     DesktopApplication::setShared(&desktop);
     // Alerts exist before the sound manager is created, so it can preload its sounds.

@@ -1,6 +1,5 @@
 #include "accounts/AccountsRegistration.h"
 #include "accounts/RTServiceBitly.h"
-#include "accounts/RTServiceFacebook.h"
 #include "accounts/RTServiceInstapaper.h"
 #include "accounts/RTServiceIsgd.h"
 #include "accounts/RTServiceMobypicture.h"
@@ -10,6 +9,8 @@
 #include "accounts/RTServiceRegistry.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/RTGlobalVariables.h"
+#include "networks/NetworksRegistration.h"
+#include "networks/facebook/RTServiceFacebook.h"
 
 #include <gtest/gtest.h>
 
@@ -181,6 +182,7 @@ TEST(RTServiceRegistry, HasTwitterServicesFollowsTheList)
 TEST(RTServiceKinds, EveryKindHasItsTypeWeightNameAndListingRule)
 {
     registerAccountArchiveClasses();
+    registerNetworksClasses();
     const struct
     {
         const char *cls;
@@ -232,6 +234,7 @@ TEST(RTServiceKinds, EveryKindHasItsTypeWeightNameAndListingRule)
 TEST(RTServiceKinds, AnonymousInstancesAndTheirArchivedFlag)
 {
     registerAccountArchiveClasses();
+    registerNetworksClasses();
     for (const QString &cls : RTShortenerService::shortenersClasses()) {
         auto s = RTShortenerService::anonymousShortenerService(cls);
         ASSERT_TRUE(s) << qPrintable(cls);

@@ -131,3 +131,40 @@ TEST_F(CtlSandboxTest, AScreenNameInAnotherCaseIsTheSameAccount)
     EXPECT_EQ(store.out.count(QLatin1String("serviceId carol")), 1) << store.out.toStdString();
     EXPECT_FALSE(store.out.contains(QLatin1String("CAROL"))) << store.out.toStdString();
 }
+
+TEST_F(CtlSandboxTest, AFacebookAccountLogsInPollsAndPostsFromTheCommandLine)
+{
+    const QStringList facebook{QStringLiteral("--kind"), QStringLiteral("facebook"),
+                               QStringLiteral("--profile"), profilePath()};
+    const QStringList asAlice{QStringLiteral("--browser-user"), QStringLiteral("alice")};
+    QString id;
+    for (int i = 0; i < 2; ++i) {
+        const CtlRun run =
+            ctl(QStringList{QStringLiteral("login")} + facebook + asAlice, "sandbox\n");
+        ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+        ASSERT_TRUE(run.out.startsWith(QLatin1String("logged in as "))) << run.out.toStdString();
+        id = run.out.section(QLatin1Char(' '), 3, 3);
+    }
+    const CtlRun store = ctl({QStringLiteral("store")});
+    EXPECT_EQ(store.out.count(QStringLiteral("serviceId %1").arg(id)), 1)
+        << store.out.toStdString();
+
+    const CtlRun poll = ctl(QStringList{QStringLiteral("poll")} + facebook +
+                            QStringList{QStringLiteral("--count"), QStringLiteral("3")});
+    ASSERT_EQ(poll.exitCode, 0) << poll.err.toStdString();
+    EXPECT_TRUE(poll.out.contains(QLatin1String("3 posts,"))) << poll.out.toStdString();
+
+    const CtlRun post = ctl(QStringList{QStringLiteral("post")} + facebook +
+                            QStringList{QStringLiteral("From the command line")});
+    ASSERT_EQ(post.exitCode, 0) << post.err.toStdString();
+    EXPECT_TRUE(post.out.contains(QStringLiteral("posted %1_").arg(id))) << post.out.toStdString();
+    EXPECT_TRUE(post.out.contains(QLatin1String("\tFrom the command line\t")))
+        << post.out.toStdString();
+
+    const CtlRun wrong = ctl(QStringList{QStringLiteral("login")} + facebook + asAlice +
+                                 QStringList{QStringLiteral("--timeout"), QStringLiteral("2")},
+                             "not-the-password\n");
+    EXPECT_EQ(wrong.exitCode, 1);
+    EXPECT_TRUE(wrong.err.contains(QLatin1String("Wrong e-mail or password.")))
+        << wrong.err.toStdString();
+}

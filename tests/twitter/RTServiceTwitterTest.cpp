@@ -1,10 +1,10 @@
 #include "twitter/RTServiceTwitter.h"
 #include "accounts/AccountsRegistration.h"
 #include "accounts/RTServiceBitly.h"
-#include "accounts/RTServiceFacebook.h"
 #include "accounts/RTServiceRegistry.h"
 #include "model/ModelRegistration.h"
 #include "model/RTMessageFlags.h"
+#include "networks/facebook/RTServiceFacebook.h"
 #include "platform/fake/FakeKeychain.h"
 #include "twitter/TwitterRegistration.h"
 

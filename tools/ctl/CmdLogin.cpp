@@ -78,6 +78,8 @@ std::shared_ptr<RTServiceTwitter> knownAccount(const TADataManager &store, const
 
 int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err)
 {
+    if (isFacebookKind(args))
+        return cmdLoginFacebook(args, out, err);
     QString profile;
     QString screenName;
     for (int i = 0; i < args.size(); ++i) {

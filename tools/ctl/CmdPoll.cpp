@@ -52,6 +52,8 @@ RTServiceTwitterPtr findAccount(const QString &screenName)
 
 int cmdPoll(const QStringList &args, QTextStream &out, QTextStream &err)
 {
+    if (isFacebookKind(args))
+        return cmdPollFacebook(args, out, err);
     QString profile, typeName, accountName, listSpec, query;
     int count = 0;
     for (int i = 0; i < args.size(); ++i) {

@@ -50,6 +50,8 @@ bool waitFor(const std::function<bool()> &done)
 
 int cmdPost(const QStringList &args, QTextStream &out, QTextStream &err)
 {
+    if (isFacebookKind(args))
+        return cmdPostFacebook(args, out, err);
     QString profile, accountName, replyTo, picture;
     QStringList words;
     for (int i = 0; i < args.size(); ++i) {

@@ -194,8 +194,10 @@ int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err)
             accounts += account->oauthToken().isEmpty() ? 0 : 1;
         }
     }
+    QObject facebookPrinter;
+    accounts += watchFacebookAccounts(&facebookPrinter, out, err);
     if (accounts == 0) {
-        err << "no logged-in Twitter account of this profile in the store; run talvoctl login "
+        err << "no logged-in account of this profile in the store; run talvoctl login "
                "first\n";
         return 1;
     }

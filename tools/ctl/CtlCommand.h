@@ -27,3 +27,12 @@ int cmdPoll(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdPost(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdFilters(const QStringList &args, QTextStream &out, QTextStream &err);
+// The Facebook forms of login, poll and post (CmdFacebook.cpp), chosen by --kind facebook.
+int cmdLoginFacebook(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdPollFacebook(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdPostFacebook(const QStringList &args, QTextStream &out, QTextStream &err);
+// Prints the posts of the stored Facebook accounts as their feeds bring them, for watch;
+// returns how many accounts have a token.
+int watchFacebookAccounts(QObject *context, QTextStream &out, QTextStream &err);
+// True when args hold "--kind facebook".
+bool isFacebookKind(const QStringList &args);

@@ -24,17 +24,23 @@ const CtlCommand kCommands[] = {
      "talvoctl fetch [-X METHOD] [-H 'Name: value']... [-d name=value]... [--multipart] "
      "[--cacert FILE] [--timeout SECONDS] URL",
      "one request through the HTTP engine", cmdFetch},
-    {"login", "talvoctl login --profile NAME SCREEN_NAME",
-     "log a Twitter account in; the password is read from the terminal or standard input",
+    {"login",
+     "talvoctl login --profile NAME SCREEN_NAME | talvoctl login --kind facebook --profile NAME "
+     "[--browser-user NAME [--deny]] [--timeout SECONDS]",
+     "log a Twitter account in (the password from the terminal or standard input), or a "
+     "Facebook account through the browser (printed address, or played with the password "
+     "from standard input)",
      cmdLogin},
     {"poll",
      "talvoctl poll --profile NAME --type home|mentions|inbox|outbox|sent|favorites|retweets|"
-     "retweeted|list|search [--count N] [--account SCREEN_NAME] [--list OWNER/ID] [--query TEXT]",
+     "retweeted|list|search [--count N] [--account SCREEN_NAME] [--list OWNER/ID] [--query TEXT] "
+     "| talvoctl poll --kind facebook --profile NAME [--account ID] [--count N]",
      "one timeline request of a logged-in account", cmdPoll},
     {"watch", "talvoctl watch --profile NAME [--seconds N] [--all-nodes]",
      "run the engine without windows and print messages as the timelines take them", cmdWatch},
     {"post",
-     "talvoctl post --profile NAME [--account SCREEN_NAME] [--reply-to ID] [--picture FILE] TEXT",
+     "talvoctl post --profile NAME [--account SCREEN_NAME] [--reply-to ID] [--picture FILE] TEXT "
+     "| talvoctl post --kind facebook --profile NAME [--account ID] TEXT",
      "post a tweet, reply or direct message through the compose line", cmdPost},
     {"filters",
      "talvoctl filters --profile NAME [list|mute USER|#TAG --for DURATION|highlight USER|#TAG "

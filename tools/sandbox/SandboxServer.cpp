@@ -2,6 +2,7 @@
 
 #include "Certificates.h"
 #include "CompanionApi.h"
+#include "FacebookApi.h"
 #include "PictureHostApi.h"
 #include "ReleaseFeeds.h"
 #include "Seeder.h"
@@ -62,9 +63,13 @@ QStringList SandboxServer::shortenerNames()
 
 QStringList SandboxServer::virtualHosts()
 {
-    QStringList hosts = {QStringLiteral("localhost"), QStringLiteral("www.localhost"),
-                         QStringLiteral("frame.localhost"), QStringLiteral("pics.localhost"),
-                         QStringLiteral("photos.localhost")};
+    QStringList hosts = {QStringLiteral("localhost"),
+                         QStringLiteral("www.localhost"),
+                         QStringLiteral("frame.localhost"),
+                         QStringLiteral("pics.localhost"),
+                         QStringLiteral("photos.localhost"),
+                         QString::fromLatin1(FacebookApi::kGraphHost),
+                         QString::fromLatin1(FacebookApi::kWebHost)};
     for (const QString &name : shortenerNames())
         hosts << name + QStringLiteral(".localhost")
               << QStringLiteral("api.") + name + QStringLiteral(".localhost");
@@ -96,6 +101,7 @@ bool SandboxServer::start(QString *error)
     m_shortLinks = std::make_unique<ShortLinks>(*this);
     m_pictureHosts = std::make_unique<PictureHostApi>(*this);
     m_shortenerApi = std::make_unique<ShortenerApi>(*this);
+    m_facebook = std::make_unique<FacebookApi>(*this, m_options.facebookAppId);
 
     if (m_db.wasCreated()) {
         Seeder seeder(*this);
@@ -103,6 +109,7 @@ bool SandboxServer::start(QString *error)
         qInfo("sandbox: new data in %s, %d users (password \"%s\" for each)",
               qPrintable(dir.absolutePath()), m_options.users, Seeder::kPassword);
     }
+    m_facebook->seedIfEmpty();
 
     Certificates certs;
     QString certError;
@@ -204,6 +211,10 @@ HostProfile SandboxServer::profile() const
         p.setBaseUrl(name + QStringLiteral("-links"),
                      QUrl(QStringLiteral("https://%1.localhost:%2").arg(name).arg(m_tlsPort)));
     }
+    p.setBaseUrl(QStringLiteral("facebook-graph"),
+                 QUrl(QStringLiteral("https://%1:%2").arg(FacebookApi::kGraphHost).arg(m_tlsPort)));
+    p.setBaseUrl(QStringLiteral("facebook-web"),
+                 QUrl(QStringLiteral("https://%1:%2").arg(FacebookApi::kWebHost).arg(m_tlsPort)));
     for (const QString &name : PictureHostApi::hostNames())
         p.setBaseUrl(
             name, QUrl(QStringLiteral("https://upload.%1.localhost:%2").arg(name).arg(m_tlsPort)));
@@ -342,7 +353,7 @@ void SandboxServer::route(SandboxCall &call)
         return;
     }
     if (host.endsWith(QLatin1String(".localhost"))) {
-        if (call.answerWithReplay() || m_pictureHosts->handle(call) ||
+        if (m_facebook->handle(call) || call.answerWithReplay() || m_pictureHosts->handle(call) ||
             m_shortenerApi->handle(call) || m_shortLinks->handle(call))
             return;
     } else if (call.path.startsWith(QLatin1String("/v1/"))) {

@@ -26,6 +26,7 @@ class CompanionApi;
 class ShortLinks;
 class PictureHostApi;
 class ShortenerApi;
+class FacebookApi;
 
 struct SandboxOptions
 {
@@ -41,6 +42,7 @@ struct SandboxOptions
     QByteArray consumerKey;
     QByteArray consumerSecret;
     QByteArray apiKey; // the companion service's API key
+    QByteArray facebookAppId;
 };
 
 // talvo-sandbox: a local stand-in for the Twitter API, the companion service and the
@@ -104,6 +106,7 @@ private:
     std::unique_ptr<ShortLinks> m_shortLinks;
     std::unique_ptr<PictureHostApi> m_pictureHosts;
     std::unique_ptr<ShortenerApi> m_shortenerApi;
+    std::unique_ptr<FacebookApi> m_facebook;
     std::unique_ptr<httplib::Server> m_http;
     std::unique_ptr<httplib::Server> m_https;
     std::thread m_httpThread;

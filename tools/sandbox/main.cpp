@@ -131,6 +131,7 @@ int main(int argc, char **argv)
     options.consumerKey = TALVO_TWITTER_CONSUMER_KEY;
     options.consumerSecret = TALVO_TWITTER_CONSUMER_SECRET;
     options.apiKey = TALVO_API_KEY;
+    options.facebookAppId = TALVO_FACEBOOK_APP_ID;
 
     SandboxServer server(options);
     QString error;

@@ -1,0 +1,45 @@
+#include "networks/facebook/RTUserFacebook.h"
+
+#include "foundation/Localization.h"
+
+RTUserFacebook::RTUserFacebook(const QString &userId)
+    : RTUser(userId)
+{
+}
+
+std::shared_ptr<RTUserFacebook> RTUserFacebook::parseUser(const JsonValue &record,
+                                                          const QString &profilePrefix)
+{
+    if (!record.isObject())
+        return nullptr;
+    const QString id = record["id"].toString();
+    if (id.isEmpty())
+        return nullptr;
+    auto user = std::make_shared<RTUserFacebook>(id);
+    user->setFirstName(record["first_name"].toString());
+    user->setLastName(record["last_name"].toString());
+    QString fullName = record["full_name"].toString();
+    if (fullName.isEmpty())
+        fullName = record["name"].toString();
+    user->setFullName(fullName);
+    const QString link = record["link"].toString();
+    user->setProfileLink(link);
+    if (!profilePrefix.isEmpty() && link.startsWith(profilePrefix) &&
+        link.size() > profilePrefix.size())
+        user->setUserName(link.mid(profilePrefix.size()));
+    else
+        user->setUserName(localizedString("##RTUserFacebook:0##"));
+    user->setAbout(record["about"].toString());
+    user->setBirthDate(
+        QDate::fromString(record["birthday"].toString(), QStringLiteral("MM/dd/yyyy")));
+    user->setEmail(record["email"].toString());
+    // Newer answers wrap the address: {"data": {"url": ...}}.
+    const JsonValue picture = record["picture"];
+    user->setPicUrl(picture.isObject() ? picture["data"]["url"].toString() : picture.toString());
+    return user;
+}
+
+QString RTUserFacebook::displayName() const
+{
+    return fullName().isEmpty() ? userName() : fullName();
+}

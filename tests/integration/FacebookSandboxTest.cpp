@@ -1,0 +1,398 @@
+// A Facebook account against a real talvo-sandbox: the browser log-in with a scripted
+// browser, refused and malformed answers, the news feed with its authors, posting and
+// the faults of the Graph API.
+#include "CtlFacebookBrowser.h"
+
+#include "accounts/AccountsRegistration.h"
+#include "foundation/HostProfile.h"
+#include "foundation/OperationQueue.h"
+#include "foundation/RTGlobalVariables.h"
+#include "http/HttpRequest.h"
+#include "network/RTServiceRequests.h"
+#include "networks/NetworksRegistration.h"
+#include "networks/facebook/RTFacebookKeys.h"
+#include "networks/facebook/RTFacebookLogin.h"
+#include "networks/facebook/RTFacebookRequestTypes.h"
+#include "networks/facebook/RTServiceFacebook.h"
+#include "platform/fake/FakeKeychain.h"
+#include "support/SandboxFixture.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace {
+
+QString key(const char *name)
+{
+    return QString::fromLatin1(name);
+}
+
+class Recorder : public RTRequestDelegate
+{
+public:
+    void serviceRequestSuccess(const QVariantMap &r) override
+    {
+        success = true;
+        result = r;
+        done = true;
+    }
+    void serviceRequestFailure(const QVariantMap &r) override
+    {
+        success = false;
+        result = r;
+        done = true;
+    }
+    [[nodiscard]] QString failure() const
+    {
+        return result.value(key(kRTOperationFailureMessageKey)).toString();
+    }
+    bool done = false;
+    bool success = false;
+    QVariantMap result;
+};
+
+struct LoginRun
+{
+    bool finished = false;
+    bool loggedIn = false;
+    bool isNew = false;
+    QString failure;
+    std::shared_ptr<RTServiceFacebook> account;
+    CtlFacebookBrowser::Outcome browser;
+};
+
+class FacebookSandboxTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        sandbox = new SandboxFixture;
+        SandboxFixture::Options options;
+        options.users = 6;
+        started = sandbox->start(options);
+    }
+    static void TearDownTestSuite()
+    {
+        delete sandbox;
+        sandbox = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(started) << sandbox->errorString().toStdString();
+        ASSERT_TRUE(sandbox->writeFaults(QByteArray()));
+        registerAccountArchiveClasses();
+        registerNetworksClasses();
+        HostProfile::setCurrent(sandbox->profile());
+        HttpRequest::setDefaultCaBundle(sandbox->caBundle());
+        Keychain::setShared(&keychain);
+    }
+    void TearDown() override
+    {
+        waitUntil(
+            [] {
+                return OperationQueue::forType(OperationQueue::ServiceRequests).operationCount() ==
+                           0 &&
+                       OperationQueue::forType(OperationQueue::ImmediateRequests)
+                               .operationCount() == 0;
+            },
+            20000);
+        Keychain::setShared(nullptr);
+    }
+
+    static LoginRun logIn(const CtlFacebookBrowser &script, int timeoutSeconds = 30)
+    {
+        LoginRun run;
+        RTFacebookLogin login;
+        login.setTimeoutSeconds(timeoutSeconds);
+        std::thread browser;
+        login.setUrlOpener([&](const QUrl &url) {
+            browser = std::thread([&run, script, url] { run.browser = script.run(url); });
+            return true;
+        });
+        QObject::connect(&login, &RTFacebookLogin::loggedIn,
+                         [&](const std::shared_ptr<RTServiceFacebook> &account, bool isNew) {
+                             run.finished = run.loggedIn = true;
+                             run.account = account;
+                             run.isNew = isNew;
+                         });
+        QObject::connect(&login, &RTFacebookLogin::failed, [&](const QString &sentence) {
+            run.finished = true;
+            run.failure = sentence;
+        });
+        if (login.begin())
+            waitUntil([&] { return run.finished; }, (timeoutSeconds + 10) * 1000);
+        if (browser.joinable())
+            browser.join();
+        return run;
+    }
+
+    static std::shared_ptr<RTServiceFacebook> loggedInAccount(const char *user = "alice")
+    {
+        const LoginRun run =
+            logIn({QString::fromLatin1(user), QStringLiteral("sandbox"), false, {}});
+        EXPECT_TRUE(run.loggedIn) << run.failure.toStdString() << " / "
+                                  << run.browser.error.toStdString();
+        return run.account;
+    }
+
+    // Lines of the sandbox's log for one Graph path ("/", "/me/home", ...).
+    static int graphRequests(const QString &path)
+    {
+        const QString needle =
+            QStringLiteral("graph.facebook.localhost:%1%2 ->").arg(sandbox->tlsPort()).arg(path);
+        return int(sandbox->log().count(needle));
+    }
+
+    static bool writeReplay(const QByteArray &body, const QByteArray &rule)
+    {
+        // A new file each time: the sandbox reloads its rules only when their text changes.
+        static int serial = 0;
+        const QString path =
+            sandbox->dataDir() + QStringLiteral("/token-answer-%1.txt").arg(++serial);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(body) != body.size())
+            return false;
+        file.close();
+        return sandbox->writeFaults(rule + " body=" + path.toUtf8() + "\n");
+    }
+
+    static Recorder &poll(const std::shared_ptr<RTServiceFacebook> &account,
+                          std::shared_ptr<Recorder> &holder)
+    {
+        holder = std::make_shared<Recorder>();
+        RTServiceRequests::doRequest(account, RTFacebookRequestNewsFeed, holder, {}, {}, 0);
+        waitUntil([&] { return holder->done; }, 60000);
+        return *holder;
+    }
+
+    static inline SandboxFixture *sandbox = nullptr;
+    static inline bool started = false;
+    FakeKeychain keychain;
+};
+
+} // namespace
+
+TEST_F(FacebookSandboxTest, LogsInThroughTheBrowserAndKeepsOnlyTheTokenInTheKeyring)
+{
+    const LoginRun run = logIn({QStringLiteral("alice"), QStringLiteral("sandbox"), false, {}});
+    ASSERT_TRUE(run.loggedIn) << run.failure.toStdString() << run.browser.error.toStdString();
+    EXPECT_TRUE(run.isNew);
+    EXPECT_EQ(run.browser.redirectStatus, 200);
+    EXPECT_TRUE(run.browser.redirectBody.contains(QStringLiteral("Logged in")));
+    const auto account = run.account;
+    ASSERT_TRUE(account->mySelf());
+    EXPECT_EQ(account->serviceId(), account->mySelf()->userId());
+    EXPECT_EQ(account->mySelf()->userName(), QStringLiteral("alice"));
+    // The sandbox's answer carries "&expires=..." after the token; none of it is kept.
+    const QString token = account->accessToken();
+    EXPECT_FALSE(token.isEmpty());
+    EXPECT_FALSE(token.contains(QLatin1Char('&')) || token.contains(QStringLiteral("expires")));
+    ASSERT_EQ(keychain.items.size(), 1u);
+    EXPECT_TRUE(keychain.items.begin()->second.contains(token));
+    EXPECT_EQ(std::get<2>(keychain.items.begin()->first), account->serviceId());
+    // The token is the one the service issued: a request with it is accepted.
+    std::shared_ptr<Recorder> answer;
+    EXPECT_TRUE(poll(account, answer).success) << answer->failure().toStdString();
+}
+
+TEST_F(FacebookSandboxTest, AnAnswerWithAnotherStateIsRefusedBeforeAnyCodeIsExchanged)
+{
+    const int exchangesBefore = graphRequests(QStringLiteral("/oauth/access_token"));
+    CtlFacebookBrowser script{QStringLiteral("bob"), QStringLiteral("sandbox"), false, {}};
+    script.rewriteRedirect = [](const QUrl &url) {
+        QString text = url.toString(QUrl::FullyEncoded);
+        text.replace(QRegularExpression(QStringLiteral("state=[^&]*")),
+                     QStringLiteral("state=forged"));
+        return QUrl(text);
+    };
+    const LoginRun run = logIn(script);
+    EXPECT_FALSE(run.loggedIn);
+    EXPECT_TRUE(run.failure.contains(QStringLiteral("does not belong to this log-in")))
+        << run.failure.toStdString();
+    EXPECT_EQ(run.browser.redirectStatus, 400);
+    EXPECT_EQ(graphRequests(QStringLiteral("/oauth/access_token")), exchangesBefore);
+    EXPECT_TRUE(keychain.items.empty());
+}
+
+TEST_F(FacebookSandboxTest, RefusedAndMalformedLogInsLeaveNothingBehind)
+{
+    const struct
+    {
+        const char *name;
+        bool deny;
+        const char *password;
+        QByteArray tokenAnswer; // replayed for the token exchange when not null
+        int timeoutSeconds;
+        const char *because; // a part of the sentence the user reads
+    } cases[] = {
+        {"denied in the browser", true, "sandbox", QByteArray(), 30, "did not grant"},
+        {"wrong password", false, "wrong", QByteArray(), 3, "not finished in the browser"},
+        {"token answer is a page", false, "sandbox", "<html>Success access_token</html>", 30,
+         "did not accept"},
+        {"token cut off", false, "sandbox", "access_token=", 30, "did not accept"},
+        {"token nobody issued", false, "sandbox", "access_token=forged&expires=1&x=y", 30,
+         "Invalid OAuth access token."},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        keychain.items.clear();
+        ASSERT_TRUE(c.tokenAnswer.isNull()
+                        ? sandbox->writeFaults(QByteArray())
+                        : writeReplay(c.tokenAnswer, "path /oauth/access_token type=text/plain"));
+        const LoginRun run =
+            logIn({QStringLiteral("carol"), QString::fromLatin1(c.password), c.deny, {}},
+                  c.timeoutSeconds);
+        EXPECT_TRUE(run.finished);
+        EXPECT_FALSE(run.loggedIn);
+        EXPECT_TRUE(run.failure.contains(QString::fromLatin1(c.because)))
+            << run.failure.toStdString();
+        EXPECT_TRUE(keychain.items.empty());
+    }
+}
+
+TEST_F(FacebookSandboxTest, NewsFeedArrivesWithItsAuthorsAndKnownAuthorsAreNotAskedAgain)
+{
+    const auto account = loggedInAccount();
+    ASSERT_TRUE(account);
+    const int lookupsBefore = graphRequests(QStringLiteral("/"));
+    std::shared_ptr<Recorder> first;
+    ASSERT_TRUE(poll(account, first).success) << first->failure().toStdString();
+    const auto posts =
+        first->result.value(key(kRTFacebookMessagesKey)).value<QList<RTMessageFacebookPtr>>();
+    ASSERT_FALSE(posts.isEmpty());
+    EXPECT_EQ(graphRequests(QStringLiteral("/")), lookupsBefore + 1);
+    const auto stored = account->messagesDictionary();
+    for (const RTMessageFacebookPtr &post : posts) {
+        EXPECT_EQ(stored.value(post->messageId()), post);
+        ASSERT_TRUE(post->sender()) << post->messageId().toStdString();
+        EXPECT_EQ(account->userWithId(post->sender()->userId()), post->sender());
+        EXPECT_TRUE(post->createdAt().isValid());
+        for (const auto &comment : post->comments())
+            EXPECT_TRUE(comment->sender()) << comment->commentId().toStdString();
+    }
+
+    std::shared_ptr<Recorder> second;
+    ASSERT_TRUE(poll(account, second).success);
+    EXPECT_EQ(graphRequests(QStringLiteral("/")), lookupsBefore + 1);
+    EXPECT_EQ(account->messagesDictionary().size(), stored.size());
+}
+
+TEST_F(FacebookSandboxTest, APostComesBackAsAMessageOfTheAccount)
+{
+    const auto account = loggedInAccount("dave");
+    ASSERT_TRUE(account);
+    auto answer = std::make_shared<Recorder>();
+    account->setUserStatusWithString(QStringLiteral("Hello & good night"), answer);
+    ASSERT_TRUE(waitUntil([&] { return answer->done; }, 30000));
+    ASSERT_TRUE(answer->success) << answer->failure().toStdString();
+    const QString id = answer->result.value(key(kRTFacebookResultKey))
+                           .toMap()
+                           .value(QStringLiteral("id"))
+                           .toString();
+    ASSERT_FALSE(id.isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return account->messageWithId(id) != nullptr; }, 30000));
+    const auto post = account->messageWithId(id);
+    EXPECT_EQ(post->body(), QStringLiteral("Hello & good night"));
+    ASSERT_TRUE(post->sender());
+    EXPECT_EQ(post->sender()->userId(), account->serviceId());
+
+    auto empty = std::make_shared<Recorder>();
+    account->setUserStatusWithString(QStringLiteral("  "), empty);
+    ASSERT_TRUE(waitUntil([&] { return empty->done; }, 30000));
+    EXPECT_FALSE(empty->success);
+    EXPECT_EQ(empty->failure(), QStringLiteral("(#100) Missing message or attachment"));
+}
+
+TEST_F(FacebookSandboxTest, GraphFaultsBecomeFailureTextsAndARefusedTokenAsksForALogIn)
+{
+    const auto account = loggedInAccount("erin");
+    ASSERT_TRUE(account);
+    const struct
+    {
+        const char *rule;
+        const char *failure;
+        bool asksForLogIn;
+    } cases[] = {
+        {"path /me/home status=500", "Cannot Connect to Facebook", false},
+        {"path /me/home status=401", "Authorization Failed", true},
+        {"path /me/home status=503", "Facebook answered with HTTP status 503", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.rule);
+        ASSERT_TRUE(sandbox->writeFaults(QByteArray(c.rule) + "\n"));
+        QSignalSpy loginRequired(account.get(), &RTServiceFacebook::loginRequired);
+        std::shared_ptr<Recorder> answer;
+        EXPECT_FALSE(poll(account, answer).success);
+        EXPECT_EQ(answer->failure(), QString::fromLatin1(c.failure));
+        EXPECT_EQ(loginRequired.count(), c.asksForLogIn ? 1 : 0);
+    }
+
+    ASSERT_TRUE(sandbox->writeFaults(QByteArray()));
+    const QString good = account->accessToken();
+    account->setAccessToken(QStringLiteral("revoked"));
+    QSignalSpy loginRequired(account.get(), &RTServiceFacebook::loginRequired);
+    std::shared_ptr<Recorder> answer;
+    EXPECT_FALSE(poll(account, answer).success);
+    EXPECT_EQ(answer->failure(), QStringLiteral("Invalid OAuth access token."));
+    EXPECT_EQ(loginRequired.count(), 1);
+    account->setAccessToken(good);
+}
+
+TEST_F(FacebookSandboxTest, AuthorLookupThatFailsThreeTimesStillDeliversThePosts)
+{
+    const auto account = loggedInAccount("frank");
+    ASSERT_TRUE(account);
+    ASSERT_TRUE(sandbox->writeFaults("path / status=503\n"));
+    const int lookupsBefore = graphRequests(QStringLiteral("/"));
+    std::shared_ptr<Recorder> answer;
+    ASSERT_TRUE(poll(account, answer).success) << answer->failure().toStdString();
+    EXPECT_EQ(graphRequests(QStringLiteral("/")), lookupsBefore + 3);
+    const auto posts =
+        answer->result.value(key(kRTFacebookMessagesKey)).value<QList<RTMessageFacebookPtr>>();
+    ASSERT_FALSE(posts.isEmpty());
+    int withoutSender = 0;
+    for (const RTMessageFacebookPtr &post : posts)
+        withoutSender += post->sender() ? 0 : 1;
+    EXPECT_GT(withoutSender, 0);
+    EXPECT_EQ(account->messagesDictionary().size(), posts.size());
+}
+
+TEST_F(FacebookSandboxTest, AStartedAccountPollsItsFeedAndTheNextPollAsksOnlyForNewerPosts)
+{
+    const auto account = loggedInAccount("bob");
+    ASSERT_TRUE(account);
+    QSignalSpy changed(account.get(), &RTServiceFacebook::messagesChanged);
+    const qint64 before = QDateTime::currentSecsSinceEpoch();
+    account->start();
+    ASSERT_TRUE(account->running());
+    ASSERT_EQ(account->pollingObjects().size(), 1);
+    ASSERT_TRUE(waitUntil([&] { return changed.count() > 0; }, 30000));
+    EXPECT_FALSE(account->messagesDictionary().isEmpty());
+    EXPECT_TRUE(account->mySelf());
+    const QString since = account->pollingObjects().first()->sinceString();
+    EXPECT_GE(since.toLongLong(), before);
+
+    // A post written after that moment is all a poll since then brings.
+    QThread::msleep(1100);
+    auto posted = std::make_shared<Recorder>();
+    account->setUserStatusWithString(QStringLiteral("Newer than the last poll"), posted);
+    ASSERT_TRUE(waitUntil([&] { return posted->done; }, 30000));
+    ASSERT_TRUE(posted->success) << posted->failure().toStdString();
+    auto newer = std::make_shared<Recorder>();
+    RTServiceRequests::doRequest(account, RTFacebookRequestNewsFeed, newer, {},
+                                 {{key(kRTSinceKey), since}}, 0);
+    ASSERT_TRUE(waitUntil([&] { return newer->done; }, 30000));
+    ASSERT_TRUE(newer->success) << newer->failure().toStdString();
+    const auto posts =
+        newer->result.value(key(kRTFacebookMessagesKey)).value<QList<RTMessageFacebookPtr>>();
+    ASSERT_EQ(posts.size(), 1);
+    EXPECT_EQ(posts.first()->body(), QStringLiteral("Newer than the last poll"));
+
+    account->stop();
+    EXPECT_FALSE(account->running());
+}
