@@ -4,6 +4,7 @@
 #include "accounts/RTServiceRegistry.h"
 #include "companion/CompanionRegistration.h"
 #include "model/ModelRegistration.h"
+#include "networks/PingfmInstapaperRegistration.h"
 #include "sharing/SharingRegistration.h"
 #include "store/TADataManager.h"
 #include "text/RTMessageTextParser.h"
@@ -22,6 +23,7 @@ void registerTalvoLayers()
     registerTwitterRequestClasses();
     registerSharingClasses();
     registerCompanionRequestClasses();
+    registerPingfmAndInstapaper();
     registerTextLayerWithModel();
     RTTwitterResponseMapper::setMentionsFinder(&RTMessageTextParser::mentionsInMessageText);
     // Repeats across accounts, marks shared between them and account-less search results

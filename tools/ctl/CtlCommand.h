@@ -27,3 +27,5 @@ int cmdPoll(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdPost(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdFilters(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdTranslate(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdShrink(const QStringList &args, QTextStream &out, QTextStream &err);

@@ -7,6 +7,7 @@
 #include "Seeder.h"
 #include "ShortLinks.h"
 #include "ShortenerApi.h"
+#include "TextServicesApi.h"
 #include "TwitterApi.h"
 
 #include <QDateTime>
@@ -70,6 +71,7 @@ QStringList SandboxServer::virtualHosts()
               << QStringLiteral("api.") + name + QStringLiteral(".localhost");
     for (const QString &name : PictureHostApi::hostNames())
         hosts << QStringLiteral("upload.") + name + QStringLiteral(".localhost");
+    hosts << TextServicesApi::hostNames();
     return hosts;
 }
 
@@ -96,6 +98,7 @@ bool SandboxServer::start(QString *error)
     m_shortLinks = std::make_unique<ShortLinks>(*this);
     m_pictureHosts = std::make_unique<PictureHostApi>(*this);
     m_shortenerApi = std::make_unique<ShortenerApi>(*this);
+    m_textServices = std::make_unique<TextServicesApi>(*this);
 
     if (m_db.wasCreated()) {
         Seeder seeder(*this);
@@ -207,6 +210,14 @@ HostProfile SandboxServer::profile() const
     for (const QString &name : PictureHostApi::hostNames())
         p.setBaseUrl(
             name, QUrl(QStringLiteral("https://upload.%1.localhost:%2").arg(name).arg(m_tlsPort)));
+    for (const auto &[service, host] : {std::pair{"pingfm", "api.pingfm"},
+                                        {"pingfm-links", "pingfm"},
+                                        {"instapaper", "www.instapaper"},
+                                        {"shrink", "api.shrink"},
+                                        {"translate", "api.translate"}})
+        p.setBaseUrl(QString::fromLatin1(service), QUrl(QStringLiteral("https://%1.localhost:%2")
+                                                            .arg(QString::fromLatin1(host))
+                                                            .arg(m_tlsPort)));
     return p;
 }
 
@@ -342,8 +353,9 @@ void SandboxServer::route(SandboxCall &call)
         return;
     }
     if (host.endsWith(QLatin1String(".localhost"))) {
-        if (call.answerWithReplay() || m_pictureHosts->handle(call) ||
-            m_shortenerApi->handle(call) || m_shortLinks->handle(call))
+        if (call.answerWithReplay() || m_textServices->handle(call) ||
+            m_pictureHosts->handle(call) || m_shortenerApi->handle(call) ||
+            m_shortLinks->handle(call))
             return;
     } else if (call.path.startsWith(QLatin1String("/v1/"))) {
         if (call.answerWithReplay() || ReleaseFeeds::handle(call, m_options) ||

@@ -26,6 +26,7 @@ class CompanionApi;
 class ShortLinks;
 class PictureHostApi;
 class ShortenerApi;
+class TextServicesApi;
 
 struct SandboxOptions
 {
@@ -104,6 +105,7 @@ private:
     std::unique_ptr<ShortLinks> m_shortLinks;
     std::unique_ptr<PictureHostApi> m_pictureHosts;
     std::unique_ptr<ShortenerApi> m_shortenerApi;
+    std::unique_ptr<TextServicesApi> m_textServices;
     std::unique_ptr<httplib::Server> m_http;
     std::unique_ptr<httplib::Server> m_https;
     std::thread m_httpThread;
