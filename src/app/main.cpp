@@ -16,6 +16,7 @@
 #include "platform/linux/QtStatusItem.h"
 #include "platform/linux/SecretServiceKeychain.h"
 #include "timelines/RTPopupDelegate.h"
+#include "ui/RTKeyAccountPage.h"
 #include "ui/RTMainWindow.h"
 #include "ui/RTScreenshotTour.h"
 #include "ui/RTThemes.h"
@@ -138,6 +139,7 @@ int main(int argc, char **argv)
     static SecretServiceKeychain keychain;
     Keychain::setShared(&keychain);
     registerTalvoLayers();
+    registerPingfmAndInstapaperWindows();
     RTTalvoDesktopApplication desktop;
     DesktopApplication::setShared(&desktop);
     // Alerts exist before the sound manager is created, so it can preload its sounds.

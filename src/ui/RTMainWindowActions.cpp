@@ -20,6 +20,7 @@
 #include "ui/RTMessageListModel.h"
 #include "ui/RTMessageListView.h"
 #include "ui/RTOutlineModel.h"
+#include "ui/RTTextServiceActions.h"
 #include "ui/RTUiIcons.h"
 
 #include <QAction>
@@ -327,6 +328,8 @@ QMenu *RTMainWindow::buildMessageMenu(QWidget *parent)
     add("copyText");
     menu->addSeparator();
     const RTMessagePtr message = currentMessage();
+    RTTextServiceActions::addToMessageMenu(*menu, action(QStringLiteral("translate")), message,
+                                           message ? statusUrl(*message) : QString());
     const bool filters = RTFilterActions::hasShared();
     QMenu *muteUser = menu->addMenu(tr("Mute Author"));
     const QString screenName = message ? RTMessageListModel::screenName(*message) : QString();
