@@ -90,10 +90,13 @@ bool RTShortenerClient::longByShortStringURL(const RTServicePtr &shortener, cons
                                              Finished finished)
 {
     const auto service = std::dynamic_pointer_cast<RTShortenerService>(shortener);
-    if (!service || !shortUrl.startsWith(service->hostStringURL()))
+    if (!service)
         return false;
+    // Registered kinds decide themselves which links are theirs.
     if (const Registered *own = registeredFor(shortener))
         return own->expand && own->expand(shortener, shortUrl, std::move(finished));
+    if (!shortUrl.startsWith(service->hostStringURL()))
+        return false;
     QVariantMap userInfo{{key(kRTBypassCredentialsCheckKey), true}};
     if (isKind(shortener, "RTServiceTrim"))
         userInfo.insert(QStringLiteral("trimpath"), shortUrl);

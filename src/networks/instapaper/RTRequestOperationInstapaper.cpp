@@ -66,7 +66,11 @@ QString RTRequestOperationInstapaper::errorStringForHTTPResponseStatusCode(int s
         return localizedString("##RTRequestOperationInstapaper:0##");
     if (statusCode == 403)
         return localizedString("##RTRequestOperationInstapaper:1##");
-    return {};
+    // No answer at all is a transport failure, reported as such by the base class. A
+    // server error must not read as a saved link.
+    if (statusCode == 0 || (statusCode >= 200 && statusCode < 300))
+        return {};
+    return QStringLiteral("Instapaper answered HTTP %1").arg(statusCode);
 }
 
 QVariant RTRequestOperationInstapaper::objCResponseFromString(const QString &)

@@ -4,7 +4,7 @@
 
 // The requests of an Instapaper account: 0 checks the user name and password, 1 saves
 // the link userInfo["urlToAdd"] in the user's reading list. HTTP 400 and 403 fail with
-// their own texts; every other status succeeds, and the body is not read.
+// their own texts, other statuses outside 2xx with the status; the body is not read.
 class RTRequestOperationInstapaper : public RTRequestOperation
 {
 public:
