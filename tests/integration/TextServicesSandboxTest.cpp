@@ -15,6 +15,7 @@
 #include "networks/instapaper/RTInstapaperClient.h"
 #include "networks/pingfm/RTPingfmClient.h"
 #include "networks/pingfm/RTPingfmDirectInputViewController.h"
+#include "networks/pingfm/RTRequestOperationPingfm.h"
 #include "platform/fake/FakeKeychain.h"
 #include "sharing/RTRequestCallback.h"
 #include "sharing/RTShortenerClient.h"
@@ -208,6 +209,19 @@ TEST_F(TextServicesSandboxTest, PingfmShortensAndExpandsAndAWrongKeyKeepsTheLong
     // A link of another host is not Ping.fm's to expand.
     EXPECT_FALSE(RTShortenerClient::longByShortStringURL(
         pingfm(u"appkey-alice"_s), u"https://bitly.localhost/abc"_s, finished));
+
+    // An answer whose short link is no web link leaves the long one.
+    replay("/v1/url.create",
+           "<rsp status=\"OK\"><transaction>1</transaction>"
+           "<short_url>javascript:alert(1)</short_url></rsp>",
+           "text/xml");
+    done = false;
+    ASSERT_TRUE(
+        RTShortenerClient::shortByLongStringURL(pingfm(u"appkey-alice"_s), longUrl, finished));
+    ASSERT_TRUE(waitUntil([&] { return done; }, 15000));
+    EXPECT_EQ(gotLong, longUrl);
+    EXPECT_TRUE(gotShort.isEmpty()) << gotShort.toStdString();
+    ASSERT_TRUE(sandbox->writeFaults(QByteArray()));
 
     done = false;
     ASSERT_TRUE(RTShortenerClient::shortByLongStringURL(pingfm(u"wrong"_s), longUrl, finished));
@@ -438,6 +452,70 @@ TEST_F(TextServicesSandboxTest, TweetTranslationKeepsTokensAndFailuresLeaveItUnt
         EXPECT_EQ(message->translatedBody().isNull(), c.expected.isNull());
     }
     SettingsStore::shared().setValue(key(AppleLanguagesKey), QStringList());
+}
+
+TEST(PingfmAnswers, StatusDecidesAndAFailureSaysWhy)
+{
+    struct Case
+    {
+        const char *name;
+        QString xml;
+        bool readable;
+        QString failure; // null: success
+    };
+    const QList<Case> cases = {
+        {"OK", u"<rsp status=\"OK\"><transaction>12</transaction></rsp>"_s, true, {}},
+        {"FAIL", u"<rsp status=\"FAIL\"><message>bad key</message></rsp>"_s, true, u"FAIL"_s},
+        {"no status", u"<rsp><transaction>12</transaction></rsp>"_s, true,
+         u"Ping.fm gave no status"_s},
+        {"not XML", u"Bad Gateway"_s, false, {}},
+        {"cut short", u"<rsp status=\"OK\"><transac"_s, false, {}},
+    };
+    class Probe : public RTRequestOperationPingfm
+    {
+    public:
+        using RTRequestOperationPingfm::failureStringFromServerWithObjCResponse;
+    } probe;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QVariant answer = RTRequestOperationPingfm::readAnswer(c.xml);
+        ASSERT_EQ(answer.isValid(), c.readable);
+        if (!c.readable)
+            continue;
+        const QString failure = probe.failureStringFromServerWithObjCResponse(answer);
+        EXPECT_EQ(failure, c.failure);
+        EXPECT_EQ(failure.isNull(), c.failure.isNull());
+    }
+}
+
+TEST(PingfmLine, BudgetAndPostTypeFollowTheSwitches)
+{
+    auto account = std::make_shared<RTServicePingfm>();
+    RTPingfmDirectInputViewController line(account);
+    struct Step
+    {
+        const char *name;
+        std::function<void()> change;
+        int budget;
+        int postType;
+    };
+    const QList<Step> steps = {
+        {"new account posts micro-blog", [] {}, 140, RTPingfmClient::PostMicroBlog},
+        {"status on", [&] { account->setPostStatus(true); }, 200, RTPingfmClient::PostStatus},
+        {"micro-blog on turns status off", [&] { account->setPostMicroBlog(true); }, 140,
+         RTPingfmClient::PostMicroBlog},
+        {"both off keeps the budget", [&] { account->setPostMicroBlog(false); }, 140,
+         RTPingfmClient::PostDefault},
+    };
+    for (const Step &s : steps) {
+        SCOPED_TRACE(s.name);
+        s.change();
+        EXPECT_EQ(line.limitTextLenght(), s.budget);
+        EXPECT_EQ(RTPingfmClient::postTypeForAccount(*account), s.postType);
+    }
+    EXPECT_EQ(RTPingfmClient::postMethodForType(RTPingfmClient::PostStatus), u"status"_s);
+    EXPECT_EQ(RTPingfmClient::postMethodForType(RTPingfmClient::PostBlog), u"blog"_s);
+    EXPECT_EQ(RTPingfmClient::postMethodForType(RTPingfmClient::PostDefault), u"default"_s);
 }
 
 } // namespace

@@ -37,19 +37,21 @@ bool RTRequestOperationInstapaper::urlInformationForRequestType(qint32 requestTy
     runOnMainThread([&] { password = account->servicePassword(); }, true);
     // Names and passwords are query-encoded: an "&" or "#" in them must not cut the query.
     const QString user = encodeForQueryString(account->serviceId());
-    const QString format = requestType == Authenticate
-                               ? QStringLiteral("?username=%1&password=%2")
-                               : QStringLiteral("?url=%3&auto-title=1&username=%1&password=%2");
     const QString link =
         encodeForQueryString(userInfo().value(QStringLiteral("urlToAdd")).toString());
+    const auto arguments = [&](const QString &secret) {
+        if (requestType == Authenticate)
+            return QStringLiteral("?username=%1&password=%2").arg(user, secret);
+        return QStringLiteral("?url=%1&auto-title=1&username=%2&password=%3")
+            .arg(link, user, secret);
+    };
     info.path = requestType == Authenticate ? QStringLiteral("/api/authenticate")
                                             : QStringLiteral("/api/add");
+    info.arguments = arguments(QStringLiteral("********"));
     const QString prefix = info.httpProtocol + QStringLiteral("://") + info.hostString + info.path;
-    info.arguments = format.arg(user, QStringLiteral("********"), link);
     m_url = info.hostString.isEmpty()
                 ? QUrl()
-                : QUrl(prefix + format.arg(user, encodeForQueryString(password), link),
-                       QUrl::StrictMode);
+                : QUrl(prefix + arguments(encodeForQueryString(password)), QUrl::StrictMode);
     return true;
 }
 
