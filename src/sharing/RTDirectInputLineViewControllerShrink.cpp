@@ -33,17 +33,20 @@ void RTDirectInputLineViewController::finishedShrinkingWithTweetShrink(
     m_shrink.reset();
     const QString shrunk = shrink.shrunkenText().trimmed();
     // What the user wrote stays unless there is something better to put in its place.
-    if (!shrunk.isEmpty() && shrunk.size() < kHardTextCeiling) {
+    const bool replaced = !shrunk.isEmpty() && shrunk.size() < kHardTextCeiling;
+    if (replaced) {
         setText(shrunk);
         setSelectedRange(m_text.size());
-    } else {
+    }
+    dealWithMessage(m_text);
+    emit readOnlyChanged(false);
+    emit shrinkingChanged(false);
+    // Last, so the reason is what the view shows once the line is usable again.
+    if (!replaced) {
         const QString reason = shrink.failureReason();
         emit shrinkFailed(reason.isEmpty() ? tr("The shrinking service gave no shorter text")
                                            : reason);
     }
-    emit readOnlyChanged(false);
-    emit shrinkingChanged(false);
-    dealWithMessage(m_text);
 }
 
 void RTDirectInputLineViewController::cancelShrink()
