@@ -1,6 +1,7 @@
 // The Ping.fm and Instapaper add-account pages against a real talvo-sandbox, and the
 // links the message menu saves to Instapaper.
 #include "accounts/AccountsRegistration.h"
+#include "accounts/RTServiceInstapaper.h"
 #include "accounts/RTServiceRegistry.h"
 #include "foundation/HostProfile.h"
 #include "foundation/OperationQueue.h"
@@ -15,6 +16,7 @@
 #include "ui/RTTextServiceActions.h"
 
 #include <QLineEdit>
+#include <QMenu>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -119,6 +121,46 @@ TEST_F(AccountPagesSandboxTest, AnAccountIsAddedOnlyWhenTheServiceTakesItsSecret
             EXPECT_EQ(account->keychainServicePassword(), c.secret);
         }
     }
+}
+
+TEST_F(AccountPagesSandboxTest, MessageMenuSavesToInstapaperAndTogglesTranslation)
+{
+    QMenu menu;
+    QAction *translate = menu.addAction(u"Translate"_s);
+    menu.addAction(u"Open in Browser"_s);
+    auto message = RTMessageTwitter::create(u"7"_s);
+    message->setBody(u"worth reading https://www.localhost/menu-saved"_s);
+
+    // Without an Instapaper account the item is there but cannot be used.
+    RTTextServiceActions::addToMessageMenu(menu, translate, message, {});
+    QAction *save = menu.findChild<QAction *>(u"saveToInstapaper"_s);
+    ASSERT_TRUE(save);
+    EXPECT_FALSE(save->isEnabled());
+    EXPECT_EQ(menu.actions().indexOf(save), 1); // right after Translate
+    EXPECT_EQ(translate->text(), u"Translate"_s);
+    delete save;
+
+    auto account = std::make_shared<RTServiceInstapaper>();
+    account->setServiceId(u"carol"_s);
+    ASSERT_TRUE(account->setServicePassword(u"sandbox"_s));
+    RTServiceRegistry::shared().addService(account);
+    message->setIsTranslated(true);
+    RTTextServiceActions::addToMessageMenu(menu, translate, message, {});
+    save = menu.findChild<QAction *>(u"saveToInstapaper"_s);
+    ASSERT_TRUE(save);
+    EXPECT_TRUE(save->isEnabled());
+    EXPECT_EQ(translate->text(), u"Show Original"_s);
+    save->trigger();
+
+    const auto savedLinks = [] {
+        const auto list = HttpRequest::requestWithURL(
+            QUrl(sandbox->profile().baseUrl(u"instapaper"_s).toString() +
+                 u"/api/saved?username=carol&password=sandbox"_s));
+        list->startSynchronous();
+        return list->responseString();
+    };
+    EXPECT_TRUE(waitUntil([&] { return savedLinks().contains(u"menu-saved"_s); }, 15000))
+        << savedLinks().toStdString();
 }
 
 TEST(SaveToInstapaper, LinksOfAMessage)
