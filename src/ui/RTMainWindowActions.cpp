@@ -293,7 +293,7 @@ void RTMainWindow::updateActions()
     enable("openInBrowser", isPublic);
     enable("copyLink", isPublic);
     enable("copyText", bool(message));
-    enable("translate", bool(message) && !message->isTranslated());
+    enable("translate", bool(message)); // turns a shown translation off again
     enable("markSeen", bool(message) && !message->isSeen());
     enable("openConversation", bool(tweet));
     enable("showUser", tweet && !RTMessageListModel::screenName(*tweet).isEmpty());

@@ -454,6 +454,30 @@ TEST_F(TextServicesSandboxTest, TweetTranslationKeepsTokensAndFailuresLeaveItUnt
     SettingsStore::shared().setValue(key(AppleLanguagesKey), QStringList());
 }
 
+TEST_F(TextServicesSandboxTest, TranslateOnAndOffSendsOneRequest)
+{
+    SettingsStore::shared().setValue(key(AppleLanguagesKey), QStringList{u"de"_s});
+    auto message = RTMessageTwitter::create(u"9002"_s);
+    message->setBody(u"Hello world"_s);
+    const auto requests = [] {
+        return sandbox->log().count(u"/ajax/services/language/translate"_s);
+    };
+    const qsizetype before = requests();
+    message->translate(); // on: asks
+    message->translate(); // off before the answer: asks nothing
+    message->translate(); // on again while the first is out: asks nothing more
+    ASSERT_TRUE(waitUntil([&] { return !message->translatedBody().isEmpty(); }, 15000));
+    EXPECT_EQ(requests(), before + 1);
+    EXPECT_TRUE(message->isTranslated());
+    EXPECT_EQ(message->translatedBody(), u"Hallo welt"_s);
+    // Off and on again: the known translation is shown without a new request.
+    message->translate();
+    message->translate();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(requests(), before + 1);
+    SettingsStore::shared().setValue(key(AppleLanguagesKey), QStringList());
+}
+
 TEST(PingfmAnswers, StatusDecidesAndAFailureSaysWhy)
 {
     struct Case
