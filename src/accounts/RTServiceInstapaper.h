@@ -12,4 +12,8 @@ public:
 
     [[nodiscard]] int serviceType() const override { return 18; }
     [[nodiscard]] int sortWeight() const override { return 50; }
+    [[nodiscard]] QString requestOperationClass() const override
+    {
+        return QStringLiteral("RTRequestOperationInstapaper");
+    }
 };

@@ -20,6 +20,7 @@ void RTServicePingfm::setPostMicroBlog(bool on)
     if (on)
         m_postStatus = false;
     m_postMicroBlog = on;
+    emit postSwitchesChanged();
 }
 
 void RTServicePingfm::setPostStatus(bool on)
@@ -27,6 +28,7 @@ void RTServicePingfm::setPostStatus(bool on)
     if (on)
         m_postMicroBlog = false;
     m_postStatus = on;
+    emit postSwitchesChanged();
 }
 
 void RTServicePingfm::encodeWithCoder(KeyedArchiver &coder) const

@@ -26,6 +26,10 @@ public:
     void encodeWithCoder(KeyedArchiver &coder) const override;
     void decodeWithCoder(const KeyedUnarchiver &coder) override;
 
+signals:
+    // Either switch changed; the compose line's budget follows them.
+    void postSwitchesChanged();
+
 private:
     bool m_postMicroBlog = true;
     bool m_postStatus = false;

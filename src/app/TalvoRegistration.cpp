@@ -5,6 +5,7 @@
 #include "companion/CompanionRegistration.h"
 #include "model/ModelRegistration.h"
 #include "networks/NetworksRegistration.h"
+#include "networks/PingfmInstapaperRegistration.h"
 #include "sharing/SharingRegistration.h"
 #include "store/TADataManager.h"
 #include "text/RTMessageTextParser.h"
@@ -24,6 +25,7 @@ void registerTalvoLayers()
     registerSharingClasses();
     registerCompanionRequestClasses();
     registerNetworksClasses();
+    registerPingfmAndInstapaper();
     registerTextLayerWithModel();
     RTTwitterResponseMapper::setMentionsFinder(&RTMessageTextParser::mentionsInMessageText);
     // Repeats across accounts, marks shared between them and account-less search results

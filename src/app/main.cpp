@@ -17,6 +17,7 @@
 #include "platform/linux/SecretServiceKeychain.h"
 #include "timelines/RTPopupDelegate.h"
 #include "ui/RTFacebookAccountAdditionPage.h"
+#include "ui/RTKeyAccountPage.h"
 #include "ui/RTMainWindow.h"
 #include "ui/RTScreenshotTour.h"
 #include "ui/RTThemes.h"
@@ -141,6 +142,7 @@ int main(int argc, char **argv)
     Keychain::setShared(&keychain);
     registerTalvoLayers();
     registerFacebookWindows();
+    registerPingfmAndInstapaperWindows();
     RTTalvoDesktopApplication desktop;
     DesktopApplication::setShared(&desktop);
     // Alerts exist before the sound manager is created, so it can preload its sounds.

@@ -57,6 +57,7 @@ RTDirectInputLineViewController::RTDirectInputLineViewController(RTServicePtr se
 
 RTDirectInputLineViewController::~RTDirectInputLineViewController()
 {
+    cancelShrink();
     cancelUpload();
 }
 
@@ -217,7 +218,7 @@ void RTDirectInputLineViewController::clearDirectInputLine()
 
 bool RTDirectInputLineViewController::isReadyToPost()
 {
-    if (!m_postEnabled || m_text.isEmpty())
+    if (!m_postEnabled || m_text.isEmpty() || isShrinking())
         return false;
     if (m_isShortening) {
         m_isPendingPost = true;
@@ -274,6 +275,13 @@ bool RTDirectInputLineViewController::hasShortenableLinks(const QString &text) c
     return false;
 }
 
+RTServicePtr RTDirectInputLineViewController::accountShortener() const
+{
+    if (const auto twitter = std::dynamic_pointer_cast<RTServiceTwitter>(m_service))
+        return twitter->defaultShortener();
+    return nullptr;
+}
+
 bool RTDirectInputLineViewController::requestShortening(const RTServicePtr &shortener,
                                                         const QString &longUrl)
 {
@@ -288,9 +296,7 @@ bool RTDirectInputLineViewController::requestShortening(const RTServicePtr &shor
 void RTDirectInputLineViewController::shortenLinks()
 {
     m_isShortening = true;
-    RTServicePtr shortener;
-    if (const auto twitter = std::dynamic_pointer_cast<RTServiceTwitter>(m_service))
-        shortener = twitter->defaultShortener();
+    RTServicePtr shortener = accountShortener();
     if (!shortener)
         shortener = RTShortenerService::defaultShortener();
     if (!shortener)

@@ -10,6 +10,8 @@
 #include <QVariantMap>
 #include <functional>
 
+class RTTweetShrinkRequestOperation;
+
 // The controller behind a compose line: the text, the character budget and counter, when
 // posting is allowed, link shortening before a post, picture upload, and the hand-over of
 // the text to the account. It holds the text itself; a view shows it, reports the user's
@@ -76,6 +78,8 @@ public:
     [[nodiscard]] bool avoidAutocompletePopup() const { return m_avoidAutocompletePopup; }
     void setAvoidAutocompletePopup(bool avoid) { m_avoidAutocompletePopup = avoid; }
     [[nodiscard]] bool isUploading() const { return m_upload != nullptr; }
+    // A shrink request is out; the text is read-only until it is answered.
+    [[nodiscard]] bool isShrinking() const { return m_shrink != nullptr; }
     // Posts handed to the account whose answer has not come yet.
     [[nodiscard]] int postsInFlight() const { return m_postsInFlight; }
     // A post the account could not send while the line held other text.
@@ -111,6 +115,11 @@ public:
     // large, an upload already running).
     bool shareImageData(const QByteArray &jpeg);
     void cancelUpload();
+    // Asks the shrinking service for a shorter wording of the text. The line is read-only
+    // and cannot post until the answer comes; a failed or empty answer keeps the text.
+    // False when nothing was sent (empty text, a shrink already out).
+    bool shrinkPost();
+    void finishedShrinkingWithTweetShrink(const RTTweetShrinkRequestOperation &shrink);
     // Puts a failed post back into the line (the text and, for Twitter, its recipient).
     void restoreFailedPost();
     virtual void send();
@@ -143,6 +152,9 @@ signals:
     void uploadProgress(qint64 sent, qint64 total);
     void uploadFinished(bool success, const QString &message);
     void shorteningFailed(const QString &longUrl);
+    void shrinkingChanged(bool shrinking);
+    // The text was kept because the service gave no shorter one; reason for the user.
+    void shrinkFailed(const QString &reason);
 
 protected:
     void setLimited(bool limited, int budget);
@@ -150,6 +162,8 @@ protected:
     void finishSend();
     // Seams: the request for one shortening, and the account's send. Tests replace them.
     virtual bool requestShortening(const RTServicePtr &shortener, const QString &longUrl);
+    // The shortener the account itself names; null to use the program's default.
+    [[nodiscard]] virtual RTServicePtr accountShortener() const;
     // Known short-link and picture-host domains: links on them are not shortened again.
     [[nodiscard]] virtual QStringList knownShortDomains() const;
     // Whether the text holds a link that shortening would replace.
@@ -164,6 +178,7 @@ protected:
 
 private:
     void setPostEnabled(bool enabled);
+    void cancelShrink();
 
     RTServicePtr m_service;
     bool m_avoidAutocompletePopup = false;
@@ -181,6 +196,7 @@ private:
     QHash<QString, QString> m_shortUrlLookUp; // dotless long link -> short link
     RTServicePtr m_currentShortener;
     RTRequestOperationPtr m_upload;
+    std::shared_ptr<RTTweetShrinkRequestOperation> m_shrink;
     QVariantMap m_failedPost;
     int m_postsInFlight = 0;
     QStringList m_pictureLinks; // links of uploaded pictures, never shortened

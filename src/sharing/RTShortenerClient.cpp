@@ -6,6 +6,8 @@
 #include "network/RTServiceRequests.h"
 #include "sharing/RTRequestCallback.h"
 
+#include <QHash>
+
 namespace {
 
 QString key(const char *name)
@@ -36,13 +38,40 @@ RTRequestDelegatePtr callbackFor(const QString &askedLongUrl, RTShortenerClient:
         [shared, askedLongUrl](const QVariantMap &) { (*shared)(askedLongUrl, QString()); });
 }
 
+struct Registered
+{
+    RTShortenerClient::Request shorten;
+    RTShortenerClient::Request expand;
+};
+
+// Filled at start-up on the main thread, read on the main thread.
+QHash<QString, Registered> &registered()
+{
+    static QHash<QString, Registered> table;
+    return table;
+}
+
+const Registered *registeredFor(const RTServicePtr &service)
+{
+    const auto it = registered().constFind(QLatin1String(service->metaObject()->className()));
+    return it == registered().constEnd() ? nullptr : &*it;
+}
+
 } // namespace
+
+void RTShortenerClient::registerShortenerRequests(const QString &serviceClass, Request shorten,
+                                                  Request expand)
+{
+    registered().insert(serviceClass, {std::move(shorten), std::move(expand)});
+}
 
 bool RTShortenerClient::shortByLongStringURL(const RTServicePtr &shortener, const QString &longUrl,
                                              Finished finished)
 {
     if (!std::dynamic_pointer_cast<RTShortenerService>(shortener))
         return false;
+    if (const Registered *own = registeredFor(shortener))
+        return own->shorten && own->shorten(shortener, longUrl, std::move(finished));
     QVariantMap userInfo{{key(kRTBypassCredentialsCheckKey), true}};
     QVariantMap form;
     if (isKind(shortener, "RTServiceTrim")) {
@@ -61,7 +90,12 @@ bool RTShortenerClient::longByShortStringURL(const RTServicePtr &shortener, cons
                                              Finished finished)
 {
     const auto service = std::dynamic_pointer_cast<RTShortenerService>(shortener);
-    if (!service || !shortUrl.startsWith(service->hostStringURL()))
+    if (!service)
+        return false;
+    // Registered kinds decide themselves which links are theirs.
+    if (const Registered *own = registeredFor(shortener))
+        return own->expand && own->expand(shortener, shortUrl, std::move(finished));
+    if (!shortUrl.startsWith(service->hostStringURL()))
         return false;
     QVariantMap userInfo{{key(kRTBypassCredentialsCheckKey), true}};
     if (isKind(shortener, "RTServiceTrim"))

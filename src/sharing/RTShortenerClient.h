@@ -24,4 +24,11 @@ public:
     // link is not the service's or the service cannot expand.
     static bool longByShortStringURL(const RTServicePtr &shortener, const QString &shortUrl,
                                      Finished finished);
+
+    // Shortener accounts of higher layers (Ping.fm) send their own requests: they
+    // register them under their class name, and the two calls above use them.
+    using Request =
+        std::function<bool(const RTServicePtr &shortener, const QString &url, Finished finished)>;
+    static void registerShortenerRequests(const QString &serviceClass, Request shorten,
+                                          Request expand);
 };

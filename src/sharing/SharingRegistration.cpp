@@ -1,5 +1,6 @@
 #include "sharing/SharingRegistration.h"
 
+#include "sharing/RTMessageTranslator.h"
 #include "sharing/RTRequestOperationImager.h"
 #include "sharing/RTRequestOperationShortener.h"
 #include "sharing/RTTwitterDirectInputLineViewController.h"
@@ -9,4 +10,5 @@ void registerSharingClasses()
     RTRequestOperationShortener::registerClasses();
     RTRequestOperationImager::registerClasses();
     RTTwitterDirectInputLineViewController::registerFactory();
+    RTMessageTranslator::install();
 }

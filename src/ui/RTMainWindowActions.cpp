@@ -20,6 +20,7 @@
 #include "ui/RTMessageListModel.h"
 #include "ui/RTMessageListView.h"
 #include "ui/RTOutlineModel.h"
+#include "ui/RTTextServiceActions.h"
 #include "ui/RTUiIcons.h"
 
 #include <QAction>
@@ -282,7 +283,7 @@ void RTMainWindow::updateActions()
     enable("openInBrowser", isPublic);
     enable("copyLink", isPublic);
     enable("copyText", bool(message));
-    enable("translate", bool(message) && !message->isTranslated());
+    enable("translate", bool(message)); // turns a shown translation off again
     enable("markSeen", bool(message) && !message->isSeen());
     enable("openConversation", bool(tweet));
     enable("showUser", tweet && !RTMessageListModel::screenName(*tweet).isEmpty());
@@ -316,8 +317,11 @@ QMenu *RTMainWindow::buildMessageMenu(QWidget *parent)
     add("copyLink");
     add("copyText");
     menu->addSeparator();
+    const RTMessagePtr message = currentMessage();
+    RTTextServiceActions::addToMessageMenu(*menu, action(QStringLiteral("translate")), message,
+                                           message ? statusUrl(*message) : QString());
     if (RTFilterActions::hasShared()) {
-        RTFilterActions::shared().addMessageMenuItems(*menu, currentMessage());
+        RTFilterActions::shared().addMessageMenuItems(*menu, message);
     } else {
         QAction *mute = menu->addAction(tr("Mute Author"));
         mute->setEnabled(false);

@@ -168,3 +168,61 @@ TEST_F(CtlSandboxTest, AFacebookAccountLogsInPollsAndPostsFromTheCommandLine)
     EXPECT_TRUE(wrong.err.contains(QLatin1String("Wrong e-mail or password.")))
         << wrong.err.toStdString();
 }
+
+// Translation and shrinking as scripts use them: the text on standard output, a failure
+// as a reason on standard error and a non-zero exit.
+TEST_F(CtlSandboxTest, TranslateAndShrink)
+{
+    struct Case
+    {
+        const char *name;
+        QStringList args;
+        QByteArray faults;
+        int exitCode;
+        QString out;
+        QString err; // contained in standard error
+    };
+    const QString profile = profilePath();
+    const QList<Case> cases = {
+        {"translate, tokens kept",
+         {"translate", "--profile", profile, "--to", "de", "Good morning #coffee @ann"},
+         {},
+         0,
+         "Gut morgen #coffee @ann\n",
+         {}},
+        {"translate from a given language",
+         {"translate", "--profile", profile, "--from", "fr", "--to", "en", "bonjour ami"},
+         {},
+         0,
+         "hello friend\n",
+         {}},
+        {"translate into a language the service refuses",
+         {"translate", "--profile", profile, "--to", "xx", "hello"},
+         {},
+         1,
+         {},
+         "invalid translation language pair"},
+        {"shrink",
+         {"shrink", "--profile", profile, "see you tomorrow"},
+         {},
+         0,
+         "see u tmrw\n",
+         "saved 6 characters"},
+        {"shrink while the service fails",
+         {"shrink", "--profile", profile, "see you tomorrow"},
+         "path /shrink status=500\n",
+         1,
+         {},
+         "HTTP 500"},
+        {"no text", {"shrink", "--profile", profile}, {}, 2, {}, "usage:"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(sandbox->writeFaults(c.faults));
+        const CtlRun run = ctl(c.args);
+        EXPECT_EQ(run.exitStatus, QProcess::NormalExit);
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_TRUE(run.err.contains(c.err)) << run.err.toStdString();
+    }
+}

@@ -36,3 +36,5 @@ int cmdPostFacebook(const QStringList &args, QTextStream &out, QTextStream &err)
 int watchFacebookAccounts(QObject *context, QTextStream &out, QTextStream &err);
 // True when args hold "--kind facebook".
 bool isFacebookKind(const QStringList &args);
+int cmdTranslate(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdShrink(const QStringList &args, QTextStream &out, QTextStream &err);

@@ -46,6 +46,10 @@ const CtlCommand kCommands[] = {
      "talvoctl filters --profile NAME [list|mute USER|#TAG --for DURATION|highlight USER|#TAG "
      "--for DURATION|remove ID]",
      "list, add or remove dated mutes and highlights on the companion service", cmdFilters},
+    {"translate", "talvoctl translate [--profile NAME] [--from LANG] [--to LANG] TEXT",
+     "translate a text as a message is translated (tokens kept as written)", cmdTranslate},
+    {"shrink", "talvoctl shrink [--profile NAME] TEXT",
+     "ask the shrinking service for a shorter wording of a post", cmdShrink},
     {"oauth-sign",
      "talvoctl oauth-sign --method M --url URL [--form name=value]... --consumer-key K "
      "--consumer-secret S [--token T --token-secret TS] [--nonce N --timestamp T] [--no-version]",

@@ -8,6 +8,7 @@
 #include "Seeder.h"
 #include "ShortLinks.h"
 #include "ShortenerApi.h"
+#include "TextServicesApi.h"
 #include "TwitterApi.h"
 
 #include <QDateTime>
@@ -75,6 +76,7 @@ QStringList SandboxServer::virtualHosts()
               << QStringLiteral("api.") + name + QStringLiteral(".localhost");
     for (const QString &name : PictureHostApi::hostNames())
         hosts << QStringLiteral("upload.") + name + QStringLiteral(".localhost");
+    hosts << TextServicesApi::hostNames();
     return hosts;
 }
 
@@ -102,6 +104,7 @@ bool SandboxServer::start(QString *error)
     m_pictureHosts = std::make_unique<PictureHostApi>(*this);
     m_shortenerApi = std::make_unique<ShortenerApi>(*this);
     m_facebook = std::make_unique<FacebookApi>(*this, m_options.facebookAppId);
+    m_textServices = std::make_unique<TextServicesApi>(*this);
 
     if (m_db.wasCreated()) {
         Seeder seeder(*this);
@@ -218,6 +221,14 @@ HostProfile SandboxServer::profile() const
     for (const QString &name : PictureHostApi::hostNames())
         p.setBaseUrl(
             name, QUrl(QStringLiteral("https://upload.%1.localhost:%2").arg(name).arg(m_tlsPort)));
+    for (const auto &[service, host] : {std::pair{"pingfm", "api.pingfm"},
+                                        {"pingfm-links", "pingfm"},
+                                        {"instapaper", "www.instapaper"},
+                                        {"shrink", "api.shrink"},
+                                        {"translate", "api.translate"}})
+        p.setBaseUrl(QString::fromLatin1(service), QUrl(QStringLiteral("https://%1.localhost:%2")
+                                                            .arg(QString::fromLatin1(host))
+                                                            .arg(m_tlsPort)));
     return p;
 }
 
@@ -353,8 +364,9 @@ void SandboxServer::route(SandboxCall &call)
         return;
     }
     if (host.endsWith(QLatin1String(".localhost"))) {
-        if (m_facebook->handle(call) || call.answerWithReplay() || m_pictureHosts->handle(call) ||
-            m_shortenerApi->handle(call) || m_shortLinks->handle(call))
+        if (m_facebook->handle(call) || call.answerWithReplay() || m_textServices->handle(call) ||
+            m_pictureHosts->handle(call) || m_shortenerApi->handle(call) ||
+            m_shortLinks->handle(call))
             return;
     } else if (call.path.startsWith(QLatin1String("/v1/"))) {
         if (call.answerWithReplay() || ReleaseFeeds::handle(call, m_options) ||

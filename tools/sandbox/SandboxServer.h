@@ -27,6 +27,7 @@ class ShortLinks;
 class PictureHostApi;
 class ShortenerApi;
 class FacebookApi;
+class TextServicesApi;
 
 struct SandboxOptions
 {
@@ -107,6 +108,7 @@ private:
     std::unique_ptr<PictureHostApi> m_pictureHosts;
     std::unique_ptr<ShortenerApi> m_shortenerApi;
     std::unique_ptr<FacebookApi> m_facebook;
+    std::unique_ptr<TextServicesApi> m_textServices;
     std::unique_ptr<httplib::Server> m_http;
     std::unique_ptr<httplib::Server> m_https;
     std::thread m_httpThread;

@@ -28,6 +28,10 @@ QString accountLabel(const RTServicePtr &account)
     return name.isEmpty() ? account->serviceId() : name;
 }
 
+// The compose line's menu tag of the Shrink command: usable once the text has five
+// characters.
+constexpr int kShrinkMenuTag = 102;
+
 } // namespace
 
 RTComposeLineWidget::RTComposeLineWidget(Mode mode, QWidget *parent)
@@ -38,6 +42,7 @@ RTComposeLineWidget::RTComposeLineWidget(Mode mode, QWidget *parent)
     , m_textBox(new TADirectInputLineTextView(this))
     , m_counter(new QLabel(this))
     , m_pictureButton(new QToolButton(this))
+    , m_shrinkButton(new QToolButton(this))
     , m_progress(new QProgressBar(this))
     , m_cancelUpload(new QToolButton(this))
     , m_post(new QPushButton(tr("Post"), this))
@@ -56,6 +61,11 @@ RTComposeLineWidget::RTComposeLineWidget(Mode mode, QWidget *parent)
     m_pictureButton->setIcon(QIcon::fromTheme(QStringLiteral("insert-image")));
     m_pictureButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_pictureButton->setAccessibleName(tr("Add a picture"));
+    m_shrinkButton->setText(tr("Shrink"));
+    m_shrinkButton->setToolTip(tr("Ask for a shorter wording of the text (Ctrl+Shift+K)"));
+    m_shrinkButton->setAccessibleName(tr("Shrink the text"));
+    m_shrinkButton->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+K")));
+    m_shrinkButton->setEnabled(false);
     m_progress->setAccessibleName(tr("Picture upload"));
     m_progress->setMaximumWidth(120);
     m_progress->hide();
@@ -78,6 +88,7 @@ RTComposeLineWidget::RTComposeLineWidget(Mode mode, QWidget *parent)
     row->addWidget(m_textBox, 1);
     row->addWidget(m_counter, 0, Qt::AlignTop);
     row->addWidget(m_pictureButton, 0, Qt::AlignTop);
+    row->addWidget(m_shrinkButton, 0, Qt::AlignTop);
     row->addWidget(m_progress, 0, Qt::AlignTop);
     row->addWidget(m_cancelUpload, 0, Qt::AlignTop);
     row->addWidget(m_post, 0, Qt::AlignTop);
@@ -92,7 +103,8 @@ RTComposeLineWidget::RTComposeLineWidget(Mode mode, QWidget *parent)
     layout->addLayout(statusRow);
     setTabOrder(m_accounts, m_textBox);
     setTabOrder(m_textBox, m_pictureButton);
-    setTabOrder(m_pictureButton, m_post);
+    setTabOrder(m_pictureButton, m_shrinkButton);
+    setTabOrder(m_shrinkButton, m_post);
 
     connect(m_accounts, &QComboBox::activated, this, [this](int index) {
         const QString id = m_accounts->itemData(index).toString();
@@ -105,6 +117,7 @@ RTComposeLineWidget::RTComposeLineWidget(Mode mode, QWidget *parent)
             m_controller->send();
     });
     connect(m_pictureButton, &QToolButton::clicked, this, &RTComposeLineWidget::choosePicture);
+    connect(m_shrinkButton, &QToolButton::clicked, this, &RTComposeLineWidget::shrink);
     connect(m_cancelUpload, &QToolButton::clicked, this, [this] {
         if (m_controller)
             m_controller->cancelUpload();
@@ -250,6 +263,16 @@ void RTComposeLineWidget::connectController()
                               false);
                 m_textBox->setFocus();
             });
+    connect(c, &RTDirectInputLineViewController::shrinkingChanged, this, [this](bool shrinking) {
+        // Nothing may change the text or post it while the service has it.
+        m_accounts->setEnabled(!shrinking);
+        m_pictureButton->setEnabled(!shrinking && m_controller && !m_controller->isUploading());
+        setStatus(shrinking ? tr("Shrinking the text…") : QString(), false);
+        updateCounter();
+    });
+    connect(c, &RTDirectInputLineViewController::shrinkFailed, this, [this](const QString &why) {
+        setStatus(tr("The text was not shrunk: %1").arg(why), false);
+    });
     connect(c, &RTDirectInputLineViewController::showLineRequested, this,
             &RTComposeLineWidget::showRequested);
     connect(c, &RTDirectInputLineViewController::hideLineRequested, this,
@@ -268,6 +291,7 @@ void RTComposeLineWidget::updateCounter()
     if (!c) {
         m_counter->clear();
         m_post->setEnabled(false);
+        m_shrinkButton->setEnabled(false);
         return;
     }
     m_counter->setVisible(c->limited());
@@ -290,7 +314,19 @@ void RTComposeLineWidget::updateCounter()
     }
     m_counter->setFont(font);
     m_counter->setPalette(palette);
-    m_post->setEnabled(c->isPostEnabled());
+    m_post->setEnabled(c->isPostEnabled() && !c->isShrinking());
+    m_shrinkButton->setEnabled(c->validateMenuItem(kShrinkMenuTag) && !c->isShrinking());
+}
+
+void RTComposeLineWidget::shrink()
+{
+    if (m_controller && m_controller->validateMenuItem(kShrinkMenuTag))
+        m_controller->shrinkPost();
+}
+
+bool RTComposeLineWidget::isShrinkButtonEnabled() const
+{
+    return m_shrinkButton->isEnabled();
 }
 
 void RTComposeLineWidget::updateRecipient()

@@ -48,11 +48,14 @@ public:
     bool sharePicture(const QImage &image);
     // Opens the file chooser for a picture.
     void choosePicture();
+    // Asks the shrinking service for a shorter wording of the text.
+    void shrink();
 
     // For tests and the window: the parts' current look.
     [[nodiscard]] QString counterText() const;
     [[nodiscard]] bool counterIsOver() const;
     [[nodiscard]] bool isPostButtonEnabled() const;
+    [[nodiscard]] bool isShrinkButtonEnabled() const;
     [[nodiscard]] QString statusText() const;
 
 signals:
@@ -80,6 +83,7 @@ private:
     TADirectInputLineTextView *m_textBox;
     QLabel *m_counter;
     QToolButton *m_pictureButton;
+    QToolButton *m_shrinkButton;
     QProgressBar *m_progress;
     QToolButton *m_cancelUpload;
     QPushButton *m_post;

@@ -2,6 +2,7 @@
 // sending, the mention completion pop-up, failed posts, pictures offered by paste, and
 // the compose window's draft.
 #include "accounts/RTServiceRegistry.h"
+#include "foundation/HostProfile.h"
 #include "foundation/RTGlobalVariables.h"
 #include "foundation/SettingsStore.h"
 #include "platform/fake/FakeAlerts.h"
@@ -276,6 +277,39 @@ TEST_F(ComposeWidgetTest, ComposeWindowTakesLinks)
     compose.takeUrl(u"file:///etc/passwd"_s);
     EXPECT_EQ(compose.composeBox()->textBox()->toPlainText(),
               u" https://www.example.com/x hello there"_s);
+}
+
+} // namespace
+
+namespace {
+
+// Shrink needs five characters; while the service has the text nothing can change or post
+// it, and a failed shrink gives the text back untouched with the reason.
+TEST_F(ComposeWidgetTest, ShrinkButtonAndAFailedShrink)
+{
+    HostProfile profile;
+    profile.setBaseUrl(u"shrink"_s, QUrl(u"http://127.0.0.1:1"_s)); // nobody listens
+    HostProfile::setCurrent(profile);
+    for (const auto &[typed, enabled] :
+         {std::pair{u"four"_s, false}, std::pair{u"five!"_s, true}}) {
+        text()->clear();
+        QTest::keyClicks(text(), typed);
+        EXPECT_EQ(box->isShrinkButtonEnabled(), enabled) << typed.toStdString();
+    }
+    text()->clear();
+    QTest::keyClicks(text(), u"you are great"_s);
+    box->shrink();
+    EXPECT_TRUE(text()->isReadOnly());
+    EXPECT_FALSE(box->isPostButtonEnabled());
+    EXPECT_FALSE(box->isShrinkButtonEnabled());
+    ASSERT_TRUE(waitUntil([this] { return !box->controller()->isShrinking(); }, 15000));
+    EXPECT_EQ(text()->toPlainText(), u"you are great"_s);
+    EXPECT_FALSE(text()->isReadOnly());
+    EXPECT_TRUE(box->isPostButtonEnabled());
+    EXPECT_TRUE(box->isShrinkButtonEnabled());
+    EXPECT_TRUE(box->statusText().startsWith(u"The text was not shrunk"_s))
+        << box->statusText().toStdString();
+    HostProfile::setCurrent(HostProfile::real());
 }
 
 } // namespace
