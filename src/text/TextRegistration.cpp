@@ -3,7 +3,24 @@
 #include "foundation/StringAdditions.h"
 #include "model/RTAttributedString.h"
 #include "model/RTMessageHooks.h"
+#include "text/RTImageContainerResolver.h"
+#include "text/RTLinkHosts.h"
 #include "text/RTMessageTextParser.h"
+#include "text/RTShortURLParser.h"
+
+namespace {
+// The parser's picture hosts are the link-host tables' ones.
+class LinkHostImagers : public RTImagerSource
+{
+public:
+    [[nodiscard]] QVariantMap imagers() const override { return RTLinkHosts::tables().imagers; }
+    [[nodiscard]] bool isResolvableImageContainer(const QString &host) const override
+    {
+        return RTImageContainerResolver::isValidImageContainerDomainFromUrlString(
+            QStringLiteral("http://%1/x").arg(host));
+    }
+};
+} // namespace
 
 RTAttributedString attributedStringFromStyledText(const RTStyledText &styled)
 {
@@ -65,5 +82,9 @@ void registerTextLayerWithModel()
         }
         return out;
     };
+    hooks.shortURLReplacementDictionary = [](const QString &text) {
+        return RTShortURLParser::shortURLReplacementDictionaryForMessageString(text);
+    };
     RTMessageHooks::install(std::move(hooks));
+    RTMessageTextParser::setImagerSource(std::make_shared<LinkHostImagers>());
 }

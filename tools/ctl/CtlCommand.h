@@ -27,3 +27,4 @@ int cmdPoll(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdPost(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdFilters(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdExpand(const QStringList &args, QTextStream &out, QTextStream &err);

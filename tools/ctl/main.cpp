@@ -40,6 +40,8 @@ const CtlCommand kCommands[] = {
      "talvoctl filters --profile NAME [list|mute USER|#TAG --for DURATION|highlight USER|#TAG "
      "--for DURATION|remove ID]",
      "list, add or remove dated mutes and highlights on the companion service", cmdFilters},
+    {"expand", "talvoctl expand --profile NAME [--timeout SECONDS] [--no-cache] URL...",
+     "where short links lead, and the picture of a picture page", cmdExpand},
     {"oauth-sign",
      "talvoctl oauth-sign --method M --url URL [--form name=value]... --consumer-key K "
      "--consumer-secret S [--token T --token-secret TS] [--nonce N --timestamp T] [--no-version]",

@@ -62,9 +62,9 @@ QStringList SandboxServer::shortenerNames()
 
 QStringList SandboxServer::virtualHosts()
 {
-    QStringList hosts = {QStringLiteral("localhost"), QStringLiteral("www.localhost"),
-                         QStringLiteral("frame.localhost"), QStringLiteral("pics.localhost"),
-                         QStringLiteral("photos.localhost")};
+    QStringList hosts = {QStringLiteral("localhost"),       QStringLiteral("www.localhost"),
+                         QStringLiteral("frame.localhost"), QStringLiteral("frameset.localhost"),
+                         QStringLiteral("pics.localhost"),  QStringLiteral("photos.localhost")};
     for (const QString &name : shortenerNames())
         hosts << name + QStringLiteral(".localhost")
               << QStringLiteral("api.") + name + QStringLiteral(".localhost");
@@ -285,6 +285,8 @@ void SandboxServer::handle(const httplib::Request &req, httplib::Response &res, 
             route(call);
         }
     }
+    if (call.holdMs > 0)
+        sleepUnlessStopping(call.holdMs, m_stopping);
 
     res.status = call.status;
     res.set_header("Date", httpDate(call.now).toStdString());
