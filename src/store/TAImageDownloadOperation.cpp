@@ -17,7 +17,7 @@ TAImageDownloadOperation::TAImageDownloadOperation(const QString &url, QObject *
 
 bool TAImageDownloadOperation::looksLikePicture(const QByteArray &data)
 {
-    return data.startsWith("\x89PNG\r\n\x1a\n") || data.startsWith("\xff\xd8\xff") ||
+    return data.startsWith("\x89PNG") || data.startsWith("\xff\xd8\xff") ||
            data.startsWith("GIF87a") || data.startsWith("GIF89a") ||
            (data.startsWith("BM") && data.size() > 26) ||
            (data.startsWith("RIFF") && data.mid(8, 4) == "WEBP");

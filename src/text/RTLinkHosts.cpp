@@ -1,5 +1,7 @@
 #include "text/RTLinkHosts.h"
 
+#include "text/RTImageContainerResolver.h"
+#include "text/RTImagerSource.h"
 #include "text/RTMessageTextParser.h"
 
 #include <QMutex>
@@ -8,7 +10,24 @@ namespace {
 QMutex g_mutex;
 RTLinkHostTables *g_tables = nullptr;
 bool g_fromCompanion = false;
+
+class LinkHostImagers : public RTImagerSource
+{
+public:
+    [[nodiscard]] QVariantMap imagers() const override { return RTLinkHosts::tables().imagers; }
+    [[nodiscard]] bool isResolvableImageContainer(const QString &host) const override
+    {
+        return RTImageContainerResolver::isValidImageContainerDomainFromUrlString(
+            QStringLiteral("http://%1/x").arg(host));
+    }
+};
 } // namespace
+
+std::shared_ptr<const RTImagerSource> RTLinkHosts::imagerSource()
+{
+    static const auto source = std::make_shared<LinkHostImagers>();
+    return source;
+}
 
 RTLinkHostTables RTLinkHosts::builtInTables()
 {

@@ -3,24 +3,9 @@
 #include "foundation/StringAdditions.h"
 #include "model/RTAttributedString.h"
 #include "model/RTMessageHooks.h"
-#include "text/RTImageContainerResolver.h"
 #include "text/RTLinkHosts.h"
 #include "text/RTMessageTextParser.h"
 #include "text/RTShortURLParser.h"
-
-namespace {
-// The parser's picture hosts are the link-host tables' ones.
-class LinkHostImagers : public RTImagerSource
-{
-public:
-    [[nodiscard]] QVariantMap imagers() const override { return RTLinkHosts::tables().imagers; }
-    [[nodiscard]] bool isResolvableImageContainer(const QString &host) const override
-    {
-        return RTImageContainerResolver::isValidImageContainerDomainFromUrlString(
-            QStringLiteral("http://%1/x").arg(host));
-    }
-};
-} // namespace
 
 RTAttributedString attributedStringFromStyledText(const RTStyledText &styled)
 {
@@ -86,5 +71,5 @@ void registerTextLayerWithModel()
         return RTShortURLParser::shortURLReplacementDictionaryForMessageString(text);
     };
     RTMessageHooks::install(std::move(hooks));
-    RTMessageTextParser::setImagerSource(std::make_shared<LinkHostImagers>());
+    RTMessageTextParser::setImagerSource(RTLinkHosts::imagerSource());
 }

@@ -28,11 +28,13 @@ private:
     void takeConversation();
     void takeErrors();
     void takeDark();
+    void takePictures();
     bool save(QWidget *widget, const QString &name);
 
     RTMainWindow &m_window;
     QString m_folder;
     QStringList m_written;
     bool m_ok = true;
+    int m_pictureRow = -1;
     qint64 m_deadline = 0;
 };

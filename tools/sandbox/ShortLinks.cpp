@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <cmath>
+
 namespace {
 
 constexpr int kMaxLongUrl = 4096;
@@ -15,6 +17,61 @@ constexpr int kErrorNotFound = 1203;
 // A 1x1 PNG: every picture of the picture hosts.
 constexpr char kPngBase64[] = "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mNk+"
                               "M9QDwADhgGAWjR9awAAAABJRU5ErkJggg==";
+
+// A picture of a small landscape (sky, sun, hills) as an uncompressed 24-bit BMP, its
+// colours taken from seed, so each photo of the sandbox looks different.
+QByteArray landscapeBmp(const QString &seed, int width, int height)
+{
+    const quint32 h = qHash(seed);
+    const int rowBytes = (width * 3 + 3) & ~3;
+    const int size = 54 + rowBytes * height;
+    QByteArray out(size, '\0');
+    auto put32 = [&out](int at, quint32 v) {
+        for (int i = 0; i < 4; ++i)
+            out[at + i] = char((v >> (8 * i)) & 0xff);
+    };
+    out[0] = 'B';
+    out[1] = 'M';
+    put32(2, quint32(size));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, quint32(width));
+    put32(22, quint32(height));
+    out[26] = 1;
+    out[28] = 24;
+    put32(34, quint32(rowBytes * height));
+    const int skyR = 90 + int(h % 80), skyG = 140 + int((h >> 8) % 60),
+              skyB = 200 + int((h >> 16) % 50);
+    const int sunX = width / 5 + int((h >> 4) % (width / 2)), sunY = height / 4;
+    const int sunR = height / 9;
+    for (int y = 0; y < height; ++y) {
+        const int fromTop = height - 1 - y; // BMP rows go bottom-up
+        for (int x = 0; x < width; ++x) {
+            const double t = double(fromTop) / height;
+            int r = int(skyR + (255 - skyR) * t * 0.6), g = int(skyG + (255 - skyG) * t * 0.5),
+                b = skyB;
+            const double hill =
+                height * (0.62 + 0.08 * std::sin(x * 6.283 / width * 1.5 + (h % 7)));
+            const double hill2 =
+                height * (0.75 + 0.05 * std::sin(x * 6.283 / width * 2.7 + (h % 5)));
+            const int dx = x - sunX, dy = fromTop - sunY;
+            if (dx * dx + dy * dy < sunR * sunR) {
+                r = 255, g = 214, b = 120;
+            }
+            if (fromTop > hill) {
+                r = 70 + int((h >> 12) % 40), g = 130 + int((h >> 20) % 50), b = 70;
+            }
+            if (fromTop > hill2) {
+                r = 45, g = 95 + int((h >> 24) % 40), b = 50;
+            }
+            char *px = out.data() + 54 + y * rowBytes + x * 3;
+            px[0] = char(b);
+            px[1] = char(g);
+            px[2] = char(r);
+        }
+    }
+    return out;
+}
 
 bool isWebUrl(const QString &s)
 {
@@ -71,8 +128,14 @@ bool ShortLinks::picture(SandboxCall &call, const QString &host)
     if (file.match(call.path).hasMatch()) {
         if (gone)
             call.text(goneHtml(host), 200, "text/html; charset=utf-8");
-        else
+        else if (call.path.startsWith(QLatin1String("/thumb/logo")))
             call.text(QByteArray::fromBase64(kPngBase64), 200, "image/png");
+        else if (call.path.startsWith(QLatin1String("/thumb/")))
+            call.text(landscapeBmp(call.path.section(u'/', -1).section(u'.', 0, 0), 150, 150), 200,
+                      "image/bmp");
+        else
+            call.text(landscapeBmp(call.path.section(u'/', -1).section(u'.', 0, 0), 480, 360), 200,
+                      "image/bmp");
         return true;
     }
     const QRegularExpressionMatch m = page.match(call.path);
