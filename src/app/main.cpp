@@ -8,6 +8,7 @@
 #include "app/RTTalvoAppDelegate.h"
 #include "app/RTTalvoComponents.h"
 #include "app/TalvoRegistration.h"
+#include "companion/RTCompanionClient.h"
 #include "foundation/HostProfile.h"
 #include "http/HttpRequest.h"
 #include "platform/linux/CrashReportWriter.h"
@@ -170,6 +171,9 @@ int main(int argc, char **argv)
 
     delegate.applicationWillFinishLaunching();
     delegate.applicationDidFinishLaunching();
+    // Short links and picture links are recognised by the companion's host tables: ask
+    // for them at once rather than at its first scheduled job.
+    RTCompanionClient::talvoService().updateShorteners();
     if (RTMainWindow *window = windows.mainWindow())
         wireMenu(*window, menu);
     if (RTPopupDelegate *popups = components.popupDelegate())

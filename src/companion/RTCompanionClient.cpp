@@ -1,5 +1,6 @@
 #include "companion/RTCompanionClient.h"
 
+#include "text/RTLinkExpansionQueue.h"
 #include "text/RTLinkHosts.h"
 
 #include "accounts/RTServiceRegistry.h"
@@ -534,4 +535,5 @@ void RTCompanionClient::addUserShortenedUrl(const QString &shortUrl, const QStri
 void RTCompanionClient::publishLinkHosts()
 {
     RTLinkHosts::setTables({m_service->shortenersList(), m_framers, m_service->imagers()});
+    RTLinkExpansionQueue::shared().hostTablesChanged();
 }

@@ -32,6 +32,12 @@ RTLinkExpansionQueue::~RTLinkExpansionQueue()
     qDeleteAll(m_parsers);
 }
 
+void RTLinkExpansionQueue::hostTablesChanged()
+{
+    if (!m_announce.isActive())
+        m_announce.start();
+}
+
 void RTLinkExpansionQueue::expandLinksIn(const QString &text)
 {
     Q_ASSERT(isOnMainThread());

@@ -20,6 +20,8 @@ public:
     explicit RTLinkExpansionQueue(QObject *parent = nullptr);
     ~RTLinkExpansionQueue() override;
 
+    // New host tables: texts may now show other links and pictures.
+    void hostTablesChanged();
     // Starts expanding the links of text not cached or tried yet.
     void expandLinksIn(const QString &text);
     [[nodiscard]] int outstanding() const { return int(m_parsers.size()); }
@@ -33,7 +35,8 @@ public:
     static constexpr int kMaxTriedLinks = 20000;
 
 signals:
-    // Some expansions arrived since the last time; shown texts may read differently.
+    // Some expansions (or new host tables) arrived since the last time; shown texts may
+    // read differently.
     void expansionsArrived();
 
 private:
