@@ -146,12 +146,13 @@ TEST_F(CtlSandboxTest, ExpandSaysWhereEachLinkLeads)
     const QString framed = link("frame.localhost", "/f2");
     const QString loop = link("budurl.localhost", "/loop/a");
     const QString photo = link("photos.localhost", "/p7");
+    const QString direct = link("pics.localhost", "/p9");
     const CtlRun run =
         ctl({QStringLiteral("expand"), QStringLiteral("--profile"), profilePath(),
-             QStringLiteral("--timeout"), QStringLiteral("5"), hop, framed, loop, photo});
+             QStringLiteral("--timeout"), QStringLiteral("5"), hop, framed, loop, photo, direct});
     EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
     const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 4) << run.out.toStdString();
+    ASSERT_EQ(lines.size(), 5) << run.out.toStdString();
     EXPECT_EQ(
         lines.at(0),
         hop +
@@ -163,4 +164,6 @@ TEST_F(CtlSandboxTest, ExpandSaysWhereEachLinkLeads)
     EXPECT_TRUE(lines.at(3).startsWith(photo + QStringLiteral("\tpicture\t") +
                                        link("photos.localhost", "/full/p7.png")))
         << lines.at(3).toStdString();
+    EXPECT_EQ(lines.at(4),
+              direct + QStringLiteral("\tpicture\t") + link("pics.localhost", "/full/p9"));
 }

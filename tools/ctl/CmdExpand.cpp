@@ -8,6 +8,7 @@
 #include "store/TADataManager.h"
 #include "text/RTImageContainerResolver.h"
 #include "text/RTLinkHosts.h"
+#include "text/RTMessageTextParser.h"
 #include "text/RTShortURLParser.h"
 #include "text/RTShortURLResolver.h"
 
@@ -84,6 +85,13 @@ int cmdExpand(const QStringList &args, QTextStream &out, QTextStream &err)
 
     int failures = 0;
     for (const QString &link : std::as_const(links)) {
+        // A host that names its pictures directly needs no request.
+        const QList<RTInlineImageInfo> direct = RTMessageTextParser::imagersInMessageText(link);
+        if (!direct.isEmpty() && !direct.first().inlineImageLink.isEmpty() &&
+            !RTImageContainerResolver::isValidImageContainerDomainFromUrlString(link)) {
+            out << link << "\tpicture\t" << direct.first().inlineImageLink << "\n";
+            continue;
+        }
         if (!RTShortURLParser::linkQualifies(link) &&
             !RTImageContainerResolver::isValidImageContainerDomainFromUrlString(link)) {
             out << link << "\tnot a short link or picture page of a known host\n";
