@@ -1,5 +1,8 @@
 #include "companion/RTCompanionClient.h"
 
+#include "text/RTLinkExpansionQueue.h"
+#include "text/RTLinkHosts.h"
+
 #include "accounts/RTServiceRegistry.h"
 #include "companion/RTCompanionLog.h"
 #include "companion/RTCompanionRequestTypes.h"
@@ -74,6 +77,7 @@ RTCompanionClient::RTCompanionClient(RTServiceRegistry &registry, QObject *paren
         registry.addService(m_service);
     }
     m_twitterSources = m_service->twitterSources();
+    publishLinkHosts();
     m_filters.setCompanion(m_service.get());
     m_filters.setNodeManager(RTTreeNodeManager::existingSharedManager());
     m_nodeManager = RTTreeNodeManager::existingSharedManager();
@@ -536,4 +540,10 @@ void RTCompanionClient::addUserShortenedUrl(const QString &shortUrl, const QStri
         {QStringLiteral("url"), standardUnscapedString(shortUrl).left(kMaxReportUrlLength)},
         {QStringLiteral("destination"),
          standardUnscapedString(longUrl).left(kMaxReportUrlLength)}});
+}
+
+void RTCompanionClient::publishLinkHosts()
+{
+    RTLinkHosts::setTables({m_service->shortenersList(), m_framers, m_service->imagers()});
+    RTLinkExpansionQueue::shared().hostTablesChanged();
 }

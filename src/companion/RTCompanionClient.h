@@ -200,6 +200,8 @@ private:
 
     // Applying answers (RTCompanionClientApply.cpp).
     void applyShorteners(const QVariantMap &result);
+    // Hands the shortener, framer and picture-host tables to link expansion.
+    void publishLinkHosts();
     void applyGroups(qint32 requestType, const QVariantMap &result);
     void applyReports(qint32 requestType, const QVariantMap &result);
     void applySetups(const QVariantMap &result);

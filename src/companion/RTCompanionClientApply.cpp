@@ -185,6 +185,7 @@ void RTCompanionClient::applyShorteners(const QVariantMap &result)
         imagers.insert(it.key(), it.value());
     m_service->setImagers(imagers);
     m_framers = mergedDictionaries(result.value(QStringLiteral("framers")));
+    publishLinkHosts();
 }
 
 void RTCompanionClient::applyReports(qint32 requestType, const QVariantMap &result)

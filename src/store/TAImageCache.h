@@ -29,6 +29,12 @@ public:
     void insert(const QString &key, const QByteArray &data);
 
     [[nodiscard]] bool contains(const QString &key) const { return m_entries.contains(key); }
+    // The stored picture without touching the order, or a null array.
+    [[nodiscard]] QByteArray picture(const QString &key) const
+    {
+        const auto it = m_entries.constFind(key);
+        return it != m_entries.cend() && it.value() ? *it.value() : QByteArray();
+    }
     [[nodiscard]] bool isPlaceholder(const QString &key) const;
     [[nodiscard]] qsizetype count() const { return m_entries.size(); }
     [[nodiscard]] const QStringList &sortedKeys() const { return m_sortedKeys; }

@@ -5,8 +5,8 @@
 
 // Where the parser learns the picture hosts: the companion service's table from host
 // name to a record with "thumbnail_url", "inline_url" and "inline_logo", and whether the
-// picture-page resolver can read a domain's pages. Until the companion service is there
-// the parser uses an empty table.
+// picture-page resolver can read a domain's pages. Without one installed the parser asks
+// the link-host tables (RTLinkHosts).
 class RTImagerSource
 {
 public:

@@ -1,5 +1,7 @@
 #include "text/RTMessageTextParser.h"
 
+#include "text/RTLinkHosts.h"
+
 #include "foundation/RTGlobalVariables.h"
 #include "foundation/StringAdditions.h"
 #include "text/RTMessageTextPatterns.h"
@@ -363,8 +365,9 @@ QList<RTInlineImageInfo> RTMessageTextParser::imagersInMessageText(const QString
         QMutexLocker lock(&g_imagerMutex);
         source = g_imagerSource;
     }
+    // Without one of its own, the parser asks the link-host tables.
     if (!source)
-        return {};
+        source = RTLinkHosts::imagerSource();
     const QVariantMap table = source->imagers();
     if (table.isEmpty())
         return {};

@@ -3,7 +3,9 @@
 #include "foundation/StringAdditions.h"
 #include "model/RTAttributedString.h"
 #include "model/RTMessageHooks.h"
+#include "text/RTLinkHosts.h"
 #include "text/RTMessageTextParser.h"
+#include "text/RTShortURLParser.h"
 
 RTAttributedString attributedStringFromStyledText(const RTStyledText &styled)
 {
@@ -65,5 +67,9 @@ void registerTextLayerWithModel()
         }
         return out;
     };
+    hooks.shortURLReplacementDictionary = [](const QString &text) {
+        return RTShortURLParser::shortURLReplacementDictionaryForMessageString(text);
+    };
     RTMessageHooks::install(std::move(hooks));
+    RTMessageTextParser::setImagerSource(RTLinkHosts::imagerSource());
 }

@@ -52,6 +52,9 @@ RTMainWindow::RTMainWindow(RTTreeNodeManager &manager, QWidget *parent)
     m_avatars = new RTAvatarCache(
         [](const QString &url) { return TADataManager::sharedManager().getImageForUrl(url); },
         this);
+    m_thumbnails = new RTAvatarCache(
+        [](const QString &url) { return TADataManager::sharedManager().getImageForUrl(url); },
+        this);
     m_manager.restoreExpandedNodes();
     m_outlineModel = new RTOutlineModel(m_manager, this);
     createActions();
@@ -84,10 +87,11 @@ RTMainWindow::RTMainWindow(RTTreeNodeManager &manager, QWidget *parent)
             &RTMainWindow::updateStatus);
     connect(&RTErrorMessageManager::sharedManager(), &RTErrorMessageManager::errorMessagesChanged,
             this, &RTMainWindow::updateErrorButton);
-    connect(m_avatars, &RTAvatarCache::changed, this, [this] {
-        if (RTListViewController *c = currentController(); c && c->listView())
-            c->listView()->viewport()->update();
-    });
+    for (RTAvatarCache *cache : {m_avatars, m_thumbnails})
+        connect(cache, &RTAvatarCache::changed, this, [this] {
+            if (RTListViewController *c = currentController(); c && c->listView())
+                c->listView()->viewport()->update();
+        });
     auto *ageTimer = new QTimer(this);
     connect(ageTimer, &QTimer::timeout, this, [this] {
         if (RTListViewController *c = currentController(); c && c->listView())
@@ -429,9 +433,15 @@ void RTMainWindow::bindController(RTTreeNode *node, RTListViewController *contro
         return user ? m_avatars->avatar(user->profileImageUrl(), size, view->devicePixelRatioF())
                     : QPixmap();
     };
+    view->messageDelegate()->thumbnailProvider = [this, view](const QString &url, int size) {
+        return url.isEmpty() ? QPixmap()
+                             : m_thumbnails->avatar(url, size, view->devicePixelRatioF());
+    };
     QPointer<RTTreeNode> weak(node);
     connect(view, &RTMessageListView::linkActivated, this,
             [this](const QString &link) { activateLink(link); });
+    connect(view, &RTMessageListView::pictureActivated, this,
+            [this](const QVariantMap &picture) { openPicture(picture); });
     connect(view, &RTMessageListView::openRequested, this, &RTMainWindow::openConversation);
     connect(view, &QAbstractItemView::doubleClicked, this,
             [this](const QModelIndex &idx) { openConversation(idx.row()); });

@@ -19,6 +19,7 @@ class QToolButton;
 class QTreeView;
 class RTAvatarCache;
 class RTErrorListWindow;
+class RTImageViewerWindow;
 class RTListViewController;
 class RTOutlineModel;
 class RTTreeNode;
@@ -54,6 +55,8 @@ public:
     [[nodiscard]] RTMessagePtr currentMessage() const;
     void openConversation(int row);
     void activateLink(const QString &link);
+    // Opens an inline picture (its record as the message list gives it) in a viewer.
+    RTImageViewerWindow *openPicture(const QVariantMap &picture);
     void openSearch(const QString &term);
 
     // --- parts
@@ -144,6 +147,7 @@ private:
     QToolButton *m_errorButton = nullptr;
     QPointer<RTErrorListWindow> m_errorList;
     RTAvatarCache *m_avatars = nullptr;
+    RTAvatarCache *m_thumbnails = nullptr;
     QHash<QString, QAction *> m_actions;
     QPointer<RTTreeNode> m_currentNode;
     QPointer<RTTreeNode> m_temporaryNode;

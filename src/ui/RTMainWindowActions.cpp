@@ -1,4 +1,5 @@
 // The main window's actions, menus and what they do to the current message and node.
+#include "ui/RTImageViewerWindow.h"
 #include "ui/RTMainWindow.h"
 
 #include "foundation/HostProfile.h"
@@ -438,6 +439,15 @@ void RTMainWindow::activateLink(const QString &link)
         DesktopApplication::shared().openUrl(url, false);
     else
         QDesktopServices::openUrl(url);
+}
+
+RTImageViewerWindow *RTMainWindow::openPicture(const QVariantMap &picture)
+{
+    auto *viewer = new RTImageViewerWindow(picture, this);
+    connect(viewer, &RTImageViewerWindow::openLinkRequested, this,
+            [this](const QString &link) { activateLink(link); });
+    viewer->show();
+    return viewer;
 }
 
 void RTMainWindow::openSearch(const QString &term)

@@ -5,6 +5,7 @@
 #include "model/RTMessageTwitter.h"
 #include "model/RTUserTwitter.h"
 #include "model/TimeCalculator.h"
+#include "text/RTLinkExpansionQueue.h"
 #include "text/RTMessageTextParser.h"
 #include "ui/RTMessageListModel.h"
 #include "ui/RTUiIcons.h"
@@ -13,9 +14,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLine>
+#include <QUrl>
 
 namespace {
 constexpr int kMaxCachedBodies = 4000;
+constexpr int kMaxThumbnails = 4;
 
 QColor mix(const QColor &a, const QColor &b, double t)
 {
@@ -65,6 +68,13 @@ RTMessageDelegate::RTMessageDelegate(RTMessageListModel &model, QObject *parent)
     : QStyledItemDelegate(parent)
     , m_model(model)
 {
+    // Expanded links change the texts and the pictures found in them: lay the rows out
+    // again.
+    connect(&RTLinkExpansionQueue::shared(), &RTLinkExpansionQueue::expansionsArrived, this,
+            [this] {
+                invalidate();
+                emit sizeHintChanged(QModelIndex());
+            });
 }
 
 void RTMessageDelegate::invalidate()
@@ -117,6 +127,10 @@ RTStyledText RTMessageDelegate::styledBody(const RTMessage &message)
                              ? message.translatedBody()
                              : message.body();
     RTStyledText styled = RTMessageTextParser::parse(text);
+    if (SettingsStore::shared().boolForKey(QLatin1String(RTShouldResolveShortURLsKey))) {
+        RTLinkExpansionQueue::shared().expandLinksIn(text);
+        styled = RTLinkExpansionQueue::withExpansions(styled);
+    }
     if (!message.highlightTerms().isEmpty())
         styled =
             RTMessageTextParser::highlightTermsInAttributeMessage(styled, message.highlightTerms());
@@ -139,6 +153,13 @@ const RTMessageDelegate::Body &RTMessageDelegate::body(const RTMessage &message,
     if (b.text != text || !b.layout) {
         b.text = text;
         b.styled = styledBody(message);
+        // Pictures of the expanded text, so a short link that led to a picture page counts.
+        b.pictures = RTMessageTextParser::imagersInMessageText(
+            RTLinkExpansionQueue::withExpansions(RTMessageTextParser::parse(text),
+                                                 int(RTMessageTextParser::kMaxTextLength))
+                .text());
+        if (b.pictures.size() > kMaxThumbnails)
+            b.pictures.resize(kMaxThumbnails);
     }
     auto layout = std::make_shared<QTextLayout>(b.styled.text(), font);
     QTextOption textOption;
@@ -188,7 +209,8 @@ QSize RTMessageDelegate::sizeHint(const QStyleOptionViewItem &option,
         return QSize(opt.rect.width(), m.avatar + 2 * m.pad);
     const QRect rect = bodyRect(opt, index, m);
     const Body &b = body(*message, bodyFont(opt), rect.width(), opt.palette);
-    const int textHeight = (rect.top() - opt.rect.top()) + b.height + m.pad;
+    const int pictures = b.pictures.isEmpty() ? 0 : m.gap / 2 + kThumbnailSize;
+    const int textHeight = (rect.top() - opt.rect.top()) + b.height + pictures + m.pad;
     const bool inConversation = m_model.isConversationRow(index.row());
     const int avatar = inConversation ? m.avatar * 2 / 3 : m.avatar;
     return QSize(opt.rect.width(), std::max(textHeight, avatar + 2 * m.pad));
@@ -385,5 +407,77 @@ void RTMessageDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
     const Body &b = body(*message, bodyFont(option), rect.width(), pal);
     painter->setPen(text);
     b.layout->draw(painter, rect.topLeft());
+
+    // Thumbnails under the text; the placeholder carries the host's name until the
+    // picture is there.
+    const QList<QRect> thumbs = thumbnailRects(option, index);
+    for (int i = 0; i < thumbs.size(); ++i) {
+        const QRect &tr = thumbs.at(i);
+        const RTInlineImageInfo &info = b.pictures.at(i);
+        QPainterPath frame;
+        frame.addRoundedRect(tr, 6, 6);
+        const QPixmap thumb =
+            thumbnailProvider ? thumbnailProvider(info.thumbnailURL, kThumbnailSize) : QPixmap();
+        if (!thumb.isNull()) {
+            painter->save();
+            painter->setClipPath(frame);
+            const qreal dpr = thumb.devicePixelRatio();
+            const QSizeF logical = thumb.size() / dpr;
+            const qreal side = std::min(logical.width(), logical.height());
+            const QRectF source(((logical.width() - side) / 2) * dpr,
+                                ((logical.height() - side) / 2) * dpr, side * dpr, side * dpr);
+            painter->drawPixmap(QRectF(tr), thumb, source);
+            painter->restore();
+        } else {
+            painter->fillPath(frame, mix(base, text, 0.08));
+            painter->setPen(secondary);
+            QFont f = option.font;
+            f.setPointSizeF(std::max(6.0, f.pointSizeF() * 0.8));
+            painter->setFont(f);
+            painter->drawText(tr.adjusted(4, 4, -4, -4), Qt::AlignCenter | Qt::TextWrapAnywhere,
+                              QUrl(info.standardLink).host());
+        }
+        painter->setPen(QPen(mix(base, text, 0.18), 1));
+        painter->drawPath(frame);
+    }
     painter->restore();
+}
+
+QList<QRect> RTMessageDelegate::thumbnailRects(const QStyleOptionViewItem &option,
+                                               const QModelIndex &index) const
+{
+    const RTMessagePtr message = m_model.messageAt(index.row());
+    if (!message)
+        return {};
+    const Metrics m = metrics(option);
+    const QRect rect = bodyRect(option, index, m);
+    const Body &b = body(*message, bodyFont(option), rect.width(), option.palette);
+    QList<QRect> out;
+    int x = rect.left();
+    const int top = rect.top() + b.height + m.gap / 2;
+    for (qsizetype i = 0; i < b.pictures.size(); ++i) {
+        if (x + kThumbnailSize > rect.right() && !out.isEmpty())
+            break;
+        out.append(QRect(x, top, kThumbnailSize, kThumbnailSize));
+        x += kThumbnailSize + m.gap;
+    }
+    return out;
+}
+
+std::optional<RTInlineImageInfo> RTMessageDelegate::pictureAt(const QStyleOptionViewItem &option,
+                                                              const QModelIndex &index,
+                                                              const QPoint &pos) const
+{
+    const QList<QRect> rects = thumbnailRects(option, index);
+    for (int i = 0; i < rects.size(); ++i) {
+        if (!rects.at(i).contains(pos))
+            continue;
+        const RTMessagePtr message = m_model.messageAt(index.row());
+        const Metrics m = metrics(option);
+        const Body &b =
+            body(*message, bodyFont(option), bodyRect(option, index, m).width(), option.palette);
+        if (i < b.pictures.size())
+            return b.pictures.at(i);
+    }
+    return std::nullopt;
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "text/RTImagerSource.h"
 #include "text/RTStyledText.h"
 
 #include <QHash>
 #include <QStyledItemDelegate>
 #include <QTextLayout>
 #include <memory>
+#include <optional>
 
 class RTMessage;
 class RTMessageListModel;
@@ -47,8 +49,18 @@ public:
     [[nodiscard]] QRect quickActionRect(const QStyleOptionViewItem &option,
                                         QuickAction action) const;
 
-    // The body as drawn: the parsed text with links, mentions and hashtags.
+    // The body as drawn: the parsed text with links, mentions and hashtags, expanded
+    // short links showing where they lead.
     [[nodiscard]] static RTStyledText styledBody(const RTMessage &message);
+
+    // The inline picture whose thumbnail lies under pos, or nothing.
+    [[nodiscard]] std::optional<RTInlineImageInfo> pictureAt(const QStyleOptionViewItem &option,
+                                                             const QModelIndex &index,
+                                                             const QPoint &pos) const;
+    // Where the thumbnails of a row are drawn, in order.
+    [[nodiscard]] QList<QRect> thumbnailRects(const QStyleOptionViewItem &option,
+                                              const QModelIndex &index) const;
+    static constexpr int kThumbnailSize = 70;
 
     void setHoveredRow(int row) { m_hoveredRow = row; }
     [[nodiscard]] int hoveredRow() const { return m_hoveredRow; }
@@ -57,6 +69,8 @@ public:
 
     // Avatars come from here; the row draws initials until one is known.
     std::function<QPixmap(const RTMessage &, int size)> avatarProvider;
+    // Thumbnails (square, size x size) come from here; a placeholder is drawn meanwhile.
+    std::function<QPixmap(const QString &url, int size)> thumbnailProvider;
 
 private:
     struct Metrics
@@ -75,6 +89,7 @@ private:
         std::shared_ptr<QTextLayout> layout;
         int width = -1;
         int height = 0;
+        QList<RTInlineImageInfo> pictures;
     };
 
     [[nodiscard]] Metrics metrics(const QStyleOptionViewItem &option) const;

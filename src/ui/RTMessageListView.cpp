@@ -64,7 +64,8 @@ void RTMessageListView::mouseMoveEvent(QMouseEvent *event)
         const QStyleOptionViewItem option = optionForIndex(idx);
         pointing = !m_delegate->linkAt(option, idx, event->position().toPoint()).isEmpty() ||
                    m_delegate->quickActionAt(option, event->position().toPoint()) !=
-                       RTMessageDelegate::NoAction;
+                       RTMessageDelegate::NoAction ||
+                   m_delegate->pictureAt(option, idx, event->position().toPoint()).has_value();
     }
     viewport()->setCursor(pointing ? Qt::PointingHandCursor : Qt::ArrowCursor);
     QListView::mouseMoveEvent(event);
@@ -91,6 +92,15 @@ void RTMessageListView::mouseReleaseEvent(QMouseEvent *event)
             emit quickActionActivated(idx.row(), int(action));
             return;
         }
+    }
+    if (const auto picture = m_delegate->pictureAt(option, idx, pos)) {
+        emit pictureActivated(
+            QVariantMap{{QStringLiteral("thumbnailURL"), picture->thumbnailURL},
+                        {QStringLiteral("inlineImageLink"), picture->inlineImageLink},
+                        {QStringLiteral("standardLink"), picture->standardLink},
+                        {QStringLiteral("logoName"), picture->logoName}},
+            idx.row());
+        return;
     }
     const QString link = m_delegate->linkAt(option, idx, pos);
     if (!link.isEmpty())

@@ -22,6 +22,9 @@ public:
 
 signals:
     void linkActivated(const QString &link, int row);
+    // A thumbnail was clicked: the inline picture's record (thumbnailURL, inlineImageLink,
+    // standardLink, logoName).
+    void pictureActivated(const QVariantMap &picture, int row);
     void quickActionActivated(int row, int action);
     void openRequested(int row);
     void contextMenuRequestedForRow(int row, const QPoint &globalPos);

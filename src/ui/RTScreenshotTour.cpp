@@ -1,8 +1,10 @@
 #include "ui/RTScreenshotTour.h"
 
 #include "model/RTMessageTwitter.h"
+#include "text/RTMessageTextParser.h"
 #include "timelines/RTTreeNode.h"
 #include "ui/RTErrorListWindow.h"
+#include "ui/RTImageViewerWindow.h"
 #include "ui/RTListViewController.h"
 #include "ui/RTMainWindow.h"
 #include "ui/RTMessageListModel.h"
@@ -17,6 +19,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPixmap>
+#include <QPointer>
 #include <QTimer>
 #include <QTreeView>
 
@@ -147,7 +150,55 @@ void RTScreenshotTour::takeDark()
 {
     save(&m_window, QStringLiteral("main-dark.png"));
     RTThemes::apply(false);
-    muteForFilters();
+    // Rows with picture links: their thumbnails, and the first picture opened.
+    RTListViewController *c = m_window.currentController();
+    m_pictureRow = -1;
+    if (c && c->listView()) {
+        for (int row = 0; row < c->model().rowCount() && m_pictureRow < 0; ++row) {
+            const RTMessagePtr message = c->model().messageAt(row);
+            if (message && !RTMessageTextParser::imagersInMessageText(message->body()).isEmpty())
+                m_pictureRow = row;
+        }
+        if (m_pictureRow >= 0) {
+            c->listView()->selectRow(m_pictureRow);
+            c->listView()->scrollTo(c->model().index(m_pictureRow),
+                                    QAbstractItemView::PositionAtTop);
+        }
+    }
+    // Thumbnails download on their own queue: give them time.
+    QTimer::singleShot(2500, this, &RTScreenshotTour::takePictures);
+}
+
+void RTScreenshotTour::takePictures()
+{
+    RTListViewController *c = m_window.currentController();
+    if (m_pictureRow < 0 || !c || !c->listView()) {
+        muteForFilters();
+        return;
+    }
+    save(&m_window, QStringLiteral("pictures.png"));
+    const RTMessagePtr message = c->model().messageAt(m_pictureRow);
+    const QList<RTInlineImageInfo> pictures =
+        message ? RTMessageTextParser::imagersInMessageText(message->body())
+                : QList<RTInlineImageInfo>();
+    if (pictures.isEmpty()) {
+        muteForFilters();
+        return;
+    }
+    const RTInlineImageInfo &first = pictures.first();
+    RTImageViewerWindow *viewer =
+        m_window.openPicture(QVariantMap{{QStringLiteral("thumbnailURL"), first.thumbnailURL},
+                                         {QStringLiteral("inlineImageLink"), first.inlineImageLink},
+                                         {QStringLiteral("standardLink"), first.standardLink},
+                                         {QStringLiteral("logoName"), first.logoName}});
+    QPointer<RTImageViewerWindow> weak(viewer);
+    QTimer::singleShot(2500, this, [this, weak] {
+        if (weak) {
+            save(weak, QStringLiteral("picture-viewer.png"));
+            weak->close();
+        }
+        muteForFilters();
+    });
 }
 
 // As a user would: "Mute @a > 1 Hour" on one message, "Highlight @b > 24 Hours" on a

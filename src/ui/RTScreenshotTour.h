@@ -31,11 +31,13 @@ private:
     void takeDark();
     void muteForFilters();
     void takeFilters();
+    void takePictures();
     bool save(QWidget *widget, const QString &name);
 
     RTMainWindow &m_window;
     QString m_folder;
     QStringList m_written;
     bool m_ok = true;
+    int m_pictureRow = -1;
     qint64 m_deadline = 0;
 };

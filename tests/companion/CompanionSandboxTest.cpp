@@ -180,7 +180,7 @@ TEST_F(CompanionSandbox, StartWithoutAnAccountFetchesEveryTableButNoGroups)
                   .value(QStringLiteral("photos.localhost"))
                   .toMap()
                   .value(QStringLiteral("inline_id")),
-              QStringLiteral("photo"));
+              QStringLiteral("photo-display"));
     EXPECT_TRUE(client->framers().contains(QStringLiteral("sandboxframe")));
     EXPECT_TRUE(client->twitterSources().contains(QStringLiteral("Talvo")));
     EXPECT_TRUE(client->twitterSources().contains(QStringLiteral("web")));

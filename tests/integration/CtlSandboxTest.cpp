@@ -226,3 +226,39 @@ TEST_F(CtlSandboxTest, TranslateAndShrink)
         EXPECT_TRUE(run.err.contains(c.err)) << run.err.toStdString();
     }
 }
+
+// The host tables come from the sandbox's companion service; each link gets one line.
+TEST_F(CtlSandboxTest, ExpandSaysWhereEachLinkLeads)
+{
+    const int port = sandbox->tlsPort();
+    const auto link = [port](const char *host, const char *path) {
+        return QStringLiteral("https://%1:%2%3")
+            .arg(QLatin1String(host))
+            .arg(port)
+            .arg(QLatin1String(path));
+    };
+    const QString hop = link("budurl.localhost", "/hop/2/ctl");
+    const QString framed = link("frame.localhost", "/f2");
+    const QString loop = link("budurl.localhost", "/loop/a");
+    const QString photo = link("photos.localhost", "/p7");
+    const QString direct = link("pics.localhost", "/p9");
+    const CtlRun run =
+        ctl({QStringLiteral("expand"), QStringLiteral("--profile"), profilePath(),
+             QStringLiteral("--timeout"), QStringLiteral("5"), hop, framed, loop, photo, direct});
+    EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+    const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 5) << run.out.toStdString();
+    EXPECT_EQ(
+        lines.at(0),
+        hop +
+            QStringLiteral("\tbudurl.localhost\thttps://www.localhost:%1/articles/ctl").arg(port));
+    EXPECT_TRUE(
+        lines.at(1).startsWith(framed + QStringLiteral("\tsandboxframe\thttps://www.localhost:")))
+        << lines.at(1).toStdString();
+    EXPECT_EQ(lines.at(2), loop + QStringLiteral("\tbudurl.localhost\tnot expanded"));
+    EXPECT_TRUE(lines.at(3).startsWith(photo + QStringLiteral("\tpicture\t") +
+                                       link("photos.localhost", "/full/p7.png")))
+        << lines.at(3).toStdString();
+    EXPECT_EQ(lines.at(4),
+              direct + QStringLiteral("\tpicture\t") + link("pics.localhost", "/full/p9"));
+}

@@ -371,12 +371,13 @@ TEST_F(SandboxServer, ShortLinksRedirectAndShortenersAnswerInTheirShapes)
                              "api.isgd.localhost");
     EXPECT_EQ(isgd.status, 200);
     EXPECT_EQ(isgd.body.rfind("https://isgd.localhost:", 0), 0u) << isgd.body;
-    // Picture hosts: the page names its picture in <img id="photo">, the picture is served.
+    // Picture hosts: the page names its picture in <img id="photo-display">, the picture is
+    // served.
     const Answer photoPage = send("GET", "/p5", {}, {}, "photos.localhost");
-    EXPECT_NE(photoPage.body.find("<img id=\"photo\" src=\"/full/p5.png\""), std::string::npos);
+    EXPECT_NE(photoPage.body.find("id=\"photo-display\" src=\"/full/p5.png"), std::string::npos);
     const Answer thumb = send("GET", "/thumb/p5", {}, {}, "pics.localhost");
-    EXPECT_EQ(thumb.header("Content-Type"), "image/png");
-    EXPECT_EQ(thumb.body.substr(1, 3), "PNG");
+    EXPECT_EQ(thumb.header("Content-Type"), "image/bmp");
+    EXPECT_EQ(thumb.body.substr(0, 2), "BM");
     const Answer framed = send("GET", "/f1", {}, {}, "frame.localhost");
     EXPECT_NE(framed.body.find("<iframe id=\"talvo_frame\" src=\"https://www.localhost:"),
               std::string::npos);

@@ -1,5 +1,9 @@
 #include "UiTestSupport.h"
+#include "store/TADataManager.h"
+#include "text/RTLinkExpansionQueue.h"
+#include "text/RTLinkHosts.h"
 #include "text/RTMessageTextParser.h"
+#include "text/RTShortURLParser.h"
 #include "ui/RTListViewController.h"
 #include "ui/RTMessageDelegate.h"
 #include "ui/RTMessageListModel.h"
@@ -183,3 +187,59 @@ TEST_F(MessageViewTest, ListStatesShowWhatTheNodeSays)
 }
 
 } // namespace
+
+// Picture links get thumbnails under the text that open the picture; expanded short links
+// show their destination once the expansion arrives, and still lead to the short link.
+TEST_F(MessageViewTest, ThumbnailsOpenPicturesAndExpansionsRelayoutTheText)
+{
+    RTLinkHosts::setTables(
+        {{QStringLiteral("127.0.0.1")},
+         {},
+         {{QStringLiteral("pics.example"),
+           QVariantMap{
+               {QStringLiteral("thumbnail_url"), QStringLiteral("http://pics.example/t/[hash]")},
+               {QStringLiteral("inline_url"), QStringLiteral("http://pics.example/f/[hash]")}}}}});
+    // Only loopback: the first paint tries the link, which nothing answers.
+    const QString shortLink = QStringLiteral("http://127.0.0.1:9/abc");
+    deliver({{QStringLiteral("2"), QStringLiteral("look http://pics.example/x1y2 wow")},
+             {QStringLiteral("1"), QStringLiteral("read ") + shortLink}});
+    RTMessageListView *view = controller->listView();
+    RTMessageDelegate *delegate = view->messageDelegate();
+    ASSERT_EQ(view->model()->rowCount(), 2);
+    const QModelIndex pictureRow = view->model()->index(0, 0);
+    const QModelIndex linkRow = view->model()->index(1, 0);
+
+    const QStyleOptionViewItem option = view->optionForIndex(pictureRow);
+    const QList<QRect> thumbs = delegate->thumbnailRects(option, pictureRow);
+    ASSERT_EQ(thumbs.size(), 1);
+    EXPECT_TRUE(delegate->thumbnailRects(view->optionForIndex(linkRow), linkRow).isEmpty());
+    EXPECT_TRUE(option.rect.contains(thumbs.first())) << "the row makes room for it";
+    EXPECT_GT(thumbs.first().top(), delegate->pointForCharacter(option, pictureRow, 0).y());
+
+    QSignalSpy pictures(view, &RTMessageListView::pictureActivated);
+    QSignalSpy links(view, &RTMessageListView::linkActivated);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, thumbs.first().center());
+    ASSERT_EQ(pictures.count(), 1);
+    EXPECT_EQ(links.count(), 0);
+    const QVariantMap picture = pictures.first().first().toMap();
+    EXPECT_EQ(picture.value(QStringLiteral("inlineImageLink")),
+              QStringLiteral("http://pics.example/f/x1y2"));
+    EXPECT_EQ(picture.value(QStringLiteral("thumbnailURL")),
+              QStringLiteral("http://pics.example/t/x1y2"));
+
+    // The expansion arrives: the row grows to the longer text, which leads to the short link.
+    const QString longUrl = QStringLiteral("https://example.org/a/rather/long/destination/page");
+    const int beyondShort = int(QStringLiteral("read ").size() + shortLink.size() + 5);
+    EXPECT_TRUE(
+        delegate->pointForCharacter(view->optionForIndex(linkRow), linkRow, beyondShort).isNull());
+    TADataManager::sharedManager().urlCache().setValue(RTShortURLParser::cacheKeyForLink(shortLink),
+                                                       longUrl);
+    emit RTLinkExpansionQueue::shared().expansionsArrived();
+    QCoreApplication::processEvents();
+    const QStyleOptionViewItem after = view->optionForIndex(linkRow);
+    const QPoint onLong = delegate->pointForCharacter(after, linkRow, beyondShort);
+    ASSERT_FALSE(onLong.isNull());
+    EXPECT_EQ(delegate->linkAt(after, linkRow, onLong), shortLink);
+    TADataManager::sharedManager().urlCache().remove(RTShortURLParser::cacheKeyForLink(shortLink));
+    RTLinkHosts::setTables(RTLinkHosts::builtInTables());
+}

@@ -38,3 +38,4 @@ int watchFacebookAccounts(QObject *context, QTextStream &out, QTextStream &err);
 bool isFacebookKind(const QStringList &args);
 int cmdTranslate(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdShrink(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdExpand(const QStringList &args, QTextStream &out, QTextStream &err);

@@ -50,6 +50,8 @@ const CtlCommand kCommands[] = {
      "translate a text as a message is translated (tokens kept as written)", cmdTranslate},
     {"shrink", "talvoctl shrink [--profile NAME] TEXT",
      "ask the shrinking service for a shorter wording of a post", cmdShrink},
+    {"expand", "talvoctl expand --profile NAME [--timeout SECONDS] [--no-cache] URL...",
+     "where short links lead, and the picture of a picture page", cmdExpand},
     {"oauth-sign",
      "talvoctl oauth-sign --method M --url URL [--form name=value]... --consumer-key K "
      "--consumer-secret S [--token T --token-secret TS] [--nonce N --timestamp T] [--no-version]",

@@ -150,7 +150,8 @@ void CompanionApi::shorteners(SandboxCall &call)
     photos.set(QStringLiteral("thumbnail_url"),
                QStringLiteral("https://photos.localhost:%1/thumb/[hash]").arg(port));
     photos.set(QStringLiteral("inline_logo"), "logo_sandbox");
-    photos.set(QStringLiteral("inline_id"), "photo");
+    photos.set(QStringLiteral("inline_id"), "photo-display");
+    photos.set(QStringLiteral("domain"), "photos.localhost");
     SandboxJson imagers = SandboxJson::object();
     imagers.set(QStringLiteral("pics.localhost"), pics);
     imagers.set(QStringLiteral("photos.localhost"), photos);
@@ -158,8 +159,13 @@ void CompanionApi::shorteners(SandboxCall &call)
     framer.set(QStringLiteral("domain"), "frame.localhost");
     framer.set(QStringLiteral("method"), "IFRAME");
     framer.set(QStringLiteral("frame_id"), "talvo_frame");
+    SandboxJson frameset = SandboxJson::object();
+    frameset.set(QStringLiteral("domain"), "frameset.localhost");
+    frameset.set(QStringLiteral("method"), "FRAMESET");
+    frameset.set(QStringLiteral("frame_id"), "");
     SandboxJson framers = SandboxJson::object();
     framers.set(QStringLiteral("sandboxframe"), framer);
+    framers.set(QStringLiteral("sandboxframeset"), frameset);
     SandboxJson body = SandboxJson::object();
     body.set(QStringLiteral("shorteners"), list);
     body.set(QStringLiteral("imagers"), SandboxJson::array().append(imagers));

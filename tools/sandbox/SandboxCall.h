@@ -30,6 +30,9 @@ struct SandboxCall
 
     // A status the faults file asks for; answered once the caller got past the checks.
     int injectedStatus = 0;
+    // Milliseconds to wait before answering, outside the server's state lock (a host that
+    // never answers).
+    int holdMs = 0;
 
     qint64 userId = 0; // the account a signed Twitter request is for
     QString account;   // who to log (never a secret)

@@ -67,6 +67,7 @@ QStringList SandboxServer::virtualHosts()
     QStringList hosts = {QStringLiteral("localhost"),
                          QStringLiteral("www.localhost"),
                          QStringLiteral("frame.localhost"),
+                         QStringLiteral("frameset.localhost"),
                          QStringLiteral("pics.localhost"),
                          QStringLiteral("photos.localhost"),
                          QString::fromLatin1(FacebookApi::kGraphHost),
@@ -307,6 +308,8 @@ void SandboxServer::handle(const httplib::Request &req, httplib::Response &res, 
             route(call);
         }
     }
+    if (call.holdMs > 0)
+        sleepUnlessStopping(call.holdMs, m_stopping);
 
     res.status = call.status;
     res.set_header("Date", httpDate(call.now).toStdString());

@@ -127,6 +127,10 @@ void Seeder::seed(int userCount)
         db.exec("INSERT INTO short_links (host, code, target, created_at) VALUES (?, ?, ?, ?)",
                 {QStringLiteral("frame.localhost"), QStringLiteral("f%1").arg(i),
                  www + QString::number(article++), now - kSeedSpanSecs});
+    for (int i = 1; i <= 2; ++i)
+        db.exec("INSERT INTO short_links (host, code, target, created_at) VALUES (?, ?, ?, ?)",
+                {QStringLiteral("frameset.localhost"), QStringLiteral("s%1").arg(i),
+                 www + QString::number(article++), now - kSeedSpanSecs});
 
     userCount = qBound(2, userCount, 1000);
     QList<qint64> users;

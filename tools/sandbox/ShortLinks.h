@@ -18,6 +18,9 @@ private:
     bool api(SandboxCall &call, const QString &service);
     bool follow(SandboxCall &call, const QString &host);
     bool picture(SandboxCall &call, const QString &host);
+    bool shapes(SandboxCall &call, const QString &host);
+    static QByteArray picturePageHtml(const QString &host, const QString &id);
+    static QByteArray goneHtml(const QString &host);
     QString shorten(const QString &service, const QString &longUrl, qint64 now);
     QString longFor(const QString &shortUrl);
     QString expand(QString text) const;
