@@ -4,6 +4,7 @@
 #include "app/PendingCrashReports.h"
 #include "app/RTApplication.h"
 #include "app/RTDesktopGlue.h"
+#include "app/RTLibraryVersions.h"
 #include "app/RTMainMenuController.h"
 #include "app/RTTalvoAppDelegate.h"
 #include "app/RTTalvoComponents.h"
@@ -15,12 +16,15 @@
 #include "platform/linux/LinuxDesktopAlerts.h"
 #include "platform/linux/QtStatusItem.h"
 #include "platform/linux/SecretServiceKeychain.h"
+#include "platform/linux/XdgAutostart.h"
 #include "timelines/RTPopupDelegate.h"
 #include "ui/RTMainWindow.h"
 #include "ui/RTScreenshotTour.h"
 #include "ui/RTThemes.h"
 #include "ui/RTWindowCheck.h"
 #include "ui/RTWindowLayer.h"
+#include "ui/prefs/RTPreferencesWindow.h"
+#include "ui/prefs/RTTwitterAccountPage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -152,6 +156,11 @@ int main(int argc, char **argv)
     UpdateFramework::setShared(&updater);
     DBusSystemNotifications notifications;
     SystemNotifications::setShared(&notifications);
+    XdgAutostart autostart;
+    LoginItems::setShared(&autostart);
+    RTTwitterAccountPage::registerAccountKind();
+    RTPreferencesWindow::registerStandardPanes();
+    RTAboutWindow::setLibraries(talvoLibraryVersions());
     RTWindowLayer windows;
     if (parser.isSet(shotsOption) || parser.isSet(checkOption))
         windows.setAutomaticAnswer(0);

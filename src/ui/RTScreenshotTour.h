@@ -1,13 +1,17 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 class RTMainWindow;
+class RTPreferencesWindow;
+class QWidget;
 
 // Walks the main window through what the README shows and saves a PNG of each step:
 // the window in light and dark, the outline with its counts, a conversation opened
-// under its message, and the error list. Waits for messages to arrive first.
+// under its message, the error list, every preference pane, the add-account sheet, the
+// About window and the welcome view. Waits for messages to arrive first.
 class RTScreenshotTour : public QObject
 {
     Q_OBJECT
@@ -28,6 +32,9 @@ private:
     void takeConversation();
     void takeErrors();
     void takeDark();
+    // Each preference pane, the add-account sheet, the About window and the welcome view.
+    void takePane();
+    void takeAboutAndWelcome();
     bool save(QWidget *widget, const QString &name);
 
     RTMainWindow &m_window;
@@ -35,4 +42,6 @@ private:
     QStringList m_written;
     bool m_ok = true;
     qint64 m_deadline = 0;
+    QPointer<RTPreferencesWindow> m_preferences;
+    int m_paneIndex = 0;
 };

@@ -27,3 +27,5 @@ int cmdPoll(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdPost(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdFilters(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdAccounts(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdSettings(const QStringList &args, QTextStream &out, QTextStream &err);

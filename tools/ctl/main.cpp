@@ -27,6 +27,10 @@ const CtlCommand kCommands[] = {
     {"login", "talvoctl login --profile NAME SCREEN_NAME",
      "log a Twitter account in; the password is read from the terminal or standard input",
      cmdLogin},
+    {"accounts", "talvoctl accounts [--profile NAME] [list|remove ID]",
+     "the accounts of the store; remove one with its keyring items and stored flags", cmdAccounts},
+    {"settings", "talvoctl settings [list|get KEY|set KEY VALUE|reset KEY]",
+     "read and change the settings the preferences window shows", cmdSettings},
     {"poll",
      "talvoctl poll --profile NAME --type home|mentions|inbox|outbox|sent|favorites|retweets|"
      "retweeted|list|search [--count N] [--account SCREEN_NAME] [--list OWNER/ID] [--query TEXT]",
