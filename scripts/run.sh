@@ -4,7 +4,7 @@
 # With a Twitter account in the user's store (or with --profile given), talvo runs on
 # that store and the user's keyring. Otherwise it starts talvo-sandbox on free ports in a
 # temporary folder and opens the window on it on a private session bus and keyring: the
-# welcome view offers "Try the Demo Account". Everything is thrown away at exit.
+# welcome view offers "Try the demo account". Everything is thrown away at exit.
 # Environment: TALVO_DEMO_ACCOUNT (default alice), TALVO_DEMO_ACTIVITY (new statuses per
 # minute, default 20), TALVO_SANDBOX_FAULTS (a faults file for the sandbox),
 # TALVO_DEMO_LOGIN=1 (log the demo account in before the window opens; --screenshots and

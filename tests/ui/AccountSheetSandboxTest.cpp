@@ -18,6 +18,7 @@
 #include "ui/prefs/RTAccountAdditionSheet.h"
 #include "ui/prefs/RTAccountsPane.h"
 #include "ui/prefs/RTTwitterAccountPage.h"
+#include "ui/prefs/RTWelcomeView.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -244,3 +245,20 @@ TEST_F(AccountSheetSandboxTest, RemovingAnAccountTakesItsKeyringItemsAndStoredDa
 }
 
 } // namespace
+
+TEST_F(AccountSheetSandboxTest, TheWelcomeViewLogsTheDemoAccountIn)
+{
+    ASSERT_EQ(HostProfile::current().name(), QStringLiteral("sandbox"));
+    RTWelcomeView welcome;
+    ASSERT_NE(welcome.demoButton(), nullptr);
+    welcome.demoButton()->click();
+    EXPECT_TRUE(welcome.isBusy());
+    EXPECT_FALSE(welcome.addButton()->isEnabled());
+    ASSERT_TRUE(waitFor([] { return !twitterAccounts().isEmpty(); }))
+        << welcome.messageText().toStdString();
+    EXPECT_EQ(TAAccounts::identifier(*twitterAccounts().first()),
+              QStringLiteral("twitter:") + RTWelcomeView::demoScreenName());
+    EXPECT_TRUE(twitterAccounts().first()->running());
+    EXPECT_FALSE(welcome.isBusy());
+    EXPECT_TRUE(welcome.messageText().isEmpty());
+}

@@ -75,7 +75,7 @@ RTAboutWindow::RTAboutWindow(QWidget *parent)
     layout->addWidget(blurb);
     layout->addWidget(list, 1);
     layout->addWidget(buttons);
-    resize(h * 30, h * 28);
+    resize(h * 32, h * 34);
 }
 
 void RTAboutWindow::showAbout(QWidget *parent)

@@ -278,8 +278,7 @@ QWidget *createSharingPane(QWidget *parent)
     quote->setToolTip(QObject::tr("%u is the author's screen name, %t the quoted text."));
     compose->addRow(QObject::tr("Quote syntax:"), quote);
     compose->addRow(b.checkBox(TAShowDirectInputLineKey, QObject::tr("Show the compose line")));
-    compose->addRow(b.checkBox(RTPostOnEnterKey, QObject::tr("Return posts (Shift+Return for a new "
-                                                             "line)")));
+    compose->addRow(b.checkBox(RTPostOnEnterKey, QObject::tr("Return posts the message")));
     compose->addRow(
         b.checkBox(RTLimitInputLengthKey, QObject::tr("Refuse text beyond 140 characters")));
     compose->addRow(

@@ -74,7 +74,7 @@ RTTwitterAccountPage::~RTTwitterAccountPage() = default;
 void RTTwitterAccountPage::registerAccountKind()
 {
     RTWindowExtensions::registerAccountKind({QStringLiteral("twitter"), tr("Twitter"),
-                                             QStringLiteral("twitter"), 10,
+                                             QStringLiteral("account"), 10,
                                              [](QWidget *parent) -> RTAccountAdditionPage * {
                                                  return new RTTwitterAccountPage(parent);
                                              }});

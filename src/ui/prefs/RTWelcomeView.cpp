@@ -5,6 +5,7 @@
 #include "twitter/RTTwitterAccountLogin.h"
 #include "ui/RTUiIcons.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -13,11 +14,22 @@
 namespace {
 const QString kSandboxProfile = QStringLiteral("sandbox");
 const QString kDemoPassword = QStringLiteral("sandbox");
+
+// A wrapping label centred without an alignment flag, which would keep the layout from
+// giving it the height its wrapped lines need.
+QHBoxLayout *centred(QWidget *widget)
+{
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(widget);
+    row->addStretch(1);
+    return row;
+}
 } // namespace
 
 RTWelcomeView::RTWelcomeView(QWidget *parent)
     : QWidget(parent)
-    , m_add(new QPushButton(tr("Add an Account…"), this))
+    , m_add(new QPushButton(tr("Add an account"), this))
     , m_progress(new QProgressBar(this))
     , m_message(new QLabel(this))
     , m_login(new RTTwitterAccountLogin(TADataManager::sharedManager(), this))
@@ -42,9 +54,10 @@ RTWelcomeView::RTWelcomeView(QWidget *parent)
                             this);
     text->setWordWrap(true);
     text->setAlignment(Qt::AlignCenter);
-    text->setMaximumWidth(h * 30);
+    text->setFixedWidth(h * 28);
     m_add->setObjectName(QStringLiteral("welcomeAdd"));
     m_add->setDefault(true);
+    m_add->setMinimumWidth(h * 14);
     m_progress->setRange(0, 0);
     m_progress->setTextVisible(false);
     m_progress->setMaximumWidth(h * 16);
@@ -52,7 +65,7 @@ RTWelcomeView::RTWelcomeView(QWidget *parent)
     m_progress->hide();
     m_message->setWordWrap(true);
     m_message->setAlignment(Qt::AlignCenter);
-    m_message->setMaximumWidth(h * 30);
+    m_message->setFixedWidth(h * 28);
     m_message->setObjectName(QStringLiteral("welcomeMessage"));
 
     auto *layout = new QVBoxLayout(this);
@@ -60,19 +73,20 @@ RTWelcomeView::RTWelcomeView(QWidget *parent)
     layout->addWidget(icon);
     layout->addWidget(title);
     layout->addSpacing(h / 2);
-    layout->addWidget(text, 0, Qt::AlignHCenter);
+    layout->addLayout(centred(text));
     layout->addSpacing(h);
     layout->addWidget(m_add, 0, Qt::AlignHCenter);
     if (HostProfile::current().name() == kSandboxProfile) {
-        m_demo = new QPushButton(tr("Try the Demo Account"), this);
+        m_demo = new QPushButton(tr("Try the demo account"), this);
         m_demo->setObjectName(QStringLiteral("welcomeDemo"));
+        m_demo->setMinimumWidth(h * 14);
         m_demo->setToolTip(tr("Logs in @%1 on the local sandbox").arg(demoScreenName()));
         layout->addWidget(m_demo, 0, Qt::AlignHCenter);
         connect(m_demo, &QPushButton::clicked, this, &RTWelcomeView::tryDemoAccount);
     }
     layout->addSpacing(h / 2);
     layout->addWidget(m_progress, 0, Qt::AlignHCenter);
-    layout->addWidget(m_message, 0, Qt::AlignHCenter);
+    layout->addLayout(centred(m_message));
     layout->addStretch(3);
 
     connect(m_add, &QPushButton::clicked, this, &RTWelcomeView::addAccountRequested);
