@@ -119,3 +119,13 @@ bool AccountKeychain::deleteAllKeychainsByItemName(const QString &itemName, cons
 {
     return run([&](Keychain &k) { return k.deleteAllItems(itemName, itemKind); }).ok();
 }
+
+Keychain::Status AccountKeychain::probe()
+{
+    if (!Keychain::hasShared())
+        return Keychain::Status::Unavailable;
+    const Keychain::Result r = Keychain::shared().itemExists(
+        attributes(QStringLiteral("TalvoProbe"), QStringLiteral("Talvo probe"),
+                   QStringLiteral("probe"), QStringLiteral("Talvo")));
+    return r.status == Keychain::Status::ItemNotFound ? Keychain::Status::Success : r.status;
+}

@@ -32,6 +32,10 @@ public:
                                    const QString &service);
     static bool deleteKeychainItem(const QString &itemName, const QString &itemKind,
                                    const QString &username, const QString &service);
+    // Whether the store answers at all: Success, Unavailable (no store on this desktop),
+    // AccessRefused (locked) or Failed. Asks for an item that never exists and announces
+    // nothing, so a log-in can say what is wrong before it starts.
+    static Keychain::Status probe();
     static bool deleteAllKeychainsByItemName(const QString &itemName, const QString &itemKind);
 
 signals:

@@ -430,6 +430,28 @@ bool RTService::setServicePassword(const QString &password)
     return stored;
 }
 
+bool RTService::deleteKeychainItems()
+{
+    const QString id = serviceId();
+    if (id.isEmpty())
+        return true;
+    const QString service = talvoService();
+    bool gone = true;
+    const QString items[][2] = {
+        {keychainItemName(), keychainItemKind()},
+        {serviceName() + QStringLiteral("OAuthToken"), QStringLiteral("Talvo OAuth token")},
+    };
+    for (const auto &item : items) {
+        // A missing item counts as removed; anything else may have left the secret.
+        AccountKeychain::deleteKeychainItem(item[0], item[1], id, service);
+        gone = gone &&
+               !AccountKeychain::checkForExistanceOfKeychainItem(item[0], item[1], id, service) &&
+               AccountKeychain::probe() == Keychain::Status::Success;
+    }
+    clearPasswordCaches();
+    return gone;
+}
+
 void RTService::setUnverifiedServicePassword(const QString &password)
 {
     QMutexLocker lock(&m_fieldsLock);

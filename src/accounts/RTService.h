@@ -132,6 +132,9 @@ public:
     // Holds a password in memory only, for a log-in that is still to be verified:
     // nothing reaches the keyring until setServicePassword() after the log-in succeeded.
     void setUnverifiedServicePassword(const QString &password);
+    // Removes the password and the OAuth token items of this service from the keychain
+    // (an account being removed). True when none is left behind.
+    bool deleteKeychainItems();
 
     // --- archive ------------------------------------------------------------------
     // The "$class" of the archived form is the C++ class name.

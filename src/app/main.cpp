@@ -4,6 +4,7 @@
 #include "app/PendingCrashReports.h"
 #include "app/RTApplication.h"
 #include "app/RTDesktopGlue.h"
+#include "app/RTLibraryVersions.h"
 #include "app/RTMainMenuController.h"
 #include "app/RTTalvoAppDelegate.h"
 #include "app/RTTalvoComponents.h"
@@ -15,6 +16,7 @@
 #include "platform/linux/LinuxDesktopAlerts.h"
 #include "platform/linux/QtStatusItem.h"
 #include "platform/linux/SecretServiceKeychain.h"
+#include "platform/linux/XdgAutostart.h"
 #include "timelines/RTPopupDelegate.h"
 #include "ui/RTFacebookAccountAdditionPage.h"
 #include "ui/RTKeyAccountPage.h"
@@ -24,6 +26,8 @@
 #include "ui/RTWindowCheck.h"
 #include "ui/RTWindowLayer.h"
 #include "ui/filters/RTFilterWindows.h"
+#include "ui/prefs/RTPreferencesWindow.h"
+#include "ui/prefs/RTTwitterAccountPage.h"
 
 #include <QAction>
 #include <QApplication>
@@ -158,6 +162,11 @@ int main(int argc, char **argv)
     DBusSystemNotifications notifications;
     SystemNotifications::setShared(&notifications);
     registerFilterWindows();
+    XdgAutostart autostart;
+    LoginItems::setShared(&autostart);
+    RTTwitterAccountPage::registerAccountKind();
+    RTPreferencesWindow::registerStandardPanes();
+    RTAboutWindow::setLibraries(talvoLibraryVersions());
     RTWindowLayer windows;
     if (parser.isSet(shotsOption) || parser.isSet(checkOption))
         windows.setAutomaticAnswer(0);

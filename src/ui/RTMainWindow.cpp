@@ -174,7 +174,9 @@ void RTMainWindow::buildLayout()
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
     m_splitter->setSizes({h * 14, h * 44});
-    setCentralWidget(m_splitter);
+    m_central = new QStackedWidget(this);
+    m_central->addWidget(m_splitter);
+    setCentralWidget(m_central);
     resize(h * 78, h * 50);
 }
 
@@ -420,11 +422,11 @@ RTListViewController *RTMainWindow::currentController() const
 void RTMainWindow::bindController(RTTreeNode *node, RTListViewController *controller)
 {
     // Wired once per window: a window made later (after the first one closed) wires again.
-    if (controller->node() == node &&
-        controller->property("talvoWindow").value<QObject *>() == this)
+    // By serial, not address: a later window may be built where a closed one was.
+    if (controller->node() == node && controller->property("talvoWindow").toULongLong() == m_serial)
         return;
     controller->bindNode(node);
-    controller->setProperty("talvoWindow", QVariant::fromValue<QObject *>(this));
+    controller->setProperty("talvoWindow", QVariant::fromValue<qulonglong>(m_serial));
     QWidget *page = controller->widget();
     page->setAccessibleName(node->name());
     RTMessageListView *view = controller->listView();

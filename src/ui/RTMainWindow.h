@@ -60,6 +60,7 @@ public:
     void openSearch(const QString &term);
 
     // --- parts
+    [[nodiscard]] RTTreeNodeManager &manager() const { return m_manager; }
     [[nodiscard]] QAction *action(const QString &name) const { return m_actions.value(name); }
     [[nodiscard]] QTreeView *outlineView() const { return m_outline; }
     [[nodiscard]] RTOutlineModel *outlineModel() const { return m_outlineModel; }
@@ -70,6 +71,10 @@ public:
     [[nodiscard]] RTErrorListWindow *errorListWindow();
     [[nodiscard]] QList<QToolButton *> combinedButtons() const { return m_combinedButtons; }
     [[nodiscard]] RTAvatarCache *avatarCache() const { return m_avatars; }
+    // Shows view instead of the sources and messages (the welcome view while there is no
+    // account); nullptr shows them again. The window does not own a view it is given.
+    void setWelcomeView(QWidget *view);
+    [[nodiscard]] QWidget *welcomeView() const { return m_welcome; }
     // Puts the compose layer's line under the message list (replacing the placeholder).
     void setComposeLine(QWidget *line);
 
@@ -96,6 +101,7 @@ private:
     void buildToolbar();
     void buildStatusBar();
     void createActions();
+    void addPreferencesActions();
     void buildMenuBar();
     QAction *addAction(const QString &name, const QString &text, const QKeySequence &key,
                        std::function<void()> handler, const QString &icon = QString());
@@ -135,6 +141,8 @@ private:
     RTOutlineModel *m_outlineModel = nullptr;
     QTreeView *m_outline = nullptr;
     QSplitter *m_splitter = nullptr;
+    QStackedWidget *m_central = nullptr;
+    QPointer<QWidget> m_welcome;
     QStackedWidget *m_pages = nullptr;
     QWidget *m_composeSlot = nullptr;
     QWidget *m_composeLine = nullptr;
@@ -154,4 +162,6 @@ private:
     // The conversation opened under a message of the current list.
     QPointer<RTTreeNode> m_conversation;
     bool m_selectingFromCode = false;
+    const quint64 m_serial = ++s_windowCount;
+    static inline quint64 s_windowCount = 0;
 };

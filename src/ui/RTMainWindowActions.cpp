@@ -87,7 +87,7 @@ void RTMainWindow::createActions()
     }
     action(QStringLiteral("talvoHelp"))->setShortcut(QKeySequence::HelpContents);
     action(QStringLiteral("preferences"))->setShortcut(key("Ctrl+,"));
-    action(QStringLiteral("preferences"))->setToolTip(tr("Preferences come in a later version"));
+    addPreferencesActions();
 
     addAction(QStringLiteral("quit"), tr("Quit"), QKeySequence::Quit, [] { qApp->quit(); });
     addAction(
@@ -251,6 +251,7 @@ void RTMainWindow::buildMenuBar()
     add(help, "loginToTalvoAnywhere");
     help->addSeparator();
     add(help, "checkForUpdates");
+    add(help, "about");
 }
 
 void RTMainWindow::updateActions()

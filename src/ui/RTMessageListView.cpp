@@ -1,5 +1,7 @@
 #include "ui/RTMessageListView.h"
 
+#include "foundation/RTGlobalVariables.h"
+#include "foundation/SettingsStore.h"
 #include "ui/RTMessageListModel.h"
 
 #include <QKeyEvent>
@@ -24,6 +26,15 @@ RTMessageListView::RTMessageListView(RTMessageListModel &model, QWidget *parent)
     setWordWrap(true);
     verticalScrollBar()->setSingleStep(24);
     setAccessibleName(tr("Messages"));
+    // The delegate keeps laid-out bodies: a new message font size needs them again.
+    connect(&SettingsStore::shared(), &SettingsStore::valueChanged, this,
+            [this](const QString &key) {
+                if (key != QLatin1String(TAMessageFontSizeKey))
+                    return;
+                m_delegate->invalidate();
+                scheduleDelayedItemsLayout();
+                viewport()->update();
+            });
 }
 
 QStyleOptionViewItem RTMessageListView::optionForIndex(const QModelIndex &index) const

@@ -11,6 +11,10 @@
 #include "ui/RTMessageListView.h"
 #include "ui/RTOutlineModel.h"
 #include "ui/RTThemes.h"
+#include "ui/prefs/RTAboutWindow.h"
+#include "ui/prefs/RTAccountAdditionSheet.h"
+#include "ui/prefs/RTPreferencesWindow.h"
+#include "ui/prefs/RTWelcomeView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -208,7 +212,7 @@ void RTScreenshotTour::muteForFilters()
     RTListViewController *c = m_window.currentController();
     QAction *filters = m_window.action(QStringLiteral("showFilters"));
     if (!c || !c->listView() || !filters || !filters->isEnabled()) {
-        emit finished(m_ok);
+        takePreferences();
         return;
     }
     const auto choose = [this, c](int row, const char *menuName, const QString &period) {
@@ -269,5 +273,57 @@ void RTScreenshotTour::takeFilters()
             w->close();
         }
     }
-    emit finished(m_ok);
+    takePreferences();
+}
+
+void RTScreenshotTour::takePreferences()
+{
+    m_preferences = RTPreferencesWindow::showPreferences(QStringLiteral("general"));
+    m_paneIndex = 0;
+    QTimer::singleShot(kSettleMs, this, &RTScreenshotTour::takePane);
+}
+
+void RTScreenshotTour::takePane()
+{
+    if (!m_preferences) {
+        m_ok = false;
+        emit finished(m_ok);
+        return;
+    }
+    const QStringList ids = m_preferences->paneIds();
+    if (m_paneIndex > 0)
+        save(m_preferences, QStringLiteral("prefs-%1.png").arg(ids.at(m_paneIndex - 1)));
+    if (m_paneIndex < ids.size()) {
+        m_preferences->showPane(ids.at(m_paneIndex++));
+        QTimer::singleShot(kSettleMs / 2, this, &RTScreenshotTour::takePane);
+        return;
+    }
+    m_preferences->close();
+    auto *sheet = new RTAccountAdditionSheet(&m_window);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->show();
+    QTimer::singleShot(kSettleMs, this, [this, sheet] {
+        save(sheet, QStringLiteral("add-account.png"));
+        sheet->close();
+        takeAboutAndWelcome();
+    });
+}
+
+void RTScreenshotTour::takeAboutAndWelcome()
+{
+    auto *about = new RTAboutWindow(&m_window);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->show();
+    // The welcome view as a new user meets it, at the window's size.
+    auto *welcome = new RTWelcomeView;
+    welcome->setAttribute(Qt::WA_DeleteOnClose);
+    welcome->resize(m_window.size());
+    welcome->show();
+    QTimer::singleShot(kSettleMs, this, [this, about, welcome] {
+        save(about, QStringLiteral("about.png"));
+        save(welcome, QStringLiteral("welcome.png"));
+        about->close();
+        welcome->close();
+        emit finished(m_ok);
+    });
 }

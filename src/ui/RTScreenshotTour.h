@@ -1,14 +1,19 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QStringList>
 
 class RTMainWindow;
+class RTPreferencesWindow;
+class QWidget;
 
 // Walks the main window through what the README shows and saves a PNG of each step:
 // the window in light and dark, the outline with its counts, a conversation opened
-// under its message, the error list, and the running mutes and highlights after one
-// author is muted and another highlighted from the message menu. Waits for messages first.
+// under its message, the error list, a picture link's thumbnail and the picture viewer,
+// the running mutes and highlights after one author is muted and another highlighted from
+// the message menu, every preference pane, the add-account sheet, the About window and
+// the welcome view. Waits for messages to arrive first.
 class RTScreenshotTour : public QObject
 {
     Q_OBJECT
@@ -32,6 +37,10 @@ private:
     void muteForFilters();
     void takeFilters();
     void takePictures();
+    void takePreferences();
+    // Each preference pane, the add-account sheet, the About window and the welcome view.
+    void takePane();
+    void takeAboutAndWelcome();
     bool save(QWidget *widget, const QString &name);
 
     RTMainWindow &m_window;
@@ -40,4 +49,6 @@ private:
     bool m_ok = true;
     int m_pictureRow = -1;
     qint64 m_deadline = 0;
+    QPointer<RTPreferencesWindow> m_preferences;
+    int m_paneIndex = 0;
 };

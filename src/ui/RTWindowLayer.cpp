@@ -1,15 +1,21 @@
 #include "ui/RTWindowLayer.h"
 
 #include "accounts/RTService.h"
+#include "accounts/RTServiceRegistry.h"
+#include "store/TAAccounts.h"
 #include "ui/RTComposeProvider.h"
 #include "ui/RTListViewController.h"
 #include "ui/RTMainWindow.h"
+#include "ui/prefs/RTAccountAdditionSheet.h"
+#include "ui/prefs/RTPreferencesWindow.h"
+#include "ui/prefs/RTWelcomeView.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 constexpr int kMaxRecentSearches = 20;
@@ -43,7 +49,59 @@ void RTWindowLayer::loadDefaultMainWindow()
         return;
     m_window = new RTMainWindow(m_manager ? *m_manager : RTTreeNodeManager::sharedManager());
     m_window->setAttribute(Qt::WA_DeleteOnClose, false);
+    connect(&m_window->manager().registry(), &RTServiceRegistry::servicesChanged, this,
+            &RTWindowLayer::updateWelcome);
+    updateWelcome();
+    // Only the launch's own request (in this same turn of the event loop) is answered by
+    // the welcome view; later ones open the sheet.
+    QTimer::singleShot(0, this, [this] { m_welcomeOffered = true; });
     m_window->show();
+}
+
+void RTWindowLayer::updateWelcome()
+{
+    if (!m_window)
+        return;
+    const bool none = TAAccounts::userAccounts(m_window->manager().registry().services()).isEmpty();
+    if (none && !m_welcome) {
+        m_welcome = new RTWelcomeView(m_window);
+        connect(m_welcome, &RTWelcomeView::addAccountRequested, this,
+                &RTWindowLayer::openAccountSheet);
+        m_window->setWelcomeView(m_welcome);
+    } else if (!none && m_welcome) {
+        m_window->setWelcomeView(nullptr);
+        // It may be inside the log-in that added the account.
+        m_welcome->deleteLater();
+        m_welcome = nullptr;
+    }
+}
+
+RTAccountAdditionSheet *RTWindowLayer::accountSheet() const
+{
+    return m_sheet;
+}
+
+RTWelcomeView *RTWindowLayer::welcomeView() const
+{
+    return m_welcome;
+}
+
+RTAccountAdditionSheet *RTWindowLayer::openAccountSheet()
+{
+    if (!m_sheet) {
+        QWidget *parent = m_window;
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (qobject_cast<RTPreferencesWindow *>(top) && top->isVisible())
+                parent = top;
+        }
+        m_sheet = new RTAccountAdditionSheet(parent);
+        m_sheet->setAttribute(Qt::WA_DeleteOnClose);
+        m_sheet->setWindowModality(Qt::WindowModal);
+    }
+    m_sheet->show();
+    m_sheet->raise();
+    m_sheet->activateWindow();
+    return m_sheet;
 }
 
 void RTWindowLayer::showCurrentMainWindow()
@@ -62,11 +120,12 @@ void RTWindowLayer::refreshCursorAreas()
 
 void RTWindowLayer::showServiceAddition()
 {
-    runInformation(tr("Add a Twitter account"),
-                   tr("Adding accounts from the window comes with the preferences. For now, "
-                      "log an account in with:\n\n    talvoctl login --profile NAME SCREEN_NAME\n\n"
-                      "and start Talvo again."),
-                   tr("OK"));
+    if (m_welcome && !m_welcomeOffered) {
+        m_welcomeOffered = true;
+        showCurrentMainWindow();
+        return;
+    }
+    openAccountSheet();
 }
 
 void RTWindowLayer::showDirectInputWindowForUrl(const QString &url)

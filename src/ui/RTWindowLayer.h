@@ -8,7 +8,9 @@
 #include <QObject>
 #include <QPointer>
 
+class RTAccountAdditionSheet;
 class RTMainWindow;
+class RTWelcomeView;
 
 // The Qt Widgets side of the window layer: builds the main window and answers what the
 // rest of the program asks of windows, list views, alerts and temporary nodes. Installs
@@ -30,6 +32,13 @@ public:
     void setAutomaticAnswer(int button) { m_automaticAnswer = button; }
     // The manager the window shows (the shared one unless set before loading).
     void setManager(RTTreeNodeManager *manager) { m_manager = manager; }
+
+    // The add-account sheet, opened over the preferences when they are shown, else over
+    // the main window; the open one is raised.
+    RTAccountAdditionSheet *openAccountSheet();
+    [[nodiscard]] RTAccountAdditionSheet *accountSheet() const;
+    // Shown in the main window while there is no account.
+    [[nodiscard]] RTWelcomeView *welcomeView() const;
 
     // WindowLayer
     void loadDefaultMainWindow() override;
@@ -67,7 +76,14 @@ public:
     void addToRecentSearches(const QString &term) override;
 
 private:
+    void updateWelcome();
+
     QPointer<RTMainWindow> m_window;
+    QPointer<RTWelcomeView> m_welcome;
+    QPointer<RTAccountAdditionSheet> m_sheet;
+    // The welcome view is the first start's add-account page: the launch's request to
+    // show that page is answered by it once.
+    bool m_welcomeOffered = false;
     RTTreeNodeManager *m_manager = nullptr;
     QStringList m_recentSearches;
     int m_automaticAnswer = -1;

@@ -262,3 +262,72 @@ TEST_F(CtlSandboxTest, ExpandSaysWhereEachLinkLeads)
     EXPECT_EQ(lines.at(4),
               direct + QStringLiteral("\tpicture\t") + link("pics.localhost", "/full/p9"));
 }
+
+TEST_F(CtlSandboxTest, AccountsAreListedAndRemovedByName)
+{
+    ASSERT_EQ(login(QStringLiteral("dave")).exitCode, 0);
+    const QStringList profile{QStringLiteral("--profile"), profilePath()};
+    const CtlRun listed = ctl(QStringList{QStringLiteral("accounts")} + profile);
+    ASSERT_EQ(listed.exitCode, 0) << listed.err.toStdString();
+    EXPECT_TRUE(listed.out.contains(QLatin1String("twitter:dave\tTwitter\tsandbox\n")))
+        << listed.out.toStdString();
+
+    const struct
+    {
+        const char *what;
+        QString id;
+        int exitCode;
+        const char *says;
+    } cases[] = {
+        {"unknown", QStringLiteral("nobody"), 1, "no account is called nobody"},
+        {"by kind and name, another case", QStringLiteral("Twitter:DAVE"), 0,
+         "removed twitter:dave"},
+        {"already gone", QStringLiteral("dave"), 1, "no account is called dave"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const CtlRun run =
+            ctl(QStringList{QStringLiteral("accounts")} + profile + QStringList{"remove", c.id});
+        EXPECT_EQ(run.exitCode, c.exitCode) << run.err.toStdString();
+        EXPECT_TRUE((run.out + run.err).contains(QLatin1String(c.says)))
+            << (run.out + run.err).toStdString();
+    }
+    const CtlRun store = ctl({QStringLiteral("store")});
+    EXPECT_FALSE(store.out.contains(QLatin1String("serviceId dave"))) << store.out.toStdString();
+}
+
+TEST_F(CtlSandboxTest, SettingsAreReadAndWrittenInTheirDefaultsType)
+{
+    const struct
+    {
+        QStringList args;
+        int exitCode;
+        const char *out; // standard output, or a part of the error
+    } steps[] = {
+        {{"set", "TAMessageFontSize", "12.5"}, 0, ""},
+        {{"get", "TAMessageFontSize"}, 0, "12.5\n"},
+        {{"set", "RTPostOnEnter", "no"}, 0, ""},
+        {{"get", "RTPostOnEnter"}, 0, "false\n"},
+        {{"set", "RTPostOnEnter", "maybe"}, 1, "expected true or false"},
+        {{"set", "TAMessageFontSize", "big"}, 1, "expected a number"},
+        {{"set", "RTShowHideTalvoGlobalShortcutFlags", "-3"}, 1, "0 or more"},
+        {{"set", "NoSuchSetting", "1"}, 1, "no setting is called NoSuchSetting"},
+        {{"set", "RTMessageQuoteSyntax", "\"%t\" via @%u "}, 0, ""},
+        {{"get", "RTMessageQuoteSyntax"}, 0, "\"%t\" via @%u \n"},
+        {{"reset", "TAMessageFontSize"}, 0, ""},
+        {{"get", "TAMessageFontSize"}, 0, "12\n"},
+        {{"get"}, 2, "usage: talvoctl settings"},
+    };
+    for (const auto &s : steps) {
+        SCOPED_TRACE(s.args.join(QLatin1Char(' ')).toStdString());
+        const CtlRun run = ctl(QStringList{QStringLiteral("settings")} + s.args);
+        EXPECT_EQ(run.exitCode, s.exitCode) << run.err.toStdString();
+        if (s.exitCode == 0)
+            EXPECT_EQ(run.out, QString::fromUtf8(s.out));
+        else
+            EXPECT_TRUE(run.err.contains(QString::fromUtf8(s.out))) << run.err.toStdString();
+    }
+    const CtlRun list = ctl({QStringLiteral("settings"), QStringLiteral("list")});
+    EXPECT_TRUE(list.out.contains(QLatin1String("RTPostOnEnter=false\n")));
+    EXPECT_TRUE(list.out.contains(QLatin1String("TAMessageFontSize=12\t(default)\n")));
+}

@@ -6,11 +6,14 @@
 #include "foundation/RTGlobalVariables.h"
 #include "foundation/UrlKeys.h"
 #include "networks/NetworksRegistration.h"
+#include "platform/fake/FakeKeychain.h"
+#include "store/TAAccounts.h"
 #include "store/TADataManager.h"
 #include "store/TASearcherInterface.h"
 #include "store/TAServicesArchive.h"
 #include "store/TAStoreFiles.h"
 #include "support/TestSupport.h"
+#include "twitter/TwitterRegistration.h"
 
 #include <gtest/gtest.h>
 
@@ -446,4 +449,67 @@ TEST_F(DataManagerTest, SharedManagerCanBeStartedAfresh)
     EXPECT_EQ(second.services().size(), kDefaultClasses.size() + 1);
     EXPECT_EQ(&RTServiceRegistry::shared().services(), &second.services());
     TADataManager::resetSharedManagerForTesting();
+}
+
+TEST_F(DataManagerTest, AccountsAreFoundByKindAndNameAndRemovedWithTheirKeyringItems)
+{
+    registerTwitterArchiveClasses();
+    FakeKeychain keychain;
+    Keychain::setShared(&keychain);
+    const QString folder = freshFolder();
+    {
+        Store store(folder);
+        RTServicePtr twitter = account("RTServiceTwitter", "alice");
+        RTServicePtr facebook = account("RTServiceFacebook", "alice");
+        RTServicePtr bob = account("RTServiceTwitter", "bob");
+        store.manager->addServiceArray({twitter, facebook, bob});
+        ASSERT_TRUE(twitter->setServicePassword(QStringLiteral("secret")));
+        twitter->setOAuthTokenPair(QStringLiteral("token"), QStringLiteral("tsecret"));
+        ASSERT_TRUE(facebook->setServicePassword(QStringLiteral("other")));
+
+        const struct
+        {
+            const char *text;
+            RTServicePtr found;
+            bool ambiguous;
+        } cases[] = {
+            {"alice", nullptr, true}, // a Twitter and a Facebook account
+            {"twitter:alice", twitter, false},
+            {"TWITTER:Alice", twitter, false},
+            {"facebook:alice", facebook, false},
+            {"Bob", bob, false},
+            {"carol", nullptr, false},
+            {"twitter:", nullptr, false},
+        };
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.text);
+            bool ambiguous = !c.ambiguous;
+            EXPECT_EQ(TAAccounts::findAccount(*store.manager, QLatin1String(c.text), &ambiguous),
+                      c.found);
+            EXPECT_EQ(ambiguous, c.ambiguous);
+        }
+
+        const TAAccounts::Removal removal = TAAccounts::removeAccount(*store.manager, twitter);
+        EXPECT_TRUE(removal.removed);
+        EXPECT_TRUE(removal.keychainCleared);
+        EXPECT_TRUE(twitter->isDeleted());
+        // Only alice's Twitter items go; her Facebook password stays.
+        ASSERT_EQ(keychain.items.size(), 1u);
+        EXPECT_EQ(std::get<3>(keychain.items.begin()->first), QStringLiteral("Talvo facebook"));
+        EXPECT_FALSE(TAAccounts::removeAccount(*store.manager, twitter).removed);
+
+        // A keyring that stops answering cannot confirm the secrets are gone.
+        keychain.forcedStatus = Keychain::Status::Unavailable;
+        const TAAccounts::Removal blind = TAAccounts::removeAccount(*store.manager, facebook);
+        EXPECT_TRUE(blind.removed);
+        EXPECT_FALSE(blind.keychainCleared);
+        EXPECT_TRUE(blind.message.contains(QLatin1String("alice")));
+        keychain.forcedStatus = Keychain::Status::Success;
+    }
+    // The removal was written at once: the next start no longer has the accounts.
+    Store again(folder);
+    EXPECT_EQ(TAAccounts::userAccounts(*again.manager).size(), 1);
+    EXPECT_EQ(TAAccounts::identifier(*TAAccounts::userAccounts(*again.manager).first()),
+              QStringLiteral("twitter:bob"));
+    Keychain::setShared(nullptr);
 }

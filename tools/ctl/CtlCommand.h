@@ -39,3 +39,5 @@ bool isFacebookKind(const QStringList &args);
 int cmdTranslate(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdShrink(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdExpand(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdAccounts(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdSettings(const QStringList &args, QTextStream &out, QTextStream &err);

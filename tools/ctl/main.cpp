@@ -31,6 +31,10 @@ const CtlCommand kCommands[] = {
      "Facebook account through the browser (printed address, or played with the password "
      "from standard input)",
      cmdLogin},
+    {"accounts", "talvoctl accounts [--profile NAME] [list|remove ID]",
+     "the accounts of the store; remove one with its keyring items and stored flags", cmdAccounts},
+    {"settings", "talvoctl settings [list|get KEY|set KEY VALUE|reset KEY]",
+     "read and change the settings the preferences window shows", cmdSettings},
     {"poll",
      "talvoctl poll --profile NAME --type home|mentions|inbox|outbox|sent|favorites|retweets|"
      "retweeted|list|search [--count N] [--account SCREEN_NAME] [--list OWNER/ID] [--query TEXT] "
