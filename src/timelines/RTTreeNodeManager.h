@@ -67,6 +67,8 @@ public:
     // nodes, the roots from the registry's accounts and the combined views.
     explicit RTTreeNodeManager(RTServiceRegistry &registry, QObject *parent = nullptr);
     ~RTTreeNodeManager() override;
+    // The accounts the tree shows.
+    [[nodiscard]] RTServiceRegistry &registry() const { return m_registry; }
 
     // The process-wide manager over RTServiceRegistry::shared(), built on first use.
     static RTTreeNodeManager &sharedManager();

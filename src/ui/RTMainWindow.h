@@ -19,6 +19,7 @@ class QToolButton;
 class QTreeView;
 class RTAvatarCache;
 class RTErrorListWindow;
+class RTListActions;
 class RTListViewController;
 class RTOutlineModel;
 class RTTreeNode;
@@ -67,6 +68,7 @@ public:
     [[nodiscard]] RTErrorListWindow *errorListWindow();
     [[nodiscard]] QList<QToolButton *> combinedButtons() const { return m_combinedButtons; }
     [[nodiscard]] RTAvatarCache *avatarCache() const { return m_avatars; }
+    [[nodiscard]] RTListActions *listActions() const { return m_listActions; }
     // Puts the compose layer's line under the message list (replacing the placeholder).
     void setComposeLine(QWidget *line);
 
@@ -144,6 +146,7 @@ private:
     QToolButton *m_errorButton = nullptr;
     QPointer<RTErrorListWindow> m_errorList;
     RTAvatarCache *m_avatars = nullptr;
+    RTListActions *m_listActions = nullptr;
     QHash<QString, QAction *> m_actions;
     QPointer<RTTreeNode> m_currentNode;
     QPointer<RTTreeNode> m_temporaryNode;

@@ -15,6 +15,7 @@
 #include "ui/RTComposeProvider.h"
 #include "ui/RTErrorListWindow.h"
 #include "ui/RTFilterActions.h"
+#include "ui/RTListActions.h"
 #include "ui/RTListViewController.h"
 #include "ui/RTMessageDelegate.h"
 #include "ui/RTMessageListModel.h"
@@ -251,6 +252,8 @@ void RTMainWindow::buildMenuBar()
     add(accounts, "synchronizeLists");
     add(accounts, "synchronizeSearches");
     add(accounts, "synchronizeGroups");
+    accounts->addSeparator();
+    m_listActions->addToMenu(accounts);
 
     QMenu *help = bar->addMenu(tr("&Help"));
     add(help, "talvoHelp");
@@ -300,6 +303,8 @@ void RTMainWindow::updateActions()
     enable("reloadCurrent", bool(m_currentNode));
     enable("markAllSeenInSource", m_currentNode && m_currentNode->newMessagesCount() != 0);
     enable("closeTemporary", bool(m_temporaryNode));
+    if (m_listActions)
+        m_listActions->updateActions(m_currentNode);
 }
 
 QMenu *RTMainWindow::buildMessageMenu(QWidget *parent)
@@ -352,6 +357,7 @@ QMenu *RTMainWindow::buildMessageMenu(QWidget *parent)
         }
     }
     add("highlightUser");
+    m_listActions->addMessageItems(message, menu);
     menu->addSeparator();
     add("deleteMessage");
     return menu;
@@ -381,6 +387,7 @@ QMenu *RTMainWindow::buildNodeMenu(RTTreeNode *node, QWidget *parent)
                 connect(a, &QAction::triggered, this, [run] { run(); });
         }
     }
+    m_listActions->addNodeItems(node, menu);
     if (node->requestType() == RTTreeNodeRequestType::AccountRoot && node->canBeDeleted()) {
         menu->addSeparator();
         QPointer<RTTreeNode> weak(node);

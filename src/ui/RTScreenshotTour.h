@@ -7,7 +7,8 @@ class RTMainWindow;
 
 // Walks the main window through what the README shows and saves a PNG of each step:
 // the window in light and dark, the outline with its counts, a conversation opened
-// under its message, and the error list. Waits for messages to arrive first.
+// under its message, the error list and a search's results. Waits for messages to arrive
+// first.
 class RTScreenshotTour : public QObject
 {
     Q_OBJECT
@@ -27,6 +28,8 @@ private:
     void takeMain();
     void takeConversation();
     void takeErrors();
+    void waitForSearch();
+    void takeSearch();
     void takeDark();
     bool save(QWidget *widget, const QString &name);
 
@@ -35,4 +38,5 @@ private:
     QStringList m_written;
     bool m_ok = true;
     qint64 m_deadline = 0;
+    qint64 m_searchDeadline = 0;
 };
