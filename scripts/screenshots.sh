@@ -1,6 +1,6 @@
 #!/bin/sh
 # make screenshots: runs talvo under Xvfb against a fresh sandbox and writes PNGs of the
-# main window (light and dark), the outline, a conversation and the error list.
+# main window (light and dark), the outline, a conversation, the error list and a search.
 #   scripts/screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
 set -eu
 build=${1:-build}

@@ -144,7 +144,9 @@ void RTScreenshotTour::takeErrors()
             const QStringList tags =
                 m ? RTMessageTextParser::hashtagsInMessageText(m->body()) : QStringList();
             if (!tags.isEmpty())
-                term = QLatin1Char('#') + tags.constFirst();
+                term = tags.constFirst().startsWith(QLatin1Char('#'))
+                           ? tags.constFirst()
+                           : QLatin1Char('#') + tags.constFirst();
         }
     }
     if (term.isEmpty())
