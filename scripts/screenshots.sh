@@ -1,8 +1,8 @@
 #!/bin/sh
 # make screenshots: runs talvo under Xvfb against a fresh sandbox and writes PNGs of the
-# main window (light and dark), the outline, a conversation, the error list, a picture
-# link's thumbnail and the picture viewer, the message menu and the running mutes and
-# highlights.
+# main window (light and dark), the outline, a conversation, the error list, a search, a
+# picture link's thumbnail and the picture viewer, the message menu and the running mutes
+# and highlights, the preference panes, the add-account sheet, About and the welcome view.
 #   scripts/screenshots.sh [BUILD_DIR] [OUTPUT_DIR]
 set -eu
 build=${1:-build}

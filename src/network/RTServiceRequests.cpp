@@ -43,7 +43,8 @@ RTRequestOperationPtr RTServiceRequests::makeRequestOperation(const QString &cla
 RTRequestOperationPtr RTServiceRequests::doRequest(const RTServicePtr &service, qint32 requestType,
                                                    RTRequestDelegatePtr delegate,
                                                    const QVariantMap &parameters,
-                                                   const QVariantMap &userInfo, int operationType)
+                                                   const QVariantMap &userInfo, int operationType,
+                                                   const QString &requestOperationClass)
 {
     if (!service)
         return nullptr;
@@ -58,11 +59,12 @@ RTRequestOperationPtr RTServiceRequests::doRequest(const RTServicePtr &service, 
         qCWarning(lcNetwork).noquote() << "request" << requestType << "refused:" << refusal;
         return nullptr;
     }
-    RTRequestOperationPtr operation = makeRequestOperation(service->requestOperationClass());
+    const QString className =
+        requestOperationClass.isEmpty() ? service->requestOperationClass() : requestOperationClass;
+    RTRequestOperationPtr operation = makeRequestOperation(className);
     if (!operation) {
         qCWarning(lcNetwork).noquote()
-            << "no request operation class" << service->requestOperationClass() << "for"
-            << service->description();
+            << "no request operation class" << className << "for" << service->description();
         return nullptr;
     }
     operation->setService(service);

@@ -26,10 +26,13 @@ public:
     // not verified, unless userInfo says kRTBypassCredentialsCheckKey, and always while the
     // account belongs to another host profile than the installed one. An account that is
     // also an RTRequestDelegate is asked willAddOperation() before queueing.
+    // requestOperationClass: another class than the account's own, for calls its own
+    // class does not make.
     static RTRequestOperationPtr doRequest(const RTServicePtr &service, qint32 requestType,
                                            RTRequestDelegatePtr delegate,
                                            const QVariantMap &parameters,
-                                           const QVariantMap &userInfo, int operationType);
+                                           const QVariantMap &userInfo, int operationType,
+                                           const QString &requestOperationClass = QString());
 
     // The same for calls that belong to no account: no credentials check, no service, and
     // the delegate is the one asked willAddOperation().

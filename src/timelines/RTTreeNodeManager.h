@@ -68,6 +68,8 @@ public:
     explicit RTTreeNodeManager(RTServiceRegistry &registry, QObject *parent = nullptr);
     [[nodiscard]] RTServiceRegistry &registry() const { return m_registry; }
     ~RTTreeNodeManager() override;
+    // The accounts the tree shows.
+    [[nodiscard]] RTServiceRegistry &registry() const { return m_registry; }
 
     // The process-wide manager over RTServiceRegistry::shared(), built on first use.
     static RTTreeNodeManager &sharedManager();

@@ -43,6 +43,15 @@ bool RTTreeNodeTwitterListsTimeline::isMessageValid(const RTMessagePtr &message,
     return RTTreeNode::isMessageValid(message, requestType, userInfo);
 }
 
+bool RTTreeNodeTwitterListsTimeline::shouldRemoveMessage(const RTMessagePtr &message,
+                                                         qint32 requestType,
+                                                         const QVariantMap &userInfo) const
+{
+    if (RTTreeNodeTwitter::shouldRemoveMessage(message, requestType, userInfo))
+        return true;
+    return message && m_list && !m_list->messagesSet().contains(message->messageId());
+}
+
 QVariantMap RTTreeNodeTwitterListsTimeline::identity() const
 {
     QVariantMap id = RTTreeNodeTwitter::identity();

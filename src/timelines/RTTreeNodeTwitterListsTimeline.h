@@ -14,6 +14,9 @@ public:
     [[nodiscard]] RTListTwitterPtr listObject() const { return m_list; }
     [[nodiscard]] bool isMessageValid(const RTMessagePtr &message, qint32 requestType,
                                       const QVariantMap &userInfo) const override;
+    // A message the list no longer holds (its author left the list) leaves the node.
+    [[nodiscard]] bool shouldRemoveMessage(const RTMessagePtr &message, qint32 requestType,
+                                           const QVariantMap &userInfo) const override;
     [[nodiscard]] QVariantMap identity() const override;
     // Own private lists first, then own public and others' private, then others' public.
     [[nodiscard]] int sortWeight() const override;

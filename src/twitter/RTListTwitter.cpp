@@ -1,5 +1,6 @@
 #include "twitter/RTListTwitter.h"
 
+#include "model/RTMessageTwitter.h"
 #include "twitter/RTServiceTwitter.h"
 #include "twitter/RTTwitterRequestTypes.h"
 
@@ -67,7 +68,15 @@ RTListTwitterPtr RTListTwitter::listWithDictionary(const JsonValue &record,
 QList<RTListTwitterPtr> RTListTwitter::parseUserLists(const JsonValue &body, int requestType,
                                                       RTServiceTwitter &service)
 {
-    const JsonValue records = listRecords(body);
+    QList<JsonValue> records;
+    for (const JsonValue &record : listRecords(body))
+        records.append(record);
+    return parseListRecords(records, requestType, service);
+}
+
+QList<RTListTwitterPtr> RTListTwitter::parseListRecords(const QList<JsonValue> &records,
+                                                        int requestType, RTServiceTwitter &service)
+{
     QHash<QString, RTTwitterUserRecord> owners;
     QHash<QString, QDateTime> dates;
     for (const JsonValue &record : records) {
@@ -88,6 +97,38 @@ QList<RTListTwitterPtr> RTListTwitter::parseUserLists(const JsonValue &body, int
             lists.append(list);
     }
     return lists;
+}
+
+void RTListTwitter::takeDetailsOf(const RTListTwitter &other)
+{
+    m_fullName = other.m_fullName;
+    m_slugName = other.m_slugName;
+    m_urlPath = other.m_urlPath;
+    m_memberCount = other.m_memberCount;
+    m_subscriberCount = other.m_subscriberCount;
+    m_isPrivate = other.m_isPrivate;
+    if (other.m_user)
+        m_user = other.m_user;
+}
+
+QList<RTMessagePtr> RTListTwitter::removeMessagesOfUser(const QString &userId)
+{
+    QList<RTMessagePtr> removed;
+    QMutexLocker lock(&m_messagesLock);
+    for (auto it = m_messagesSet.begin(); it != m_messagesSet.end();) {
+        // Their own messages, and what they retweeted into the list.
+        const auto tweet = std::dynamic_pointer_cast<RTMessageTwitter>(it.value());
+        const bool theirs =
+            it.value() && (it.value()->userId() == userId ||
+                           (tweet && tweet->retweeter() && tweet->retweeter()->userId() == userId));
+        if (theirs) {
+            removed.append(it.value());
+            it = m_messagesSet.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    return removed;
 }
 
 RTServiceTwitter *RTListTwitter::service() const

@@ -30,6 +30,9 @@ public:
     // into the account's users, then makes the lists.
     [[nodiscard]] static QList<RTListTwitterPtr>
     parseUserLists(const JsonValue &body, int requestType, RTServiceTwitter &service);
+    // The same for list records on their own (the answers of list changes).
+    [[nodiscard]] static QList<RTListTwitterPtr>
+    parseListRecords(const QList<JsonValue> &records, int requestType, RTServiceTwitter &service);
 
     [[nodiscard]] QString listId() const { return m_listId; }
     [[nodiscard]] QString fullName() const { return m_fullName; }
@@ -61,6 +64,11 @@ public:
     void setJustArrived(bool on) { m_justArrived = on; }
     [[nodiscard]] bool isEmpty() const { return m_isEmpty; }
     void setIsEmpty(bool empty) { m_isEmpty = empty; }
+
+    // Names, counts, mode and owner of the same list as another answer has it.
+    void takeDetailsOf(const RTListTwitter &other);
+    // Forgets the messages of a member that left; returns them.
+    QList<RTMessagePtr> removeMessagesOfUser(const QString &userId);
 
     // Every message the list delivered, by id. Added to from request workers.
     void addMessagesToMessagesSet(const QList<RTMessagePtr> &messages);

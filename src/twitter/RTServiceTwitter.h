@@ -241,6 +241,25 @@ public:
     void savedSearchesCreateWithObject(const QVariant &searchObject, const QString &searchName,
                                        const QVariant &existingMessages);
     void savedSearchesDestroyWithObject(const QString &searchId);
+    // Lists: each answers whether a request was queued. Only the owner changes a list
+    // or its members; only others' lists are subscribed to. Answers come back through
+    // dealWithListChange().
+    bool createListWithName(const QString &name, bool isPrivate, const QString &description);
+    bool updateList(const RTListTwitterPtr &list, const QString &name, bool isPrivate,
+                    const QString &description);
+    bool destroyList(const RTListTwitterPtr &list);
+    bool getMembersOfList(const RTListTwitterPtr &list, const RTRequestDelegatePtr &delegate);
+    bool addMemberToList(const RTListTwitterPtr &list, const QString &screenName);
+    bool removeMemberFromList(const RTListTwitterPtr &list, const QString &screenName);
+    bool subscribeToList(const RTListTwitterPtr &list);
+    bool unsubscribeFromList(const RTListTwitterPtr &list);
+    // Why a list name would be refused, or an empty text.
+    [[nodiscard]] static QString listNameProblem(const QString &name);
+    // "@name" or "name" as Twitter spells screen names; empty when it cannot be one.
+    [[nodiscard]] static QString normalizedScreenName(const QString &screenName);
+    [[nodiscard]] RTListTwitterPtr listWithId(const QString &listId) const;
+    // On the main thread, after a list request succeeded: the account's lists follow.
+    void dealWithListChange(const QVariantMap &result, qint32 requestType);
     // A search request of this account with the search as delegate.
     RTRequestOperationPtr queueSearchRequest(const RTSearchTwitterPtr &search,
                                              const QVariantMap &userInfo, int operationType);
@@ -251,6 +270,8 @@ public:
     // Keeps the saved searches of an answer: new ids appended, absent ones removed.
     void addSavedSearchesListWithSeachesArray(const QList<RTSearchTwitterPtr> &searches,
                                               qint32 requestType);
+    // A search just saved keeps what its temporary search had found (a list of messages).
+    void adoptSavedSearchMessages(const QString &searchId, const QVariant &existingMessages);
     // jpegData: the picture already encoded (quality 90). Too large a picture is refused
     // with an alert; returns whether a request was queued.
     bool updateProfileImageWithImage(const QByteArray &jpegData,
@@ -289,6 +310,9 @@ protected:
 
 private:
     void reactToFailure(const QVariantMap &result);
+    void forgetListMember(const RTListTwitterPtr &list, const QString &screenName);
+    // Re-evaluates messages once the nodes of sections this answer adds exist.
+    void offerToNewNodes(const QList<RTMessagePtr> &messages, qint32 requestType);
     QDateTime m_lastListsResync;
 
     // --- merge ---

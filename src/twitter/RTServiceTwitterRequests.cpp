@@ -11,6 +11,7 @@
 #include "platform/Alerts.h"
 #include "platform/DesktopApplication.h"
 #include "twitter/RTReceivedMessageAlertsInterface.h"
+#include "twitter/RTRequestOperationTwitterLists.h"
 #include "twitter/RTSearchTwitter.h"
 
 #include <QTimer>
@@ -72,8 +73,11 @@ RTRequestOperationPtr RTServiceTwitter::queueRequest(qint32 requestType,
         qCWarning(lcTwitter).noquote() << "request" << requestType << "without an owned account";
         return nullptr;
     }
-    return RTServiceRequests::doRequest(self, requestType, std::move(delegate), parameters,
-                                        userInfo, operationType);
+    return RTServiceRequests::doRequest(
+        self, requestType, std::move(delegate), parameters, userInfo, operationType,
+        isTwitterListManagementRequest(requestType)
+            ? QString::fromLatin1(RTRequestOperationTwitterLists::kClassName)
+            : QString());
 }
 
 void RTServiceTwitter::performAfterDelay(double seconds, std::function<void()> action)
@@ -485,10 +489,16 @@ void RTServiceTwitter::serviceRequestSuccess(const QVariantMap &result)
     if (result.contains(QStringLiteral("searches")))
         addSavedSearchesListWithSeachesArray(
             result.value(QStringLiteral("searches")).value<QList<RTSearchTwitterPtr>>(), type);
-    if (const auto search = result.value(QStringLiteral("search")).value<RTSearchTwitterPtr>())
+    if (const auto search = result.value(QStringLiteral("search")).value<RTSearchTwitterPtr>()) {
         addSavedSearchesListWithSeachesArray({search}, type);
+        if (type == RTTwitterRequestCreateSavedSearch)
+            adoptSavedSearchMessages(search->searchId(),
+                                     userInfo.value(QStringLiteral("existingMessages")));
+    }
     if (result.contains(QStringLiteral("lists")))
         dealWithLists(result.value(QStringLiteral("lists")).value<QList<RTListTwitterPtr>>(), type);
+    if (isTwitterListManagementRequest(type))
+        dealWithListChange(result, type);
 
     const QString olderKey = QStringLiteral("pollForOlderTweets");
     if (userInfo.contains(olderKey)) {
@@ -574,7 +584,8 @@ void RTServiceTwitter::reactToFailure(const QVariantMap &result)
             performAfterDelay(60.0, [this] { requestOAuthToken(); });
         return;
     }
-    if (status == 404 && type == RTTwitterRequestListStatuses) {
+    if (status == 404 &&
+        (type == RTTwitterRequestListStatuses || isTwitterListManagementRequest(type))) {
         // A list that is gone: fetch the lists again, but only once per polling interval,
         // and never on a missing list of lists, or the two requests would feed each other.
         const QDateTime now = Clock::currentDateTime();

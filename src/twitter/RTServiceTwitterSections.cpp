@@ -117,3 +117,18 @@ void RTServiceTwitter::addSavedSearchesListWithSeachesArray(
     }
     setSavedSearchesArray(kept);
 }
+
+void RTServiceTwitter::adoptSavedSearchMessages(const QString &searchId,
+                                                const QVariant &existingMessages)
+{
+    const auto messages = existingMessages.value<QList<RTMessagePtr>>();
+    if (messages.isEmpty())
+        return;
+    for (const RTSearchTwitterPtr &search : std::as_const(m_savedSearchesArray)) {
+        if (!search || search->searchId() != searchId)
+            continue;
+        search->addMessagesToMessagesSet(messages);
+        offerToNewNodes(messages, RTTwitterRequestCreateSavedSearch);
+        return;
+    }
+}

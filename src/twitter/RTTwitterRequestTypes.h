@@ -56,4 +56,21 @@ enum RTTwitterRequestType : qint32
     RTTwitterRequestTrends = 54,
     RTTwitterRequestHomeTimeline = 55,
     RTTwitterRequestAccessToken = 56,
+
+    // Managing lists and their members. The plain Twitter operation has no entry for
+    // these; RTRequestOperationTwitterLists sends them.
+    RTTwitterRequestCreateList = 60,
+    RTTwitterRequestUpdateList = 61,
+    RTTwitterRequestDestroyList = 62,
+    RTTwitterRequestListMembers = 63,
+    RTTwitterRequestAddListMember = 64,
+    RTTwitterRequestRemoveListMember = 65,
+    RTTwitterRequestSubscribeList = 66,
+    RTTwitterRequestUnsubscribeList = 67,
 };
+
+[[nodiscard]] constexpr bool isTwitterListManagementRequest(qint32 requestType)
+{
+    return requestType >= RTTwitterRequestCreateList &&
+           requestType <= RTTwitterRequestUnsubscribeList;
+}

@@ -2,6 +2,7 @@
 
 #include "twitter/RTListTwitter.h"
 #include "twitter/RTRequestOperationTwitter.h"
+#include "twitter/RTRequestOperationTwitterLists.h"
 #include "twitter/RTSearchTwitter.h"
 #include "twitter/RTServiceTwitter.h"
 
@@ -18,4 +19,5 @@ void registerTwitterArchiveClasses()
 void registerTwitterRequestClasses()
 {
     RTRequestOperationTwitter::registerClass();
+    RTRequestOperationTwitterLists::registerClass();
 }

@@ -12,6 +12,7 @@
 #include "ui/RTAvatarCache.h"
 #include "ui/RTComposeProvider.h"
 #include "ui/RTErrorListWindow.h"
+#include "ui/RTListActions.h"
 #include "ui/RTListViewController.h"
 #include "ui/RTMessageListModel.h"
 #include "ui/RTMessageListView.h"
@@ -58,6 +59,7 @@ RTMainWindow::RTMainWindow(RTTreeNodeManager &manager, QWidget *parent)
     m_manager.restoreExpandedNodes();
     m_outlineModel = new RTOutlineModel(m_manager, this);
     createActions();
+    m_listActions = new RTListActions(*this, m_manager);
     buildLayout();
     buildToolbar();
     buildStatusBar();

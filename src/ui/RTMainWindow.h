@@ -20,6 +20,7 @@ class QTreeView;
 class RTAvatarCache;
 class RTErrorListWindow;
 class RTImageViewerWindow;
+class RTListActions;
 class RTListViewController;
 class RTOutlineModel;
 class RTTreeNode;
@@ -75,6 +76,7 @@ public:
     // account); nullptr shows them again. The window does not own a view it is given.
     void setWelcomeView(QWidget *view);
     [[nodiscard]] QWidget *welcomeView() const { return m_welcome; }
+    [[nodiscard]] RTListActions *listActions() const { return m_listActions; }
     // Puts the compose layer's line under the message list (replacing the placeholder).
     void setComposeLine(QWidget *line);
 
@@ -156,6 +158,7 @@ private:
     QPointer<RTErrorListWindow> m_errorList;
     RTAvatarCache *m_avatars = nullptr;
     RTAvatarCache *m_thumbnails = nullptr;
+    RTListActions *m_listActions = nullptr;
     QHash<QString, QAction *> m_actions;
     QPointer<RTTreeNode> m_currentNode;
     QPointer<RTTreeNode> m_temporaryNode;

@@ -16,6 +16,7 @@
 #include "ui/RTComposeProvider.h"
 #include "ui/RTErrorListWindow.h"
 #include "ui/RTFilterActions.h"
+#include "ui/RTListActions.h"
 #include "ui/RTListViewController.h"
 #include "ui/RTMessageDelegate.h"
 #include "ui/RTMessageListModel.h"
@@ -243,6 +244,7 @@ void RTMainWindow::buildMenuBar()
     add(accounts, "synchronizeGroups");
     accounts->addSeparator();
     add(accounts, "showFilters");
+    m_listActions->addToMenu(accounts);
 
     QMenu *help = bar->addMenu(tr("&Help"));
     add(help, "talvoHelp");
@@ -293,6 +295,8 @@ void RTMainWindow::updateActions()
     enable("reloadCurrent", bool(m_currentNode));
     enable("markAllSeenInSource", m_currentNode && m_currentNode->newMessagesCount() != 0);
     enable("closeTemporary", bool(m_temporaryNode));
+    if (m_listActions)
+        m_listActions->updateActions(m_currentNode);
 }
 
 QMenu *RTMainWindow::buildMessageMenu(QWidget *parent)
@@ -329,6 +333,7 @@ QMenu *RTMainWindow::buildMessageMenu(QWidget *parent)
         mute->setEnabled(false);
         mute->setToolTip(tr("Muting needs the companion service"));
     }
+    m_listActions->addMessageItems(message, menu);
     menu->addSeparator();
     add("deleteMessage");
     return menu;
@@ -360,6 +365,7 @@ QMenu *RTMainWindow::buildNodeMenu(RTTreeNode *node, QWidget *parent)
     }
     if (RTFilterActions::hasShared())
         RTFilterActions::shared().addNodeMenuItems(*menu, node);
+    m_listActions->addNodeItems(node, menu);
     if (node->requestType() == RTTreeNodeRequestType::AccountRoot && node->canBeDeleted()) {
         menu->addSeparator();
         QPointer<RTTreeNode> weak(node);

@@ -22,6 +22,7 @@
 #include <QDir>
 #include <QMenu>
 #include <QPainter>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPointer>
 #include <QTimer>
@@ -138,13 +139,54 @@ void RTScreenshotTour::takeErrors()
     RTErrorListWindow *errors = m_window.errorListWindow();
     save(errors, QStringLiteral("errors.png"));
     errors->hide();
-    // Fold the conversation again and show the list from its top in the dark picture.
+    // Fold the conversation again before the next pictures.
     RTListViewController *c = m_window.currentController();
     if (c && !c->model().conversationOrigin().isEmpty()) {
         const int row = c->model().rowOfMessage(c->model().conversationOrigin());
         m_window.openConversation(row);
     }
-    if (c && c->listView())
+    // Search for a hashtag of the list, as a user clicking it would.
+    QString term;
+    if (c) {
+        for (int row = 0; row < c->model().rowCount() && term.isEmpty(); ++row) {
+            const RTMessagePtr m = c->model().messageAt(row);
+            const QStringList tags =
+                m ? RTMessageTextParser::hashtagsInMessageText(m->body()) : QStringList();
+            if (!tags.isEmpty())
+                term = tags.constFirst().startsWith(QLatin1Char('#'))
+                           ? tags.constFirst()
+                           : QLatin1Char('#') + tags.constFirst();
+        }
+    }
+    if (term.isEmpty())
+        term = QStringLiteral("the");
+    m_window.searchField()->setText(term);
+    m_window.openSearch(term);
+    m_searchDeadline = QDateTime::currentMSecsSinceEpoch() + 8000;
+    QTimer::singleShot(250, this, &RTScreenshotTour::waitForSearch);
+}
+
+void RTScreenshotTour::waitForSearch()
+{
+    RTListViewController *c = m_window.currentController();
+    const bool shown =
+        m_window.temporaryNode() && m_window.currentNode() == m_window.temporaryNode();
+    if ((!shown || !c || c->model().rowCount() == 0) &&
+        QDateTime::currentMSecsSinceEpoch() < m_searchDeadline) {
+        QTimer::singleShot(250, this, &RTScreenshotTour::waitForSearch);
+        return;
+    }
+    QTimer::singleShot(kSettleMs, this, &RTScreenshotTour::takeSearch);
+}
+
+void RTScreenshotTour::takeSearch()
+{
+    save(&m_window, QStringLiteral("search.png"));
+    if (QAction *close = m_window.action(QStringLiteral("closeTemporary")))
+        close->trigger();
+    m_window.searchField()->clear();
+    // The list from its top in the dark picture.
+    if (RTListViewController *c = m_window.currentController(); c && c->listView())
         c->listView()->scrollToTop();
     RTThemes::apply(true);
     QTimer::singleShot(kSettleMs, this, &RTScreenshotTour::takeDark);

@@ -10,7 +10,7 @@ class QWidget;
 
 // Walks the main window through what the README shows and saves a PNG of each step:
 // the window in light and dark, the outline with its counts, a conversation opened
-// under its message, the error list, a picture link's thumbnail and the picture viewer,
+// under its message, the error list, a search's results, a picture link's thumbnail and the picture viewer,
 // the running mutes and highlights after one author is muted and another highlighted from
 // the message menu, every preference pane, the add-account sheet, the About window and
 // the welcome view. Waits for messages to arrive first.
@@ -33,6 +33,8 @@ private:
     void takeMain();
     void takeConversation();
     void takeErrors();
+    void waitForSearch();
+    void takeSearch();
     void takeDark();
     void muteForFilters();
     void takeFilters();
@@ -51,4 +53,5 @@ private:
     qint64 m_deadline = 0;
     QPointer<RTPreferencesWindow> m_preferences;
     int m_paneIndex = 0;
+    qint64 m_searchDeadline = 0;
 };

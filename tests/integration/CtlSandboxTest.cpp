@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 namespace {
@@ -330,4 +331,57 @@ TEST_F(CtlSandboxTest, SettingsAreReadAndWrittenInTheirDefaultsType)
     const CtlRun list = ctl({QStringLiteral("settings"), QStringLiteral("list")});
     EXPECT_TRUE(list.out.contains(QLatin1String("RTPostOnEnter=false\n")));
     EXPECT_TRUE(list.out.contains(QLatin1String("TAMessageFontSize=12\t(default)\n")));
+}
+
+TEST_F(CtlSandboxTest, SearchPrintsWhatItFoundAndSavesTheQuery)
+{
+    ASSERT_EQ(login(QStringLiteral("dave")).exitCode, 0);
+    const auto search = [](QStringList words) {
+        // Other tests leave accounts in the store; this one is dave's.
+        words = QStringList{QStringLiteral("search"), QStringLiteral("--profile"), profilePath(),
+                            QStringLiteral("--account"), QStringLiteral("dave")} +
+                words;
+        return ctl(words);
+    };
+    const CtlRun found =
+        search({QStringLiteral("--account"), QStringLiteral("dave"), QStringLiteral("game")});
+    ASSERT_EQ(found.exitCode, 0) << found.err.toStdString();
+    const QStringList lines = found.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_FALSE(lines.isEmpty());
+    for (const QString &line : lines)
+        EXPECT_TRUE(line.contains(QLatin1String("game"), Qt::CaseInsensitive))
+            << line.toStdString();
+    EXPECT_TRUE(found.err.contains(QStringLiteral("%1 messages").arg(lines.size())))
+        << found.err.toStdString();
+
+    const CtlRun saved =
+        search({QStringLiteral("--save"), QStringLiteral("game"), QStringLiteral("night")});
+    ASSERT_EQ(saved.exitCode, 0) << saved.err.toStdString();
+    EXPECT_TRUE(
+        saved.out.contains(QRegularExpression(QStringLiteral("saved search \\d+: game night\\n"))))
+        << saved.out.toStdString();
+
+    const struct
+    {
+        QStringList args;
+        QByteArray faults;
+        int exitCode;
+        const char *message;
+    } refusals[] = {
+        {{QStringLiteral("   ")}, "", 2, "usage"},
+        {{QStringLiteral("--bogus"), QStringLiteral("game")}, "", 2, "usage"},
+        {{QStringLiteral("game")}, "path /search* status=503\n", 1, "Twitter Fail Whale (503)"},
+        {{QStringLiteral("--save"), QStringLiteral("game")},
+         "path /1/saved_searches/* status=500\n",
+         1,
+         "saving failed: Twitter Fail Whale (500)"},
+    };
+    for (const auto &r : refusals) {
+        SCOPED_TRACE(r.args.join(QLatin1Char(' ')).toStdString());
+        ASSERT_TRUE(sandbox->writeFaults(r.faults));
+        const CtlRun run = search(r.args);
+        EXPECT_EQ(run.exitCode, r.exitCode);
+        EXPECT_TRUE(run.err.contains(QLatin1String(r.message))) << run.err.toStdString();
+    }
+    ASSERT_TRUE(sandbox->writeFaults(QByteArray()));
 }

@@ -26,6 +26,7 @@ int cmdLogin(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdPoll(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdWatch(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdPost(const QStringList &args, QTextStream &out, QTextStream &err);
+int cmdSearch(const QStringList &args, QTextStream &out, QTextStream &err);
 int cmdFilters(const QStringList &args, QTextStream &out, QTextStream &err);
 // The Facebook forms of login, poll and post (CmdFacebook.cpp), chosen by --kind facebook.
 int cmdLoginFacebook(const QStringList &args, QTextStream &out, QTextStream &err);

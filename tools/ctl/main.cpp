@@ -42,6 +42,9 @@ const CtlCommand kCommands[] = {
      "one timeline request of a logged-in account", cmdPoll},
     {"watch", "talvoctl watch --profile NAME [--seconds N] [--all-nodes]",
      "run the engine without windows and print messages as the timelines take them", cmdWatch},
+    {"search", "talvoctl search --profile NAME [--account SCREEN_NAME] [--save] QUERY",
+     "search Twitter through a logged-in account; --save keeps the query as a saved search",
+     cmdSearch},
     {"post",
      "talvoctl post --profile NAME [--account SCREEN_NAME] [--reply-to ID] [--picture FILE] TEXT "
      "| talvoctl post --kind facebook --profile NAME [--account ID] TEXT",

@@ -30,6 +30,7 @@ CREATE TABLE IF NOT EXISTS direct_messages (
 CREATE TABLE IF NOT EXISTS lists (
     id INTEGER PRIMARY KEY, owner INTEGER, slug TEXT, name TEXT, mode TEXT DEFAULT 'public');
 CREATE TABLE IF NOT EXISTS list_members (list_id INTEGER, user_id INTEGER, PRIMARY KEY (list_id, user_id));
+CREATE TABLE IF NOT EXISTS list_descriptions (list_id INTEGER PRIMARY KEY, description TEXT);
 CREATE TABLE IF NOT EXISTS list_subscribers (list_id INTEGER, user_id INTEGER, PRIMARY KEY (list_id, user_id));
 CREATE TABLE IF NOT EXISTS saved_searches (
     id INTEGER PRIMARY KEY, user_id INTEGER, name TEXT, query TEXT, created_at INTEGER);

@@ -85,8 +85,11 @@ TwitterApi::TwitterApi(SandboxServer &server)
     add("GET", "/1/saved_searches/show(?:/(\\d+))?", S, &TwitterApi::savedSearchShow);
     add("POST", "/1/saved_searches/create", S, &TwitterApi::savedSearchCreate);
     add("POST DELETE", "/1/saved_searches/destroy/(\\d+)", S, &TwitterApi::savedSearchDestroy);
-    add("GET", "/1/(\\w+)/lists(/subscriptions)?", S, &TwitterApi::lists);
+    add("GET POST", "/1/(\\w+)/lists(/subscriptions)?", S, &TwitterApi::lists);
     add("GET", "/1/(\\w+)/lists/([\\w-]+)/statuses", S, &TwitterApi::listStatuses);
+    add("POST DELETE", "/1/(\\w+)/lists/([\\w-]+)", S, &TwitterApi::changeList);
+    add("GET POST DELETE", "/1/(\\w+)/([\\w-]+)/members", S, &TwitterApi::listMembers);
+    add("POST DELETE", "/1/(\\w+)/([\\w-]+)/subscribers", S, &TwitterApi::listSubscribers);
     add("GET", "/1/trends(?:/current)?", Auth::Unsigned, &TwitterApi::trends);
     add("GET", "/search", Auth::Unsigned, &TwitterApi::search);
     add("POST", "/oauth/access_token", Auth::XAuth, &TwitterApi::accessToken);

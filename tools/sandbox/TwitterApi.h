@@ -55,11 +55,19 @@ private:
                   const char *countParam = "count", int defaultCount = 20,
                   const std::function<bool(const Database::Row &)> &keep = {});
     qint64 userByName(const QString &screenName);
+    // The id of an owner's list named by slug or id; 0 when there is none.
+    qint64 listOf(const QString &ownerName, const QString &listPart);
+    SandboxJson listJson(qint64 id, qint64 viewer, const QString &origin);
+    bool checkListFields(SandboxCall &call, QString *name, QString *mode, QString *description);
     qint64 targetUser(SandboxCall &call, const QString &pathPart);
     bool follows(qint64 a, qint64 b);
 
     // Routes
     void home(SandboxCall &, const QRegularExpressionMatch &);
+    void createList(SandboxCall &, const QRegularExpressionMatch &);
+    void changeList(SandboxCall &, const QRegularExpressionMatch &);
+    void listMembers(SandboxCall &, const QRegularExpressionMatch &);
+    void listSubscribers(SandboxCall &, const QRegularExpressionMatch &);
     void userTimeline(SandboxCall &, const QRegularExpressionMatch &);
     void mentions(SandboxCall &, const QRegularExpressionMatch &);
     void showStatus(SandboxCall &, const QRegularExpressionMatch &);

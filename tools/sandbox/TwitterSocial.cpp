@@ -318,6 +318,8 @@ void TwitterApi::savedSearchDestroy(SandboxCall &call, const QRegularExpressionM
 
 void TwitterApi::lists(SandboxCall &call, const QRegularExpressionMatch &m)
 {
+    if (call.method == "POST")
+        return createList(call, m);
     const qint64 owner = userByName(m.captured(1));
     if (owner == 0)
         return error(call, 404, QStringLiteral("Not found"));
