@@ -66,7 +66,6 @@ public:
     // Installs itself as the node owner and the Twitter layer's manager. Builds the count
     // nodes, the roots from the registry's accounts and the combined views.
     explicit RTTreeNodeManager(RTServiceRegistry &registry, QObject *parent = nullptr);
-    [[nodiscard]] RTServiceRegistry &registry() const { return m_registry; }
     ~RTTreeNodeManager() override;
     // The accounts the tree shows.
     [[nodiscard]] RTServiceRegistry &registry() const { return m_registry; }
