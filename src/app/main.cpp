@@ -25,6 +25,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QTimer>
 #include <cstdio>
@@ -41,6 +42,12 @@ bool setUpProfile(const QString &name)
     HostProfile::setCurrent(profile);
     if (!profile.caBundle().isEmpty())
         HttpRequest::setDefaultCaBundle(profile.caBundle());
+    // The helper started from here posts to the same hosts.
+    if (!name.isEmpty()) {
+        const QFileInfo file(name);
+        qputenv(HostProfile::kInheritedVariable,
+                (file.isFile() ? file.absoluteFilePath() : name).toLocal8Bit());
+    }
     return true;
 }
 

@@ -1,13 +1,17 @@
 // talvo-helper: the quick-post helper. Owns the new-post hot key and the talvo: links, and
 // runs in the background from the user's login on.
 #include "app/TalvoRegistration.h"
+#include "foundation/HostProfile.h"
 #include "foundation/SettingsStore.h"
 #include "helper/THAppDelegate.h"
 #include "helper/THInstanceBus.h"
+#include "helper/main/THComposeWindows.h"
+#include "http/HttpRequest.h"
 #include "platform/linux/CrashReportWriter.h"
 #include "platform/linux/DBusSystemNotifications.h"
 #include "platform/linux/LinuxDesktopApplication.h"
 #include "platform/linux/LinuxHotKeys.h"
+#include "platform/linux/SecretServiceKeychain.h"
 #include "platform/linux/XdgAutostart.h"
 
 #include <QApplication>
@@ -20,6 +24,22 @@ void printLines(const QStringList &lines)
 {
     for (const QString &line : lines)
         std::fprintf(stderr, "talvo-helper: %s\n", qPrintable(line));
+}
+
+// The hosts the helper posts to: those named on the command line, else those of the main
+// application that started it, else the real services.
+bool setUpProfile(const QString &name)
+{
+    QString error;
+    const HostProfile profile = HostProfile::named(name, &error);
+    if (profile.isEmpty()) {
+        printLines({error});
+        return false;
+    }
+    HostProfile::setCurrent(profile);
+    if (!profile.caBundle().isEmpty())
+        HttpRequest::setDefaultCaBundle(profile.caBundle());
+    return true;
 }
 } // namespace
 
@@ -49,8 +69,12 @@ int main(int argc, char **argv)
     const QCommandLineOption uninstall(
         QStringLiteral("uninstall"),
         QStringLiteral("Remove the login item, forget it was added, and quit a running helper."));
+    const QCommandLineOption profileOption(QStringLiteral("profile"),
+                                           QStringLiteral("Host profile: a name or a file."),
+                                           QStringLiteral("NAME"));
     parser.addOption(autostart);
     parser.addOption(uninstall);
+    parser.addOption(profileOption);
     parser.addPositionalArgument(QStringLiteral("link"), QStringLiteral("talvo: links to share."));
     parser.process(app);
 
@@ -78,7 +102,16 @@ int main(int argc, char **argv)
         }
     }
 
+    const QString profileName = parser.isSet(profileOption)
+                                    ? parser.value(profileOption)
+                                    : qEnvironmentVariable(HostProfile::kInheritedVariable);
+    if (!setUpProfile(profileName))
+        return 1;
     registerTalvoLayers();
+    SecretServiceKeychain keychain;
+    Keychain::setShared(&keychain);
+    THComposeWindows composeWindows;
+    DirectInputWindows::setShared(&composeWindows);
     LinuxDesktopApplication desktop;
     DBusSystemNotifications notifications;
     const std::unique_ptr<HotKeyService> hotKeys = LinuxHotKeys::create();
@@ -114,9 +147,12 @@ int main(int argc, char **argv)
             rc = app.exec();
         }
     }
+    composeWindows.closeAllDirectInputWindows();
     LoginItems::setShared(nullptr);
     HotKeyService::setShared(nullptr);
     SystemNotifications::setShared(nullptr);
     DesktopApplication::setShared(nullptr);
+    DirectInputWindows::setShared(nullptr);
+    Keychain::setShared(nullptr);
     return rc;
 }
