@@ -13,11 +13,13 @@
 #include "platform/linux/CrashReportWriter.h"
 #include "platform/linux/DBusSystemNotifications.h"
 #include "platform/linux/LinuxDesktopAlerts.h"
+#include "platform/linux/LinuxHotKeys.h"
 #include "platform/linux/QtStatusItem.h"
 #include "platform/linux/SecretServiceKeychain.h"
 #include "timelines/RTPopupDelegate.h"
 #include "ui/RTMainWindow.h"
 #include "ui/RTScreenshotTour.h"
+#include "ui/RTShortcutsPane.h"
 #include "ui/RTThemes.h"
 #include "ui/RTWindowCheck.h"
 #include "ui/RTWindowLayer.h"
@@ -94,6 +96,16 @@ void wireMenu(RTMainWindow &window, RTMainMenuController &menu)
         "toggleShowTwitterSources", [&menu] { menu.toggleShowTwitterSources(); },
         &RTMainMenuController::showTwitterSourcesTitle);
 }
+
+// The Shortcuts preference pane, with the hot keys of both programs.
+void registerShortcutsPane(RTTalvoAppDelegate &delegate)
+{
+    RTShortcutsPane::registerPane(
+        {[&delegate](int keyCode, quint32 flags) { delegate.changeNewTweetHotKey(keyCode, flags); },
+         &helperHotKeyProblem,
+         [&delegate](int keyCode, quint32 flags) { delegate.changeShowHideHotKey(keyCode, flags); },
+         [&delegate] { return delegate.showHideHotKeyProblem(); }});
+}
 } // namespace
 
 int main(int argc, char **argv)
@@ -159,6 +171,9 @@ int main(int argc, char **argv)
     UpdateFramework::setShared(&updater);
     DBusSystemNotifications notifications;
     SystemNotifications::setShared(&notifications);
+    // The show/hide hot key; the new-post one belongs to the helper.
+    const std::unique_ptr<HotKeyService> hotKeys = LinuxHotKeys::create();
+    HotKeyService::setShared(hotKeys.get());
     RTWindowLayer windows;
     if (parser.isSet(shotsOption) || parser.isSet(checkOption))
         windows.setAutomaticAnswer(0);
@@ -168,6 +183,7 @@ int main(int argc, char **argv)
     RTTalvoAppDelegate delegate(components);
     RTMainMenuController menu(components, delegate);
     delegate.setMainMenuController(&menu);
+    registerShortcutsPane(delegate);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] {
         if (windows.mainWindow())
             windows.mainWindow()->saveWindowState();
