@@ -24,6 +24,11 @@ done
 talvo=$(cd "$(dirname "$talvo")" && pwd)/talvo
 ctl=$(cd "$(dirname "$ctl")" && pwd)/talvoctl
 sandbox=$(cd "$(dirname "$sandbox")" && pwd)/talvo-sandbox
+# talvo starts its quick-post helper from the search path when it is not beside it.
+if [ -x "$build/bin/talvo-helper" ]; then
+    PATH="$(cd "$build/bin" && pwd):$PATH"
+    export PATH
+fi
 
 case " $* " in
 *" --profile "*) exec "$talvo" "$@" ;;

@@ -27,8 +27,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QProcess>
 #include <QTimer>
 #include <cstdio>
 
@@ -95,6 +97,27 @@ void wireMenu(RTMainWindow &window, RTMainMenuController &menu)
     toggle(
         "toggleShowTwitterSources", [&menu] { menu.toggleShowTwitterSources(); },
         &RTMainMenuController::showTwitterSourcesTitle);
+}
+
+// The quick-post helper draws its own compose window for the pictures. A build tree whose
+// helper cannot be found (it is not beside talvo or on the search path) skips it.
+bool saveHelperPicture(const QString &helperPath, const QString &folder)
+{
+    if (!QFileInfo(helperPath).isExecutable()) {
+        std::printf("no picture of the helper's compose window: %s is not there\n",
+                    qPrintable(helperPath));
+        return true;
+    }
+    const QString path = QDir(folder).filePath(QStringLiteral("helper-compose.png"));
+    const int rc = QProcess::execute(
+        helperPath, {QStringLiteral("--screenshot"), path,
+                     QStringLiteral("talvo:https://example.org/quick-posts-from-anywhere")});
+    if (rc != 0) {
+        std::fprintf(stderr, "talvo: the helper drew no compose window (exit %d)\n", rc);
+        return false;
+    }
+    std::printf("wrote %s\n", qPrintable(path));
+    return true;
 }
 
 // The Shortcuts preference pane, with the hot keys of both programs.
@@ -201,12 +224,15 @@ int main(int argc, char **argv)
     std::unique_ptr<RTScreenshotTour> tour;
     if (parser.isSet(shotsOption) && windows.mainWindow()) {
         tour = std::make_unique<RTScreenshotTour>(*windows.mainWindow(), parser.value(shotsOption));
-        QObject::connect(tour.get(), &RTScreenshotTour::finished, &app, [&tour](bool ok) {
-            for (const QString &path : tour->written())
-                std::printf("wrote %s\n", qPrintable(path));
-            std::fflush(stdout);
-            QCoreApplication::exit(ok ? 0 : 1);
-        });
+        QObject::connect(tour.get(), &RTScreenshotTour::finished, &app,
+                         [&tour, &delegate, folder = parser.value(shotsOption)](bool ok) {
+                             for (const QString &path : tour->written())
+                                 std::printf("wrote %s\n", qPrintable(path));
+                             if (!saveHelperPicture(delegate.helperPath(), folder))
+                                 ok = false;
+                             std::fflush(stdout);
+                             QCoreApplication::exit(ok ? 0 : 1);
+                         });
         tour->start(parser.value(waitOption).toInt());
     }
     std::unique_ptr<RTWindowCheck> check;

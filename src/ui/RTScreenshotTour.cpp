@@ -9,7 +9,9 @@
 #include "ui/RTMessageListView.h"
 #include "ui/RTOutlineModel.h"
 #include "ui/RTThemes.h"
+#include "ui/RTWindowExtensions.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QPixmap>
@@ -98,6 +100,7 @@ void RTScreenshotTour::takeMain()
 {
     save(&m_window, QStringLiteral("main-light.png"));
     save(m_window.outlineView(), QStringLiteral("outline.png"));
+    takeShortcuts();
     // Open the conversation of the newest reply that is shown.
     RTListViewController *c = m_window.currentController();
     if (c && c->listView()) {
@@ -112,6 +115,20 @@ void RTScreenshotTour::takeMain()
         }
     }
     QTimer::singleShot(2500, this, &RTScreenshotTour::takeConversation);
+}
+
+void RTScreenshotTour::takeShortcuts()
+{
+    for (const RTPreferencePane &pane : RTWindowExtensions::preferencePanes()) {
+        if (pane.id != QLatin1String("shortcuts"))
+            continue;
+        const std::unique_ptr<QWidget> widget(pane.createPane(nullptr));
+        widget->setWindowTitle(pane.title);
+        widget->resize(qMax(560, widget->sizeHint().width()), widget->sizeHint().height());
+        widget->show();
+        QCoreApplication::processEvents();
+        save(widget.get(), QStringLiteral("shortcuts.png"));
+    }
 }
 
 void RTScreenshotTour::takeConversation()

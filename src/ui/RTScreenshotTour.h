@@ -7,7 +7,8 @@ class RTMainWindow;
 
 // Walks the main window through what the README shows and saves a PNG of each step:
 // the window in light and dark, the outline with its counts, a conversation opened
-// under its message, and the error list. Waits for messages to arrive first.
+// under its message, the error list and the Shortcuts preference pane. Waits for messages to arrive
+// first.
 class RTScreenshotTour : public QObject
 {
     Q_OBJECT
@@ -25,6 +26,7 @@ signals:
 private:
     void waitForMessages();
     void takeMain();
+    void takeShortcuts();
     void takeConversation();
     void takeErrors();
     void takeDark();

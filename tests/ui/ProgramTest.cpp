@@ -98,8 +98,8 @@ TEST_F(ProgramTest, ThePictureTourWritesEveryPicture)
                                QStringLiteral("--screenshot-wait"), QStringLiteral("15000")},
                               &out);
     ASSERT_EQ(code, 0) << out.toStdString();
-    for (const char *name :
-         {"main-light.png", "main-dark.png", "outline.png", "conversation.png", "errors.png"}) {
+    for (const char *name : {"main-light.png", "main-dark.png", "outline.png", "conversation.png",
+                             "errors.png", "shortcuts.png"}) {
         const QImage image(QDir(folder).filePath(QString::fromLatin1(name)));
         ASSERT_FALSE(image.isNull()) << name;
         EXPECT_GT(image.width(), 100) << name;

@@ -65,3 +65,8 @@ void THComposeWindows::closeAllDirectInputWindows()
 {
     RTComposeWindow::closeAllDirectInputWindows();
 }
+
+QWidget *THComposeWindows::window() const
+{
+    return m_window;
+}

@@ -4,6 +4,7 @@
 
 #include <QPointer>
 
+class QWidget;
 class RTComposeWindow;
 
 // The helper's floating compose window: the compose window of the main application, shown
@@ -15,6 +16,8 @@ public:
     bool showDirectInputWindowForService(const QString &serviceId, int serviceType,
                                          const QString &url) override;
     void closeAllDirectInputWindows() override;
+    // The open compose window, or null.
+    [[nodiscard]] QWidget *window() const;
 
 private:
     QPointer<RTComposeWindow> m_window;
