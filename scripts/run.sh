@@ -83,5 +83,10 @@ rc=0
         [ \$n -ge 3 ] && exit 1
         sleep 1
     done
-    exec \"$talvo\" --profile \"$tmp/sandbox.conf\" $*" || rc=$?
+    code=0
+    \"$talvo\" --profile \"$tmp/sandbox.conf\" $* || code=\$?
+    # The helper talvo started would outlive this private session and keep the hot key.
+    gdbus call --session --dest org.talvo.Helper --object-path /org/talvo/Helper \\
+        --method org.talvo.Helper.Quit > /dev/null 2>&1 || true
+    exit \$code" || rc=$?
 exit $rc

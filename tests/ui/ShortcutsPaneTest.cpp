@@ -3,7 +3,6 @@
 #include "foundation/SettingsStore.h"
 #include "ui/RTHotKeyRecorder.h"
 #include "ui/RTShortcutsPane.h"
-#include "ui/RTWindowExtensions.h"
 
 #include <QShortcut>
 #include <QSignalSpy>
@@ -180,7 +179,6 @@ protected:
         settings.setInteger(RTShowHideTalvoGlobalShortcutKeyCodeKey, -1);
         settings.setValue(RTShowHideTalvoGlobalShortcutFlagsKey, 0u);
     }
-    void TearDown() override { RTWindowExtensions::clearForTesting(); }
 
     // The program's side, as a record: what was stored and what each hot key reports.
     RTShortcutsPaneHooks hooks()
@@ -243,16 +241,4 @@ TEST_F(ShortcutsPaneTest, ShowsStoredKeysHandsChangesOnAndSaysWhyAKeyDoesNotWork
     EXPECT_EQ(pane.newPostMessage(), QString());
 }
 
-TEST_F(ShortcutsPaneTest, IsRegisteredAsTheShortcutsPreferencePane)
-{
-    RTShortcutsPane::registerPane(hooks());
-    const auto panes = RTWindowExtensions::preferencePanes();
-    ASSERT_EQ(panes.size(), 1u);
-    EXPECT_EQ(panes.front().id, QStringLiteral("shortcuts"));
-    EXPECT_EQ(panes.front().title, QStringLiteral("Shortcuts"));
-    QWidget parent;
-    QWidget *made = panes.front().createPane(&parent);
-    ASSERT_NE(qobject_cast<RTShortcutsPane *>(made), nullptr);
-    EXPECT_EQ(made->parent(), &parent);
-}
 } // namespace
