@@ -11,9 +11,10 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QDateTime>
 #include <QDir>
 #include <QProcess>
-#include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
