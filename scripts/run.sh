@@ -26,6 +26,11 @@ done
 talvo=$(cd "$(dirname "$talvo")" && pwd)/talvo
 ctl=$(cd "$(dirname "$ctl")" && pwd)/talvoctl
 sandbox=$(cd "$(dirname "$sandbox")" && pwd)/talvo-sandbox
+# talvo starts its quick-post helper from the search path when it is not beside it.
+if [ -x "$build/bin/talvo-helper" ]; then
+    PATH="$(cd "$build/bin" && pwd):$PATH"
+    export PATH
+fi
 
 case " $* " in
 *" --profile "*) exec "$talvo" "$@" ;;
@@ -92,5 +97,10 @@ rc=0
         [ \$n -ge 3 ] && exit 1
         sleep 1
     done
-    exec \"$talvo\" --profile \"$tmp/sandbox.conf\" $*" || rc=$?
+    code=0
+    \"$talvo\" --profile \"$tmp/sandbox.conf\" $* || code=\$?
+    # The helper talvo started would outlive this private session and keep the hot key.
+    gdbus call --session --dest org.talvo.Helper --object-path /org/talvo/Helper \\
+        --method org.talvo.Helper.Quit > /dev/null 2>&1 || true
+    exit \$code" || rc=$?
 exit $rc

@@ -27,3 +27,8 @@ public:
 
 // A click on a pop-up notification shows its source and message; Reply opens a reply.
 void connectPopupAnswersToWindows(RTPopupDelegate &popups, RTWindowLayer &windows);
+
+// Why the quick-post helper's new-post hot key does not work now: the desktop has no global
+// hot keys, the helper is not running, or the helper could not register it. Empty when it
+// works or none is set.
+[[nodiscard]] QString helperHotKeyProblem();

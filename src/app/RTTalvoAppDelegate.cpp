@@ -3,6 +3,7 @@
 #include "accounts/AccountKeychain.h"
 #include "app/RTAppComponents.h"
 #include "app/TAErrorHandler.h"
+#include "foundation/Localization.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/OperationQueue.h"
@@ -189,6 +190,27 @@ void RTTalvoAppDelegate::changeNewTweetHotKey(int keyCode, quint32 flags)
             QLatin1String(RTTalvoMainAppNotificationChangedNewTweetHotKey), QString(),
             {{QLatin1String(RTKeyCodeKey), qint32(keyCode)}, {QLatin1String(RTFlagsKey), flags}});
     }
+}
+
+void RTTalvoAppDelegate::changeShowHideHotKey(int keyCode, quint32 flags)
+{
+    SettingsStore &settings = SettingsStore::shared();
+    settings.setInteger(RTShowHideTalvoGlobalShortcutKeyCodeKey, keyCode);
+    settings.setValue(RTShowHideTalvoGlobalShortcutFlagsKey, flags);
+    NotificationCenter::defaultCenter().post(
+        QLatin1String(RTChangedShowHideTalvoHotkeyNotification), this,
+        {{QLatin1String(RTKeyCodeKey), qint32(keyCode)}, {QLatin1String(RTFlagsKey), flags}});
+}
+
+QString RTTalvoAppDelegate::showHideHotKeyProblem() const
+{
+    const SettingsStore &settings = SettingsStore::shared();
+    const auto keyCode = settings.integerForKey(RTShowHideTalvoGlobalShortcutKeyCodeKey);
+    const auto flags = settings.unsignedIntegerForKey(RTShowHideTalvoGlobalShortcutFlagsKey);
+    if (keyCode == -1 || flags == 0 || g_showHideHotKey)
+        return QString();
+    QString problem = HotKeyService::hasShared() ? HotKeyService::shared().problem() : QString();
+    return problem.isEmpty() ? localizedString("##XcbHotKeyService:3##") : problem;
 }
 
 void RTTalvoAppDelegate::hotKeyPressed()

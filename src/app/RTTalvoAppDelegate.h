@@ -50,6 +50,10 @@ public:
     void changedShowHideTalvoHotkey(const QVariantMap &userInfo);
     // The user recorded a new new-post hot key: store it and tell the helper, which owns it.
     void changeNewTweetHotKey(int keyCode, quint32 flags);
+    // The user recorded a new show/hide hot key: store it and register it again.
+    void changeShowHideHotKey(int keyCode, quint32 flags);
+    // Why the stored show/hide hot key does not work; empty when it does or none is set.
+    [[nodiscard]] QString showHideHotKeyProblem() const;
     // The show/hide hot key was pressed.
     void hotKeyPressed();
     // The user left the keyring locked: nothing more can be read or stored, so the

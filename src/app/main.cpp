@@ -14,6 +14,7 @@
 #include "platform/linux/CrashReportWriter.h"
 #include "platform/linux/DBusSystemNotifications.h"
 #include "platform/linux/LinuxDesktopAlerts.h"
+#include "platform/linux/LinuxHotKeys.h"
 #include "platform/linux/QtStatusItem.h"
 #include "platform/linux/SecretServiceKeychain.h"
 #include "platform/linux/XdgAutostart.h"
@@ -22,6 +23,7 @@
 #include "ui/RTKeyAccountPage.h"
 #include "ui/RTMainWindow.h"
 #include "ui/RTScreenshotTour.h"
+#include "ui/RTShortcutsPane.h"
 #include "ui/RTThemes.h"
 #include "ui/RTWindowCheck.h"
 #include "ui/RTWindowLayer.h"
@@ -32,7 +34,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QProcess>
 #include <QTimer>
 #include <cstdio>
 
@@ -48,6 +53,12 @@ bool setUpProfile(const QString &name)
     HostProfile::setCurrent(profile);
     if (!profile.caBundle().isEmpty())
         HttpRequest::setDefaultCaBundle(profile.caBundle());
+    // The helper started from here posts to the same hosts.
+    if (!name.isEmpty()) {
+        const QFileInfo file(name);
+        qputenv(HostProfile::kInheritedVariable,
+                (file.isFile() ? file.absoluteFilePath() : name).toLocal8Bit());
+    }
     return true;
 }
 
@@ -93,6 +104,37 @@ void wireMenu(RTMainWindow &window, RTMainMenuController &menu)
     toggle(
         "toggleShowTwitterSources", [&menu] { menu.toggleShowTwitterSources(); },
         &RTMainMenuController::showTwitterSourcesTitle);
+}
+
+// The quick-post helper draws its own compose window for the pictures. A build tree whose
+// helper cannot be found (it is not beside talvo or on the search path) skips it.
+bool saveHelperPicture(const QString &helperPath, const QString &folder)
+{
+    if (!QFileInfo(helperPath).isExecutable()) {
+        std::printf("no picture of the helper's compose window: %s is not there\n",
+                    qPrintable(helperPath));
+        return true;
+    }
+    const QString path = QDir(folder).filePath(QStringLiteral("helper-compose.png"));
+    const int rc = QProcess::execute(
+        helperPath, {QStringLiteral("--screenshot"), path,
+                     QStringLiteral("talvo:https://example.org/quick-posts-from-anywhere")});
+    if (rc != 0) {
+        std::fprintf(stderr, "talvo: the helper drew no compose window (exit %d)\n", rc);
+        return false;
+    }
+    std::printf("wrote %s\n", qPrintable(path));
+    return true;
+}
+
+// The Shortcuts preference pane, with the hot keys of both programs.
+void registerShortcutsPane(RTTalvoAppDelegate &delegate)
+{
+    RTShortcutsPane::registerPane(
+        {[&delegate](int keyCode, quint32 flags) { delegate.changeNewTweetHotKey(keyCode, flags); },
+         &helperHotKeyProblem,
+         [&delegate](int keyCode, quint32 flags) { delegate.changeShowHideHotKey(keyCode, flags); },
+         [&delegate] { return delegate.showHideHotKeyProblem(); }});
 }
 } // namespace
 
@@ -167,6 +209,9 @@ int main(int argc, char **argv)
     RTTwitterAccountPage::registerAccountKind();
     RTPreferencesWindow::registerStandardPanes();
     RTAboutWindow::setLibraries(talvoLibraryVersions());
+    // The show/hide hot key; the new-post one belongs to the helper.
+    const std::unique_ptr<HotKeyService> hotKeys = LinuxHotKeys::create();
+    HotKeyService::setShared(hotKeys.get());
     RTWindowLayer windows;
     if (parser.isSet(shotsOption) || parser.isSet(checkOption))
         windows.setAutomaticAnswer(0);
@@ -176,6 +221,7 @@ int main(int argc, char **argv)
     RTTalvoAppDelegate delegate(components);
     RTMainMenuController menu(components, delegate);
     delegate.setMainMenuController(&menu);
+    registerShortcutsPane(delegate);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [&] {
         if (windows.mainWindow())
             windows.mainWindow()->saveWindowState();
@@ -193,12 +239,15 @@ int main(int argc, char **argv)
     std::unique_ptr<RTScreenshotTour> tour;
     if (parser.isSet(shotsOption) && windows.mainWindow()) {
         tour = std::make_unique<RTScreenshotTour>(*windows.mainWindow(), parser.value(shotsOption));
-        QObject::connect(tour.get(), &RTScreenshotTour::finished, &app, [&tour](bool ok) {
-            for (const QString &path : tour->written())
-                std::printf("wrote %s\n", qPrintable(path));
-            std::fflush(stdout);
-            QCoreApplication::exit(ok ? 0 : 1);
-        });
+        QObject::connect(tour.get(), &RTScreenshotTour::finished, &app,
+                         [&tour, &delegate, folder = parser.value(shotsOption)](bool ok) {
+                             for (const QString &path : tour->written())
+                                 std::printf("wrote %s\n", qPrintable(path));
+                             if (!saveHelperPicture(delegate.helperPath(), folder))
+                                 ok = false;
+                             std::fflush(stdout);
+                             QCoreApplication::exit(ok ? 0 : 1);
+                         });
         tour->start(parser.value(waitOption).toInt());
     }
     std::unique_ptr<RTWindowCheck> check;

@@ -31,6 +31,10 @@ public:
     // Parses profile text; relative CA bundle paths resolve against baseDir.
     static HostProfile parse(const QByteArray &text, const QString &baseDir, QString *error);
 
+    // The profile a program started by talvo (the quick-post helper) inherits when it is
+    // not given one.
+    static constexpr const char *kInheritedVariable = "TALVO_HOST_PROFILE";
+
     // The installed profile; by default the real services (compiled in).
     static const HostProfile &current();
     static void setCurrent(const HostProfile &profile);

@@ -171,6 +171,12 @@ void THAppDelegate::showDirectInputWindowForUrl(const QString &url)
         desktop.beep();
         return;
     }
+    // The tokens live in the keyring, not in the store the helper read; every account the
+    // window offers needs them to post.
+    for (const RTServicePtr &account : composing) {
+        if (account->oauthToken().isEmpty())
+            account->loadOAuthTokens();
+    }
     const RTServicePtr &service = composing.first();
     if (!DirectInputWindows::shared().showDirectInputWindowForService(service->serviceId(),
                                                                       service->serviceType(), url))

@@ -10,10 +10,10 @@ class QWidget;
 
 // Walks the main window through what the README shows and saves a PNG of each step:
 // the window in light and dark, the outline with its counts, a conversation opened
-// under its message, the error list, a search's results, a picture link's thumbnail and the picture viewer,
-// the running mutes and highlights after one author is muted and another highlighted from
-// the message menu, every preference pane, the add-account sheet, the About window and
-// the welcome view. Waits for messages to arrive first.
+// under its message, the error list, the helper's compose window, a search's results, a picture
+// link's thumbnail and the picture viewer, the running mutes and highlights after one author is
+// muted and another highlighted from the message menu, every preference pane, the add-account
+// sheet, the About window and the welcome view. Waits for messages to arrive first.
 class RTScreenshotTour : public QObject
 {
     Q_OBJECT

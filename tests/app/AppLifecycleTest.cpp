@@ -296,3 +296,45 @@ TEST(RTTalvoAppDelegate, RefusedKeyringSavesOnceAndQuits)
     EXPECT_TRUE(
         waitUntil([&] { return platform.called(QStringLiteral("alert No keyring [OK]")); }));
 }
+
+TEST(RTTalvoAppDelegate, RecordedShowHideHotKeyIsStoredRegisteredAndItsFailureExplained)
+{
+    freshSettings("hotkey-recorded");
+    FakePlatform platform;
+    QStringList log;
+    RecordingComponents components(log);
+    RTTalvoAppDelegate delegate(components);
+    delegate.applicationWillFinishLaunching();
+    delegate.applicationDidFinishLaunching();
+    ASSERT_TRUE(platform.hotKeys.isEmpty());
+
+    struct Case
+    {
+        const char *what;
+        int keyCode;
+        quint32 flags;
+        QString refusal; // what the desktop answers to the registration
+        bool registered;
+        bool explained;
+    };
+    const Case cases[] = {
+        {"a free combination", Qt::Key_H, Qt::MetaModifier, {}, true, false},
+        {"held by another program", Qt::Key_J, Qt::ControlModifier,
+         QStringLiteral("Another program already uses this key combination."), false, true},
+        {"removed", -1, 0, QStringLiteral("stale"), false, false},
+    };
+    for (const Case &c : cases) {
+        platform.hotKeyRefusal = c.refusal;
+        delegate.changeShowHideHotKey(c.keyCode, c.flags);
+        const SettingsStore &settings = SettingsStore::shared();
+        EXPECT_EQ(settings.integerForKey(RTShowHideTalvoGlobalShortcutKeyCodeKey), c.keyCode)
+            << c.what;
+        EXPECT_EQ(settings.unsignedIntegerForKey(RTShowHideTalvoGlobalShortcutFlagsKey), c.flags)
+            << c.what;
+        EXPECT_EQ(platform.hotKeys.size(), c.registered ? 1 : 0) << c.what;
+        if (c.registered && !platform.hotKeys.isEmpty()) {
+            EXPECT_EQ(platform.hotKeys.first().keyCode, c.keyCode) << c.what;
+        }
+        EXPECT_EQ(delegate.showHideHotKeyProblem(), c.explained ? c.refusal : QString()) << c.what;
+    }
+}

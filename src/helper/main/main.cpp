@@ -1,18 +1,28 @@
 // talvo-helper: the quick-post helper. Owns the new-post hot key and the talvo: links, and
 // runs in the background from the user's login on.
+#include "accounts/RTServiceProtocols.h"
+#include "accounts/RTServiceRegistry.h"
 #include "app/TalvoRegistration.h"
+#include "foundation/HostProfile.h"
 #include "foundation/SettingsStore.h"
 #include "helper/THAppDelegate.h"
 #include "helper/THInstanceBus.h"
+#include "helper/THLinkScheme.h"
+#include "helper/main/THComposeWindows.h"
+#include "http/HttpRequest.h"
 #include "platform/linux/CrashReportWriter.h"
 #include "platform/linux/DBusSystemNotifications.h"
 #include "platform/linux/LinuxDesktopApplication.h"
 #include "platform/linux/LinuxHotKeys.h"
+#include "platform/linux/SecretServiceKeychain.h"
 #include "platform/linux/XdgAutostart.h"
+#include "store/TADataManager.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDBusConnection>
+#include <QTimer>
+#include <QWidget>
 #include <cstdio>
 
 namespace {
@@ -20,6 +30,57 @@ void printLines(const QStringList &lines)
 {
     for (const QString &line : lines)
         std::fprintf(stderr, "talvo-helper: %s\n", qPrintable(line));
+}
+
+// The hosts the helper posts to: those named on the command line, else those of the main
+// application that started it, else the real services.
+bool setUpProfile(const QString &name)
+{
+    QString error;
+    const HostProfile profile = HostProfile::named(name, &error);
+    if (profile.isEmpty()) {
+        printLines({error});
+        return false;
+    }
+    HostProfile::setCurrent(profile);
+    if (!profile.caBundle().isEmpty())
+        HttpRequest::setDefaultCaBundle(profile.caBundle());
+    return true;
+}
+
+// Opens the compose window for the first account that can post, with the link if one is
+// given, and saves a picture of it: for the README's pictures, from the talvo that runs the
+// picture tour.
+int saveComposeWindowPicture(THComposeWindows &windows, const QString &path,
+                             const QString &argument)
+{
+    TADataManager::sharedManager().setSavingEnabled(false);
+    const RTServiceList composing =
+        TADataManager::sharedManager().registry().servicesConformingTo<RTMessageSendingProtocol>();
+    if (composing.isEmpty()) {
+        printLines({QStringLiteral("no account that can post; no picture")});
+        return 1;
+    }
+    const THLinkScheme::Result link =
+        THLinkScheme::parse(argument.isEmpty() ? QStringLiteral("talvo:") : argument);
+    if (!link.accepted) {
+        printLines({link.error});
+        return 1;
+    }
+    const RTServicePtr &account = composing.first();
+    if (!windows.showDirectInputWindowForService(account->serviceId(), account->serviceType(),
+                                                 link.link))
+        return 1;
+    bool saved = false;
+    // A moment for the window to lay itself out and for a shortened link to come back.
+    QTimer::singleShot(2000, qApp, [&] {
+        if (QWidget *window = windows.window())
+            saved = window->grab().save(path, "PNG");
+        QCoreApplication::quit();
+    });
+    QCoreApplication::exec();
+    windows.closeAllDirectInputWindows();
+    return saved ? 0 : 1;
 }
 } // namespace
 
@@ -49,8 +110,17 @@ int main(int argc, char **argv)
     const QCommandLineOption uninstall(
         QStringLiteral("uninstall"),
         QStringLiteral("Remove the login item, forget it was added, and quit a running helper."));
+    const QCommandLineOption profileOption(QStringLiteral("profile"),
+                                           QStringLiteral("Host profile: a name or a file."),
+                                           QStringLiteral("NAME"));
     parser.addOption(autostart);
     parser.addOption(uninstall);
+    parser.addOption(profileOption);
+    const QCommandLineOption screenshotOption(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Save a picture of the compose window (with the link given) and quit."),
+        QStringLiteral("FILE"));
+    parser.addOption(screenshotOption);
     parser.addPositionalArgument(QStringLiteral("link"), QStringLiteral("talvo: links to share."));
     parser.process(app);
 
@@ -70,7 +140,8 @@ int main(int argc, char **argv)
     }
 
     // The same helper already runs: it takes the links and this start ends.
-    if (const auto running = THInstanceBus::runningVersion(bus); running && *running == version) {
+    if (const auto running = THInstanceBus::runningVersion(bus);
+        running && *running == version && !parser.isSet(screenshotOption)) {
         QStringList refusals;
         if (THInstanceBus::handOver(bus, links, &refusals)) {
             printLines(refusals);
@@ -78,7 +149,24 @@ int main(int argc, char **argv)
         }
     }
 
+    const QString profileName = parser.isSet(profileOption)
+                                    ? parser.value(profileOption)
+                                    : qEnvironmentVariable(HostProfile::kInheritedVariable);
+    if (!setUpProfile(profileName))
+        return 1;
     registerTalvoLayers();
+    SecretServiceKeychain keychain;
+    Keychain::setShared(&keychain);
+    THComposeWindows composeWindows;
+    DirectInputWindows::setShared(&composeWindows);
+    if (parser.isSet(screenshotOption)) {
+        THAppDelegate::initialize(SettingsStore::shared());
+        const int shot = saveComposeWindowPicture(composeWindows, parser.value(screenshotOption),
+                                                  links.value(0));
+        DirectInputWindows::setShared(nullptr);
+        Keychain::setShared(nullptr);
+        return shot;
+    }
     LinuxDesktopApplication desktop;
     DBusSystemNotifications notifications;
     const std::unique_ptr<HotKeyService> hotKeys = LinuxHotKeys::create();
@@ -114,9 +202,12 @@ int main(int argc, char **argv)
             rc = app.exec();
         }
     }
+    composeWindows.closeAllDirectInputWindows();
     LoginItems::setShared(nullptr);
     HotKeyService::setShared(nullptr);
     SystemNotifications::setShared(nullptr);
     DesktopApplication::setShared(nullptr);
+    DirectInputWindows::setShared(nullptr);
+    Keychain::setShared(nullptr);
     return rc;
 }

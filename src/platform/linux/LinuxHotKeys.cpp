@@ -27,21 +27,31 @@ private:
 };
 } // namespace
 
-std::unique_ptr<HotKeyService> LinuxHotKeys::create()
+QString LinuxHotKeys::unavailableReason()
 {
     // On Wayland an X grab only sees keys while one of our own windows has the focus, so
     // it would look registered and never fire: only the portal is honest there.
     if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         if (PortalHotKeyService::isOffered(QDBusConnection::sessionBus()))
-            return std::make_unique<PortalHotKeyService>();
-        qCInfo(lcPlatform) << "no global shortcuts portal on this Wayland desktop";
-        return std::make_unique<UnavailableHotKeyService>(
-            localizedString("##PortalHotKeyService:3##"));
+            return QString();
+        return localizedString("##PortalHotKeyService:3##");
     }
-    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-        auto xcb = std::make_unique<XcbHotKeyService>();
-        if (xcb->isUsable())
-            return xcb;
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        return QString();
+    return localizedString("##XcbHotKeyService:0##");
+}
+
+std::unique_ptr<HotKeyService> LinuxHotKeys::create()
+{
+    const QString reason = unavailableReason();
+    if (!reason.isEmpty()) {
+        qCInfo(lcPlatform).noquote() << "no global hot keys:" << reason;
+        return std::make_unique<UnavailableHotKeyService>(reason);
     }
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return std::make_unique<PortalHotKeyService>();
+    auto xcb = std::make_unique<XcbHotKeyService>();
+    if (xcb->isUsable())
+        return xcb;
     return std::make_unique<UnavailableHotKeyService>(localizedString("##XcbHotKeyService:0##"));
 }

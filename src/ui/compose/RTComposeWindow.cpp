@@ -31,7 +31,7 @@ RTComposeWindow::RTComposeWindow(const QString &draftFolder, QWidget *parent)
     , m_draft(std::make_unique<RTComposeDraft>(draftFolder))
 {
     setWindowTitle(tr("New Post"));
-    setAccessibleName(tr("New Post"));
+    setAccessibleName(tr("Compose Window"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_box);
     resize(520, 220);
