@@ -1,6 +1,8 @@
 // The tree node manager on a tree of three accounts: offering one poll's batch to every
 // node, re-evaluating every node over a store of 50,000 messages, and the dated filters'
 // pass over that store.
+#include "json/TwitterPage.h"
+
 #include "accounts/RTServiceRegistry.h"
 #include "accounts/RTServiceTalvo.h"
 #include "foundation/Clock.h"
@@ -10,6 +12,9 @@
 #include "timelines/RTDatedFilters.h"
 #include "timelines/RTTreeNodeManager.h"
 #include "twitter/RTServiceTwitter.h"
+#include "twitter/RTTwitterRequestTypes.h"
+#include "twitter/RTTwitterResponseMapper.h"
+#include "json/Json.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -130,6 +135,39 @@ void BM_OfferPollBatch(benchmark::State &state)
         benchmark::Counter(double(batch.size()), benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_OfferPollBatch)->Unit(benchmark::kMillisecond);
+
+// The whole road of one poll: read a 200-status Home page, map and merge it into the
+// first account, and offer what is new to every node of the three accounts' trees
+// (range(0) messages stored in all).
+void BM_PollRoad(benchmark::State &state)
+{
+    Tree tree(int(state.range(0)) / 3);
+    tree.manager->allTreeNodesReEvaluteContent();
+    RTServiceTwitter &account = *tree.accounts.first();
+    const RTServiceTwitter::MessagesDictionary stored = account.messagesDictionary();
+    const QByteArray page = makeTwitterPage(200);
+    const QVariantMap force{{QStringLiteral("forceRemove"), true}};
+    for (auto _ : state) {
+        const auto result = RTTwitterResponseMapper::parseMessages(
+            objectFromJSON(page), RTTwitterRequestHomeTimeline, account);
+        tree.manager->allTreeNodesAddMessages(result.allMessagesAsBase(),
+                                              RTTwitterRequestHomeTimeline, {});
+        state.PauseTiming();
+        if (result.newMessages.size() != 200)
+            state.SkipWithError("page did not merge as new");
+        tree.manager->allTreeNodesRemoveMessages(result.allMessagesAsBase(),
+                                                 RTTwitterRequestHomeTimeline, force);
+        {
+            RTServiceTwitter::MessagesDictionary own = stored;
+            own.detach();
+            account.setMessagesDictionary(own);
+        }
+        (void)account.repeatedMessagesWithId(QString());
+        state.ResumeTiming();
+    }
+    state.counters["nodes"] = tree.manager->registeredNodeCount();
+}
+BENCHMARK(BM_PollRoad)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // Filters changed: every node re-evaluates every stored message (nothing moves).
 void BM_ReEvaluateAllNodes(benchmark::State &state)

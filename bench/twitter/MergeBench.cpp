@@ -1,3 +1,4 @@
+#include "common/MallocCounter.h"
 #include "json/TwitterPage.h"
 
 #include "foundation/Clock.h"
@@ -10,58 +11,7 @@
 #include "json/Json.h"
 
 #include <QCoreApplication>
-#include <atomic>
 #include <benchmark/benchmark.h>
-#include <cstdlib>
-#include <malloc.h>
-#include <new>
-
-// Live heap bytes, counted by replacing the global allocation functions.
-namespace {
-std::atomic<long long> g_liveBytes{0};
-
-void *counted(std::size_t size)
-{
-    void *p = std::malloc(size ? size : 1);
-    if (!p)
-        throw std::bad_alloc();
-    g_liveBytes.fetch_add(static_cast<long long>(malloc_usable_size(p)), std::memory_order_relaxed);
-    return p;
-}
-
-void release(void *p)
-{
-    if (!p)
-        return;
-    g_liveBytes.fetch_sub(static_cast<long long>(malloc_usable_size(p)), std::memory_order_relaxed);
-    std::free(p);
-}
-} // namespace
-
-void *operator new(std::size_t size)
-{
-    return counted(size);
-}
-void *operator new[](std::size_t size)
-{
-    return counted(size);
-}
-void operator delete(void *p) noexcept
-{
-    release(p);
-}
-void operator delete[](void *p) noexcept
-{
-    release(p);
-}
-void operator delete(void *p, std::size_t) noexcept
-{
-    release(p);
-}
-void operator delete[](void *p, std::size_t) noexcept
-{
-    release(p);
-}
 
 namespace {
 
@@ -105,12 +55,12 @@ struct Fixture
         account = std::make_unique<RTServiceTwitter>();
         account->setServiceId(QStringLiteral("me"));
         account->setIsNewlyAdded(false);
-        const long long before = g_liveBytes.load();
+        const long long before = liveHeapBytes();
         for (int first = 1; first <= kStoredMessages; first += 200) {
             (void)RTTwitterResponseMapper::parseMessages(objectFromJSON(storedPage(first, 200)),
                                                          RTTwitterRequestHomeTimeline, *account);
         }
-        bytesPerMessage = double(g_liveBytes.load() - before) / kStoredMessages;
+        bytesPerMessage = double(liveHeapBytes() - before) / kStoredMessages;
         messages = account->messagesDictionary();
         users = account->usersDictionary();
     }
@@ -121,6 +71,83 @@ Fixture &fixture()
     static Fixture f;
     return f;
 }
+
+// A store of count messages built by merging pages, as polls build it.
+std::unique_ptr<RTServiceTwitter> filledAccount(int count)
+{
+    auto account = std::make_unique<RTServiceTwitter>();
+    account->setServiceId(QStringLiteral("me"));
+    account->setIsNewlyAdded(false);
+    for (int first = 1; first <= count; first += 200) {
+        (void)RTTwitterResponseMapper::parseMessages(objectFromJSON(storedPage(first, 200)),
+                                                     RTTwitterRequestHomeTimeline, *account);
+    }
+    return account;
+}
+
+// Heap per stored message, counted at malloc: range(0) messages, range(1) = 1 with the
+// text layer's display bodies. beyond_text leaves out the UTF-16 bytes of the body.
+void BM_HeapPerStoredMessage(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    (void)f;
+    const int count = int(state.range(0));
+    if (state.range(1)) {
+        registerTextLayerWithModel();
+        RTTwitterResponseMapper::setMentionsFinder(&RTMessageTextParser::mentionsInMessageText);
+    }
+    double perMessage = 0;
+    double textBytes = 0;
+    for (auto _ : state) {
+        const long long before = liveHeapBytes();
+        auto account = filledAccount(count);
+        perMessage = double(liveHeapBytes() - before) / count;
+        qsizetype text = 0;
+        for (const auto &message : account->messagesDictionary())
+            text += message->body().size() * qsizetype(sizeof(QChar));
+        textBytes = double(text) / count;
+        if (account->messagesDictionary().size() != count)
+            state.SkipWithError("the store does not hold every message");
+    }
+    state.counters["bytes_per_message"] = perMessage;
+    state.counters["text_bytes"] = textBytes;
+    state.counters["beyond_text"] = perMessage - textBytes;
+}
+BENCHMARK(BM_HeapPerStoredMessage)
+    ->Args({10000, 0})
+    ->Args({100000, 0})
+    ->Args({10000, 1})
+    ->Args({100000, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Mapping and merging a new 200-status page (already read) into an account holding
+// range(0) messages: the cost should not grow with the store.
+void BM_MergeNewPage(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    const auto account = filledAccount(int(state.range(0)));
+    const RTServiceTwitter::MessagesDictionary stored = account->messagesDictionary();
+    const RTServiceTwitter::UsersDictionary users = account->usersDictionary();
+    const JsonValue statuses = objectFromJSON(f.page);
+    for (auto _ : state) {
+        state.PauseTiming();
+        {
+            // A store of its own, as the program's is: nothing else shares it.
+            RTServiceTwitter::MessagesDictionary own = stored;
+            own.detach();
+            account->setMessagesDictionary(own);
+        }
+        account->setUsersDictionary(users);
+        (void)account->repeatedMessagesWithId(QString());
+        state.ResumeTiming();
+        const auto result = RTTwitterResponseMapper::parseMessages(
+            statuses, RTTwitterRequestHomeTimeline, *account);
+        if (result.newMessages.size() != 200)
+            state.SkipWithError("page did not merge as new");
+    }
+}
+BENCHMARK(BM_MergeNewPage)->Arg(10000)->Arg(50000)->Unit(benchmark::kMicrosecond);
 
 // A new page of 200 statuses into the account with 10,000 messages; range(0) = 1 with the
 // text layer's display bodies, 0 with the plain ones.

@@ -160,7 +160,7 @@ void KeyedArchiver::encodeValue(const QString &key, const QCborValue &value)
 
 void KeyedArchiver::encodeObject(const QString &key, const RTArchivable *object)
 {
-    m_map.insert(key, archiveObject(object));
+    m_map.insert(key, archiveChild(object));
 }
 
 void KeyedArchiver::encodeObjectList(const QString &key,
@@ -168,7 +168,7 @@ void KeyedArchiver::encodeObjectList(const QString &key,
 {
     QCborArray array;
     for (const RTArchivable *object : objects)
-        array.append(archiveObject(object));
+        array.append(archiveChild(object));
     m_map.insert(key, array);
 }
 
@@ -179,15 +179,16 @@ void KeyedArchiver::encodeObjectMap(
     std::vector<std::pair<QString, QCborValue>> entries;
     entries.reserve(objects.size());
     for (const auto &[name, object] : objects)
-        entries.emplace_back(name, archiveObject(object));
+        entries.emplace_back(name, archiveChild(object));
     m_map.insert(key, mapFromUniqueEntries(entries));
 }
 
-QCborValue KeyedArchiver::archiveObject(const RTArchivable *object)
+QCborValue KeyedArchiver::archiveObject(const RTArchivable *object, bool digest)
 {
     if (!object)
         return QCborValue(QCborValue::Null);
     KeyedArchiver coder;
+    coder.m_digest = digest;
     coder.m_map.insert(QLatin1String(classKey), object->archiveClassName());
     object->encodeWithCoder(coder);
     return coder.m_map;

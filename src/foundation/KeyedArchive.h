@@ -58,12 +58,23 @@ public:
 
     [[nodiscard]] const QCborMap &map() const { return m_map; }
 
-    // The archived form of one object (a map with "$class").
-    [[nodiscard]] static QCborValue archiveObject(const RTArchivable *object);
+    // A digest stands for an archive at a fraction of its cost: an object whose large
+    // parts track their own changes writes a stamp that moves whenever such a part
+    // changes, instead of the part. Equal digests mean equal archives.
+    [[nodiscard]] bool isDigest() const { return m_digest; }
+
+    // The archived form of one object (a map with "$class"), or its digest.
+    [[nodiscard]] static QCborValue archiveObject(const RTArchivable *object, bool digest = false);
     [[nodiscard]] static QByteArray archivedData(const QCborValue &root);
 
 private:
+    [[nodiscard]] QCborValue archiveChild(const RTArchivable *object) const
+    {
+        return archiveObject(object, m_digest);
+    }
+
     QCborMap m_map;
+    bool m_digest = false;
 };
 
 // Reads one object's map. A key of the wrong type is a damaged archive: the read gives
@@ -89,8 +100,7 @@ public:
 
     // nullptr for a missing or null key, and for a damaged entry (recorded as failure).
     [[nodiscard]] std::unique_ptr<RTArchivable> decodeObject(const QString &key) const;
-    template<class T>
-    [[nodiscard]] std::unique_ptr<T> decodeObjectOfClass(const QString &key) const
+    template<class T> [[nodiscard]] std::unique_ptr<T> decodeObjectOfClass(const QString &key) const
     {
         return castOrFail<T>(decodeObject(key), key);
     }

@@ -2,6 +2,55 @@
 
 #include <algorithm>
 
+namespace {
+
+// Runs repeat a handful of attributes (a font, a size, a colour, bold) across every
+// message; a map per run costs a few hundred bytes, a shared one a reference. Each
+// thread keeps its own maps, so no lock is taken while bodies are built on workers.
+// Long strings (links) are seldom repeated and are not kept.
+class SharedAttributeMaps
+{
+public:
+    QVariantMap map(const QString &name, const QVariant &value)
+    {
+        auto it = m_byName.find(name);
+        if (it == m_byName.end()) {
+            if (m_count >= kMaxMaps)
+                return {{name, value}};
+            it = m_byName.insert(name, {});
+        }
+        for (const QVariantMap &shared : std::as_const(*it)) {
+            const QVariant &held = shared.first();
+            if (held.metaType() == value.metaType() && held == value)
+                return shared;
+        }
+        const QVariantMap made{{it.key(), value}};
+        if (m_count < kMaxMaps && isWorthKeeping(value)) {
+            it->append(made);
+            ++m_count;
+        }
+        return made;
+    }
+
+private:
+    static constexpr int kMaxMaps = 1024;
+    static bool isWorthKeeping(const QVariant &value)
+    {
+        return value.metaType().id() != QMetaType::QString || value.toString().size() <= 32;
+    }
+
+    QHash<QString, QList<QVariantMap>> m_byName;
+    int m_count = 0;
+};
+
+QVariantMap sharedAttributeMap(const QString &name, const QVariant &value)
+{
+    thread_local SharedAttributeMaps maps;
+    return maps.map(name, value);
+}
+
+} // namespace
+
 RTAttributedString::RTAttributedString(QString text)
     : m_string(std::move(text))
 {
@@ -15,7 +64,7 @@ void RTAttributedString::addAttribute(const QString &name, const QVariant &value
         std::clamp<qsizetype>(location + std::max<qsizetype>(length, 0), start, m_string.size());
     if (end == start)
         return;
-    m_runs.append({start, end - start, {{name, value}}});
+    m_runs.append({start, end - start, sharedAttributeMap(name, value)});
 }
 
 QVariantMap RTAttributedString::attributesAt(qsizetype index) const

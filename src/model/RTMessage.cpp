@@ -9,6 +9,18 @@
 #include "model/RTUser.h"
 
 #include <QMutexLocker>
+#include <algorithm>
+
+namespace {
+
+std::atomic<quint64> g_permanentFlagsGeneration{0};
+
+void bumpPermanentFlagsGeneration()
+{
+    g_permanentFlagsGeneration.fetch_add(1, std::memory_order_acq_rel);
+}
+
+} // namespace
 
 RTMessage::RTMessage(const QString &messageId)
     : m_messageId(messageId)
@@ -22,10 +34,52 @@ std::shared_ptr<RTMessage> RTMessage::create(const QString &messageId)
     return std::make_shared<RTMessage>(messageId);
 }
 
+int RTMessage::bodySlot(const QString &key)
+{
+    for (int slot = 0; slot < kBodySlots; ++slot) {
+        if (key == bodySlotKey(slot))
+            return slot;
+    }
+    return -1;
+}
+
+QLatin1String RTMessage::bodySlotKey(int slot)
+{
+    static const char *const keys[kBodySlots] = {
+        kRTAttributedBodyUnHighlighted, kRTAttributedBodyHighlighted,
+        kRTAttributedBodyUnHighlightedTransalated, kRTAttributedBodyTranslated};
+    return QLatin1String(keys[slot]);
+}
+
+void RTMessage::storeBodies(const QHash<QString, RTAttributedString> &bodies)
+{
+    m_bodySlots = {};
+    m_bodySlotsSet = 0;
+    m_otherBodies.clear();
+    for (auto it = bodies.cbegin(); it != bodies.cend(); ++it) {
+        if (const int slot = bodySlot(it.key()); slot >= 0) {
+            m_bodySlots[size_t(slot)] = it.value();
+            m_bodySlotsSet |= quint8(1u << slot);
+        } else {
+            m_otherBodies.insert(it.key(), it.value());
+        }
+    }
+}
+
+QHash<QString, RTAttributedString> RTMessage::loadBodies() const
+{
+    QHash<QString, RTAttributedString> bodies = m_otherBodies;
+    for (int slot = 0; slot < kBodySlots; ++slot) {
+        if (m_bodySlotsSet & (1u << slot))
+            bodies.insert(bodySlotKey(slot), m_bodySlots[size_t(slot)]);
+    }
+    return bodies;
+}
+
 QHash<QString, RTAttributedString> RTMessage::attributedBodyDictionary() const
 {
     QMutexLocker lock(&m_lock);
-    return m_attributedBodyDictionary;
+    return loadBodies();
 }
 
 void RTMessage::setAttributedBodyDictionary(const QHash<QString, RTAttributedString> &bodies)
@@ -33,13 +87,39 @@ void RTMessage::setAttributedBodyDictionary(const QHash<QString, RTAttributedStr
     willChangeValueForKey(RTMessageProperty::AttributedBodyDictionary);
     {
         QMutexLocker lock(&m_lock);
-        m_attributedBodyDictionary = bodies;
+        storeBodies(bodies);
     }
     didChangeValueForKey(RTMessageProperty::AttributedBodyDictionary);
 }
 
+void RTMessage::setCreatedAt(const QDateTime &date)
+{
+    if (m_createdAt == date)
+        return;
+    m_createdAt = date;
+    bumpPermanentFlagsGeneration();
+}
+
 // ---------------------------------------------------------------------------
 // Flag words
+
+quint64 RTMessage::permanentFlagsGeneration()
+{
+    return g_permanentFlagsGeneration.load(std::memory_order_acquire);
+}
+
+void RTMessage::permanentWordChanged(quint32 before)
+{
+    // After the word: a saver that reads the generation first and the word next either
+    // sees the new word or, at its next save, a new generation.
+    if (m_permanentFlags.load(std::memory_order_acquire) != before)
+        bumpPermanentFlagsGeneration();
+}
+
+void RTMessage::setPermanentFlags(quint32 flags)
+{
+    permanentWordChanged(m_permanentFlags.exchange(flags, std::memory_order_acq_rel));
+}
 
 bool RTMessage::readFlag(quint32 flag, const std::atomic<quint32> &mask)
 {
@@ -68,12 +148,16 @@ bool RTMessage::readPermanentFlag(quint32 flag) const
 
 quint32 RTMessage::setPermanentFlag(quint32 flag)
 {
-    return setFlag(flag, m_permanentFlags);
+    const quint32 before = setFlag(flag, m_permanentFlags);
+    permanentWordChanged(before);
+    return before;
 }
 
 quint32 RTMessage::clearPermanentFlag(quint32 flag)
 {
-    return clearFlag(flag, m_permanentFlags);
+    const quint32 before = clearFlag(flag, m_permanentFlags);
+    permanentWordChanged(before);
+    return before;
 }
 
 quint32 RTMessage::setPermanentFlag(quint32 flag, bool value)
@@ -83,7 +167,9 @@ quint32 RTMessage::setPermanentFlag(quint32 flag, bool value)
 
 quint32 RTMessage::mergePermanentFlagsWithFlags(quint32 flags)
 {
-    return mergeFlags(m_permanentFlags, flags);
+    const quint32 before = mergeFlags(m_permanentFlags, flags);
+    permanentWordChanged(before);
+    return before;
 }
 
 bool RTMessage::readTemporaryFlag(quint32 flag) const
@@ -145,7 +231,7 @@ void RTMessage::setIsSeen(bool value)
     // bit moves the counts, or a node would count the message twice.
     const bool flipped = ((before & RTPermanentFlag::IsSeen) != 0) != value;
     if (flipped) {
-        const QSet<RTMessageHolder *> nodes = containedInTreeNodesSet();
+        const TreeNodeList nodes = containingTreeNodes();
         for (RTMessageHolder *node : nodes)
             node->changeNewMessagesCountBy(value ? -1 : 1);
     }
@@ -254,7 +340,9 @@ void RTMessage::willBeAddedToTreeNode(RTMessageHolder *node)
     willChangeValueForKey(RTMessageProperty::ContainedInTreeNodesSet);
     {
         QMutexLocker lock(&m_lock);
-        m_containedInTreeNodes.insert(node);
+        if (std::find(m_containedInTreeNodes.cbegin(), m_containedInTreeNodes.cend(), node) ==
+            m_containedInTreeNodes.cend())
+            m_containedInTreeNodes.push_back(node);
     }
     didChangeValueForKey(RTMessageProperty::ContainedInTreeNodesSet);
 }
@@ -264,7 +352,9 @@ void RTMessage::willBeRemovedFromTreeNode(RTMessageHolder *node)
     willChangeValueForKey(RTMessageProperty::ContainedInTreeNodesSet);
     {
         QMutexLocker lock(&m_lock);
-        m_containedInTreeNodes.remove(node);
+        std::erase(m_containedInTreeNodes, node);
+        if (m_containedInTreeNodes.empty())
+            m_containedInTreeNodes.shrink_to_fit();
     }
     didChangeValueForKey(RTMessageProperty::ContainedInTreeNodesSet);
 }
@@ -272,7 +362,20 @@ void RTMessage::willBeRemovedFromTreeNode(RTMessageHolder *node)
 QSet<RTMessageHolder *> RTMessage::containedInTreeNodesSet() const
 {
     QMutexLocker lock(&m_lock);
-    return m_containedInTreeNodes;
+    return QSet<RTMessageHolder *>(m_containedInTreeNodes.cbegin(), m_containedInTreeNodes.cend());
+}
+
+RTMessage::TreeNodeList RTMessage::containingTreeNodes() const
+{
+    QMutexLocker lock(&m_lock);
+    return TreeNodeList(m_containedInTreeNodes.cbegin(), m_containedInTreeNodes.cend());
+}
+
+bool RTMessage::isContainedInTreeNode(const RTMessageHolder *node) const
+{
+    QMutexLocker lock(&m_lock);
+    return std::find(m_containedInTreeNodes.cbegin(), m_containedInTreeNodes.cend(), node) !=
+           m_containedInTreeNodes.cend();
 }
 
 // ---------------------------------------------------------------------------
@@ -299,19 +402,27 @@ void RTMessage::processBody()
         return terms.isEmpty() ? plain : hooks->highlightTerms(plain, terms);
     };
 
-    QHash<QString, RTAttributedString> bodies = attributedBodyDictionary();
     const RTAttributedString plain = build(body(), false);
-    bodies.insert(QLatin1String(kRTAttributedBodyUnHighlighted), plain);
-    bodies.insert(QLatin1String(kRTAttributedBodyHighlighted), highlighted(plain));
+    const RTAttributedString plainHighlighted = highlighted(plain);
     const QString translation = translatedBody();
+    RTAttributedString translated;
+    RTAttributedString translatedHighlighted;
     if (!translation.isNull()) {
-        const RTAttributedString translated = build(translation, true);
-        bodies.insert(QLatin1String(kRTAttributedBodyUnHighlightedTransalated), translated);
-        bodies.insert(QLatin1String(kRTAttributedBodyTranslated), highlighted(translated));
+        translated = build(translation, true);
+        translatedHighlighted = highlighted(translated);
     }
     {
+        // Bodies under other keys, and the translated ones when there is no translation
+        // now, stay as they were.
         QMutexLocker lock(&m_lock);
-        m_attributedBodyDictionary = std::move(bodies);
+        m_bodySlots[0] = plain;
+        m_bodySlots[1] = plainHighlighted;
+        m_bodySlotsSet |= 0b0011;
+        if (!translation.isNull()) {
+            m_bodySlots[2] = translated;
+            m_bodySlots[3] = translatedHighlighted;
+            m_bodySlotsSet |= 0b1100;
+        }
     }
     // Views redraw on this one.
     willChangeValueForKey(RTMessageProperty::IsTranslated);
@@ -341,9 +452,12 @@ RTAttributedString RTMessage::attributedBodyForRequestType(int type) const
     const QStringList keys = preferredAttributedBodyLookupForRequestType(type);
     QMutexLocker lock(&m_lock);
     for (const QString &key : keys) {
-        const auto it = m_attributedBodyDictionary.constFind(key);
-        if (it != m_attributedBodyDictionary.constEnd())
+        if (const int slot = bodySlot(key); slot >= 0) {
+            if (m_bodySlotsSet & (1u << slot))
+                return m_bodySlots[size_t(slot)];
+        } else if (const auto it = m_otherBodies.constFind(key); it != m_otherBodies.cend()) {
             return *it;
+        }
     }
     return {};
 }

@@ -11,6 +11,8 @@
 #include <QPointer>
 #include <QSet>
 #include <QStringList>
+#include <QVarLengthArray>
+#include <array>
 #include <atomic>
 #include <memory>
 
@@ -35,7 +37,7 @@ public:
 
     [[nodiscard]] static std::shared_ptr<RTMessage> create(const QString &messageId);
 
-    [[nodiscard]] QString messageId() const { return m_messageId; }
+    [[nodiscard]] const QString &messageId() const { return m_messageId; }
     [[nodiscard]] QString body() const { return m_body; }
     void setBody(const QString &body) { m_body = body; }
     [[nodiscard]] QString translatedBody() const { return m_translatedBody; }
@@ -44,8 +46,9 @@ public:
     void setISOLanguageCode(const QString &code) { m_ISOLanguageCode = code; }
     [[nodiscard]] QHash<QString, RTAttributedString> attributedBodyDictionary() const;
     void setAttributedBodyDictionary(const QHash<QString, RTAttributedString> &bodies);
-    [[nodiscard]] QDateTime createdAt() const { return m_createdAt; }
-    void setCreatedAt(const QDateTime &date) { m_createdAt = date; }
+    [[nodiscard]] const QDateTime &createdAt() const { return m_createdAt; }
+    // The date decides which flag words an archive keeps, so it counts as a change of them.
+    void setCreatedAt(const QDateTime &date);
     [[nodiscard]] QDateTime updatedAt() const { return m_updatedAt; }
     void setUpdatedAt(const QDateTime &date) { m_updatedAt = date; }
     [[nodiscard]] QString userId() const { return m_userId; }
@@ -62,7 +65,10 @@ public:
     [[nodiscard]] quint32 temporaryFlags() const { return m_temporaryFlags.load(); }
     void setTemporaryFlags(quint32 flags) { m_temporaryFlags.store(flags); }
     [[nodiscard]] quint32 permanentFlags() const { return m_permanentFlags.load(); }
-    void setPermanentFlags(quint32 flags) { m_permanentFlags.store(flags); }
+    void setPermanentFlags(quint32 flags);
+    // Moves on after any message's permanent word (or date) changed, process-wide: a
+    // saver that read it before reading the words sees a new value after any later change.
+    [[nodiscard]] static quint64 permanentFlagsGeneration();
 
     // Bit operations on one word; each is a single atomic operation with a full barrier.
     // The setters return the word as it was before, so a caller can tell who won a race.
@@ -136,6 +142,10 @@ public:
     void willBeRemovedFromTreeNode(RTMessageHolder *node) override;
     void wasRemovedFromAllTreeNodes() {}
     [[nodiscard]] QSet<RTMessageHolder *> containedInTreeNodesSet() const override;
+    // The same without building a set: the nodes holding the message, and one test.
+    using TreeNodeList = QVarLengthArray<RTMessageHolder *, 8>;
+    [[nodiscard]] TreeNodeList containingTreeNodes() const;
+    [[nodiscard]] bool isContainedInTreeNode(const RTMessageHolder *node) const;
     [[nodiscard]] bool shouldStoreInPermanentReadAndHiddenSet() const override { return false; }
 
     // The store that knows the copies of this message.
@@ -168,6 +178,8 @@ protected:
     void showOrRequestTranslation();
     // Applies one setter to this message and, when repeated, to its copies.
     void markWithCopies(void (RTMessage::*setter)(bool), bool value);
+    // After the permanent word changed from before.
+    void permanentWordChanged(quint32 before);
 
 private:
     const QString m_messageId;
@@ -184,8 +196,18 @@ private:
     std::atomic<quint32> m_permanentFlags{0};
 
     mutable QMutex m_lock; // guards the two members below
-    QHash<QString, RTAttributedString> m_attributedBodyDictionary;
-    QSet<RTMessageHolder *> m_containedInTreeNodes;
+    // Display bodies under the four known keys in fixed slots (a hash of two entries
+    // costs kilobytes per message); any other key in the hash beside them.
+    static constexpr int kBodySlots = 4;
+    [[nodiscard]] static int bodySlot(const QString &key);
+    [[nodiscard]] static QLatin1String bodySlotKey(int slot);
+    void storeBodies(const QHash<QString, RTAttributedString> &bodies);  // under m_lock
+    [[nodiscard]] QHash<QString, RTAttributedString> loadBodies() const; // under m_lock
+    std::array<RTAttributedString, kBodySlots> m_bodySlots;
+    quint8 m_bodySlotsSet = 0;
+    QHash<QString, RTAttributedString> m_otherBodies;
+    // Few nodes hold one message; a vector is a fraction of a set's size.
+    std::vector<RTMessageHolder *> m_containedInTreeNodes;
 };
 
 using RTMessagePtr = std::shared_ptr<RTMessage>;

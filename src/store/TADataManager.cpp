@@ -260,11 +260,16 @@ bool TADataManager::saveFile(const char *fileName, FileState &state, quint64 gen
     if (onDisk && haveGeneration && state.generationKnown && state.generation == generation)
         return true;
     const QByteArray bytes = encode();
-    const size_t hash = contentHash(bytes);
-    if (onDisk && state.size == bytes.size() && state.hash == hash) {
-        state.generationKnown = haveGeneration;
-        state.generation = generation;
-        return true;
+    // Bytes are hashed only where the generation cannot tell: a file without one, or one
+    // whose content is known by its hash alone.
+    std::optional<size_t> hash;
+    if (onDisk && state.hashKnown && state.size == bytes.size()) {
+        hash = contentHash(bytes);
+        if (*hash == state.hash) {
+            state.generationKnown = haveGeneration;
+            state.generation = generation;
+            return true;
+        }
     }
     QString error;
     if (!m_files.write(name, bytes, &error)) {
@@ -273,7 +278,8 @@ bool TADataManager::saveFile(const char *fileName, FileState &state, quint64 gen
     }
     state.generationKnown = haveGeneration;
     state.generation = generation;
-    state.hash = hash;
+    state.hashKnown = !haveGeneration;
+    state.hash = state.hashKnown ? hash.value_or(contentHash(bytes)) : 0;
     state.size = bytes.size();
     return true;
 }
@@ -292,10 +298,20 @@ void TADataManager::saveCachesToDisk()
              [this] { return m_urlCache.encodeData(); });
     saveFile(TAStoreFiles::kUrlsIndexFile, m_urlsIndexState, m_urlCache.indexGeneration(), true,
              [this] { return m_urlCache.encodeIndex(); });
-    // Accounts change without telling the store (flags of messages), so their archive
-    // is always built and compared.
-    saveFile(TAStoreFiles::kServicesFile, m_servicesState, 0, false,
-             [this] { return TAServicesArchive::encode(services()); });
+    saveServices();
+}
+
+void TADataManager::saveServices()
+{
+    // Accounts change without telling the store; their digest, cheap to build, says
+    // whether the full archive can differ from the file.
+    const QByteArray digest = TAServicesArchive::digest(services());
+    if (!m_servicesDigest.isEmpty() && digest == m_servicesDigest &&
+        m_files.exists(QLatin1String(TAStoreFiles::kServicesFile)))
+        return;
+    if (saveFile(TAStoreFiles::kServicesFile, m_servicesState, 0, false,
+                 [this] { return TAServicesArchive::encode(services()); }))
+        m_servicesDigest = digest;
 }
 
 void TADataManager::rememberReadFile(FileState &state, const TAStoreFiles::ReadResult &read)
@@ -303,9 +319,18 @@ void TADataManager::rememberReadFile(FileState &state, const TAStoreFiles::ReadR
     // What is on disk now; the first save encodes again and writes only what differs.
     state = FileState();
     if (read.status == TAStoreFiles::ReadStatus::Ok) {
+        state.hashKnown = true;
         state.hash = contentHash(read.bytes);
         state.size = read.bytes.size();
     }
+}
+
+void TADataManager::rememberDecodedFile(FileState &state, quint64 generation)
+{
+    // The file holds what the cache was decoded into: it is current until the cache changes.
+    state = FileState();
+    state.generationKnown = true;
+    state.generation = generation;
 }
 
 void TADataManager::restoreCacheFromDisk()
@@ -315,36 +340,48 @@ void TADataManager::restoreCacheFromDisk()
 
     const auto imagesData = m_files.read(QLatin1String(TAStoreFiles::kImagesDataFile));
     const auto imagesIndex = m_files.read(QLatin1String(TAStoreFiles::kImagesIndexFile));
-    rememberReadFile(m_imagesDataState, imagesData);
-    rememberReadFile(m_imagesIndexState, imagesIndex);
+    // Files that decode as they are stay current until the caches change; any other file
+    // is written at the next save.
+    m_imagesDataState = FileState();
+    m_imagesIndexState = FileState();
     m_imageCache.clear();
     if (imagesData.status == Status::Ok) {
         QString error;
         QString indexError;
         const std::optional<QByteArray> index =
             imagesIndex.status == Status::Ok ? std::optional(imagesIndex.bytes) : std::nullopt;
-        if (!m_imageCache.decode(imagesData.bytes, index, &error, &indexError))
+        if (!m_imageCache.decode(imagesData.bytes, index, &error, &indexError)) {
             qCWarning(lcStore) << "picture cache not used:" << error;
-        else if (!indexError.isEmpty() || imagesIndex.status == Status::Unreadable)
-            qCWarning(lcStore) << "picture index rebuilt:" << indexError << imagesIndex.error;
+        } else {
+            rememberDecodedFile(m_imagesDataState, m_imageCache.dataGeneration());
+            if (!indexError.isEmpty() || imagesIndex.status == Status::Unreadable)
+                qCWarning(lcStore) << "picture index rebuilt:" << indexError << imagesIndex.error;
+            else if (imagesIndex.status == Status::Ok)
+                rememberDecodedFile(m_imagesIndexState, m_imageCache.indexGeneration());
+        }
     } else if (imagesData.status == Status::Unreadable) {
         qCWarning(lcStore) << "picture cache not used:" << imagesData.error;
     }
 
     const auto urlsData = m_files.read(QLatin1String(TAStoreFiles::kUrlsDataFile));
     const auto urlsIndex = m_files.read(QLatin1String(TAStoreFiles::kUrlsIndexFile));
-    rememberReadFile(m_urlsDataState, urlsData);
-    rememberReadFile(m_urlsIndexState, urlsIndex);
+    m_urlsDataState = FileState();
+    m_urlsIndexState = FileState();
     m_urlCache.clear();
     if (urlsData.status == Status::Ok) {
         QString error;
         QString indexError;
         const std::optional<QByteArray> index =
             urlsIndex.status == Status::Ok ? std::optional(urlsIndex.bytes) : std::nullopt;
-        if (!m_urlCache.decode(urlsData.bytes, index, &error, &indexError))
+        if (!m_urlCache.decode(urlsData.bytes, index, &error, &indexError)) {
             qCWarning(lcStore) << "link cache not used:" << error;
-        else if (!indexError.isEmpty())
-            qCWarning(lcStore) << "link index not used:" << indexError;
+        } else {
+            rememberDecodedFile(m_urlsDataState, m_urlCache.dataGeneration());
+            if (!indexError.isEmpty())
+                qCWarning(lcStore) << "link index not used:" << indexError;
+            else if (urlsIndex.status == Status::Ok)
+                rememberDecodedFile(m_urlsIndexState, m_urlCache.indexGeneration());
+        }
     } else if (urlsData.status == Status::Unreadable) {
         qCWarning(lcStore) << "link cache not used:" << urlsData.error;
     }
@@ -352,6 +389,7 @@ void TADataManager::restoreCacheFromDisk()
     // A services file we cannot read stays in place until the next save replaces it.
     const auto servicesData = m_files.read(QLatin1String(TAStoreFiles::kServicesFile));
     rememberReadFile(m_servicesState, servicesData);
+    m_servicesDigest.clear();
     m_servicesRestoreError.clear();
     RTServiceList restored;
     if (servicesData.status == Status::Ok) {

@@ -98,10 +98,13 @@ public:
     [[nodiscard]] bool savingEnabled() const { return m_savingEnabled; }
 
 private:
+    // What the store knows of a file's content: the generation of the cache it was
+    // written from or read into, or a hash of its bytes.
     struct FileState
     {
         bool generationKnown = false;
         quint64 generation = 0;
+        bool hashKnown = false;
         size_t hash = 0;
         qsizetype size = -1;
     };
@@ -111,6 +114,8 @@ private:
     bool saveFile(const char *fileName, FileState &state, quint64 generation, bool haveGeneration,
                   const std::function<QByteArray()> &encode);
     void rememberReadFile(FileState &state, const TAStoreFiles::ReadResult &read);
+    static void rememberDecodedFile(FileState &state, quint64 generation);
+    void saveServices();
 
     TAStoreFiles m_files;
     RTServiceRegistry *m_registry;
@@ -122,6 +127,8 @@ private:
     QString m_servicesRestoreError;
 
     FileState m_servicesState;
+    // The digest of the accounts as the services file last held them; empty: unknown.
+    QByteArray m_servicesDigest;
     FileState m_imagesDataState;
     FileState m_imagesIndexState;
     FileState m_urlsDataState;

@@ -4,14 +4,28 @@
 
 #include <QCborArray>
 
-QByteArray TAServicesArchive::encode(const RTServiceList &services)
+namespace {
+
+QByteArray archive(const RTServiceList &services, bool digest)
 {
     QCborArray root;
     for (const RTServicePtr &service : services) {
         if (service)
-            root.append(KeyedArchiver::archiveObject(service.get()));
+            root.append(KeyedArchiver::archiveObject(service.get(), digest));
     }
     return KeyedArchiver::archivedData(root);
+}
+
+} // namespace
+
+QByteArray TAServicesArchive::encode(const RTServiceList &services)
+{
+    return archive(services, false);
+}
+
+QByteArray TAServicesArchive::digest(const RTServiceList &services)
+{
+    return archive(services, true);
 }
 
 TAServicesArchive::Decoded TAServicesArchive::decode(const QByteArray &data)

@@ -12,6 +12,9 @@ class TAServicesArchive
 {
 public:
     [[nodiscard]] static QByteArray encode(const RTServiceList &services);
+    // Equal digests mean equal encodings (KeyedArchiver::isDigest()); taken before the
+    // encoding it stands for, so a change made in between shows at the next comparison.
+    [[nodiscard]] static QByteArray digest(const RTServiceList &services);
 
     struct Decoded
     {

@@ -91,8 +91,12 @@ TAStoreFiles::ReadResult TAStoreFiles::read(const QString &fileName) const
         result.error = QStringLiteral("%1: %2").arg(fileName, file.errorString());
         return result;
     }
-    // Read one byte past the bound so a file that grew since the check is caught too.
-    result.bytes = file.read(limit + 1);
+    // A buffer of the file's size (a buffer of the bound would be hundreds of megabytes
+    // of fresh pages), one byte more to notice a file that grew since the check; one that
+    // did is read on up to one byte past the bound.
+    result.bytes = file.read(std::min(info.size(), limit) + 1);
+    if (result.bytes.size() > info.size() && result.bytes.size() <= limit)
+        result.bytes += file.read(limit + 1 - result.bytes.size());
     if (result.bytes.size() > limit) {
         result.bytes.clear();
         result.error = QStringLiteral("%1 is larger than %2 bytes").arg(fileName).arg(limit);

@@ -6,9 +6,24 @@
 
 namespace {
 
+// Digits only, no leading zero, short enough for 64 bits: such ids order as numbers by
+// length, then text.
+bool isPlainNumber(const QString &id)
+{
+    const qsizetype n = id.size();
+    if (n == 0 || n > 18 || (n > 1 && id.front() == u'0'))
+        return false;
+    return std::all_of(id.cbegin(), id.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+}
+
 // Numeric ids order as numbers ("999" before "1000"); others as text.
 int compareIds(const QString &a, const QString &b)
 {
+    if (isPlainNumber(a) && isPlainNumber(b)) {
+        if (a.size() != b.size())
+            return a.size() < b.size() ? -1 : 1;
+        return a.compare(b);
+    }
     bool okA = false;
     bool okB = false;
     const qint64 x = a.toLongLong(&okA);
@@ -22,8 +37,8 @@ int compareIds(const QString &a, const QString &b)
 
 bool RTMessageCollection::isNewerThan(const RTMessage &a, const RTMessage &b)
 {
-    const QDateTime da = a.createdAt();
-    const QDateTime db = b.createdAt();
+    const QDateTime &da = a.createdAt();
+    const QDateTime &db = b.createdAt();
     if (da != db)
         return da > db;
     return compareIds(a.messageId(), b.messageId()) > 0;

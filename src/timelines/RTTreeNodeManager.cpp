@@ -46,8 +46,7 @@ RTTreeNode *asTreeNode(RTMessageHolder *holder)
 
 bool isHeldBy(const RTMessagePtr &message, const RTTreeNode *node)
 {
-    return message->containedInTreeNodesSet().contains(
-        const_cast<RTMessageHolder *>(static_cast<const RTMessageHolder *>(node)));
+    return message->isContainedInTreeNode(static_cast<const RTMessageHolder *>(node));
 }
 
 bool rootLessThan(const RTTreeNode *a, const RTTreeNode *b)
@@ -557,7 +556,7 @@ void RTTreeNodeManager::validateMessages(const QList<RTMessagePtr> &messages,
 {
     messagesToAdd.clear();
     for (const RTMessagePtr &message : messages) {
-        const QSet<RTMessageHolder *> holders = message->containedInTreeNodesSet();
+        const RTMessage::TreeNodeList holders = message->containingTreeNodes();
         const bool held = std::any_of(holders.cbegin(), holders.cend(), [](RTMessageHolder *h) {
             const RTTreeNode *node = asTreeNode(h);
             return node && !node->isCombinedNode();
@@ -574,7 +573,7 @@ QList<RTMessagePtr> RTTreeNodeManager::updateFlagsOfMessages(const QList<RTMessa
         auto *twitter = dynamic_cast<RTMessageTwitter *>(message.get());
         if (!twitter || !twitter->isSearch())
             continue;
-        const QSet<RTMessageHolder *> holders = message->containedInTreeNodesSet();
+        const RTMessage::TreeNodeList holders = message->containingTreeNodes();
         const bool stillSearched =
             std::any_of(holders.cbegin(), holders.cend(), [removedNode](RTMessageHolder *h) {
                 const RTTreeNode *node = asTreeNode(h);
@@ -694,7 +693,7 @@ void RTTreeNodeManager::allTreeNodesRemoveMessages(const QList<RTMessagePtr> &me
         for (const RTMessagePtr &message : messages) {
             if (!message)
                 continue;
-            const QSet<RTMessageHolder *> holders = message->containedInTreeNodesSet();
+            const RTMessage::TreeNodeList holders = message->containingTreeNodes();
             if (holders.isEmpty())
                 continue;
             for (Offer &offer : offers) {
@@ -766,7 +765,7 @@ void RTTreeNodeManager::allTreeNodesReEvaluateMessages(const QList<RTMessagePtr>
         for (const RTMessagePtr &message : messages) {
             if (!message)
                 continue;
-            const QSet<RTMessageHolder *> holders = message->containedInTreeNodesSet();
+            const RTMessage::TreeNodeList holders = message->containingTreeNodes();
             for (Verdict &verdict : verdicts) {
                 const bool held = holders.contains(verdict.node);
                 if (verdict.node->isMessageValid(message, requestType, userInfo)) {

@@ -35,6 +35,13 @@ const QString kShowSentInHomeKey = QStringLiteral("showSentInHome");
 const QString kShowMentionsInHomeKey = QStringLiteral("showMentionsInHome");
 const QString kAutocompleteUsersKey = QStringLiteral("autocompleteUsers");
 
+std::atomic<quint64> g_storeGeneration{0};
+
+quint64 nextStoreGeneration()
+{
+    return g_storeGeneration.fetch_add(1, std::memory_order_acq_rel) + 1;
+}
+
 // Numeric ids: a longer id is a larger number.
 bool idLess(const QString &a, const QString &b)
 {
@@ -49,21 +56,6 @@ QString idFromCbor(const QCborValue &v)
     if (v.isInteger() && v.toInteger() >= 0)
         return QString::number(v.toInteger());
     return {};
-}
-
-// QCborMap::insert searches its keys one by one; tens of thousands of distinct ids are
-// written as CBOR and read back in one pass instead.
-QCborValue flagsMap(const QHash<QString, quint32> &flags)
-{
-    QByteArray bytes;
-    QCborStreamWriter writer(&bytes);
-    writer.startMap(quint64(flags.size()));
-    for (auto it = flags.cbegin(); it != flags.cend(); ++it) {
-        writer.append(it.key());
-        writer.append(quint64(it.value()));
-    }
-    writer.endMap();
-    return QCborValue::fromCbor(bytes);
 }
 
 template<class Setter> void setAndAnnounce(bool &field, bool value, Setter announce)
@@ -82,6 +74,7 @@ RTServiceTwitter::RTServiceTwitter(QObject *parent)
     setHttpProtocol(QStringLiteral("http"));
     setHostname(QStringLiteral("twitter.com"));
     setServiceImage(QStringLiteral("twitter_60"));
+    m_messagesGeneration.store(nextStoreGeneration());
     m_defaultShortener = RTShortenerService::defaultShortener();
     m_defaultImager = RTServiceImager::defaultImager();
     connect(&SettingsStore::shared(), &SettingsStore::valueChanged, this,
@@ -233,8 +226,14 @@ void RTServiceTwitter::setMessagesDictionary(const MessagesDictionary &messages)
     {
         QMutexLocker lock(&m_messagesDictionaryLock);
         m_messagesDictionary = messages;
+        messagesChanged();
     }
     emit messagesDictionaryChanged();
+}
+
+void RTServiceTwitter::messagesChanged()
+{
+    m_messagesGeneration.store(nextStoreGeneration(), std::memory_order_release);
 }
 
 RTServiceTwitter::UsersDictionary RTServiceTwitter::usersDictionary() const
@@ -280,11 +279,17 @@ void RTServiceTwitter::setPermanentMessageFlags(const std::optional<FlagsDiction
 {
     QMutexLocker lock(&m_messagesDictionaryLock);
     m_permanentMessageFlags = flags;
+    messagesChanged();
 }
 
-RTServiceTwitter::FlagsDictionary
-RTServiceTwitter::newestPermanentFlags(const MessagesDictionary &messages,
-                                       const std::optional<FlagsDictionary> &stored, int maxCount)
+namespace {
+
+using FlagEntries = std::vector<std::pair<QString, quint32>>;
+
+FlagEntries
+newestPermanentFlagEntries(const RTServiceTwitter::MessagesDictionary &messages,
+                           const std::optional<RTServiceTwitter::FlagsDictionary> &stored,
+                           int maxCount)
 {
     struct Entry
     {
@@ -293,42 +298,78 @@ RTServiceTwitter::newestPermanentFlags(const MessagesDictionary &messages,
         quint32 flags;
     };
     std::vector<Entry> entries;
-    entries.reserve(messages.size());
+    entries.reserve(size_t(messages.size()));
     for (auto it = messages.cbegin(); it != messages.cend(); ++it) {
         if (!it.value())
             continue;
-        const QDateTime created = it.value()->createdAt();
+        const QDateTime &created = it.value()->createdAt();
         // A message without a date counts as the oldest.
         entries.push_back(
             {created.isValid() ? created.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min(),
              it.key(), it.value()->permanentFlags()});
     }
-    const auto newerFirst = [](const Entry &a, const Entry &b) {
-        if (a.created != b.created)
-            return a.created > b.created;
-        return idLess(b.id, a.id); // same second: the larger id is the newer
-    };
-    const size_t keep = std::min(entries.size(), size_t(std::max(maxCount, 0)));
-    std::partial_sort(entries.begin(), entries.begin() + qsizetype(keep), entries.end(),
-                      newerFirst);
-    FlagsDictionary result;
-    result.reserve(qsizetype(keep));
+    const size_t cap = size_t(std::max(maxCount, 0));
+    const size_t keep = std::min(entries.size(), cap);
+    // Order matters only when some must be left out.
+    if (keep < entries.size()) {
+        const auto newerFirst = [](const Entry &a, const Entry &b) {
+            if (a.created != b.created)
+                return a.created > b.created;
+            return idLess(b.id, a.id); // same second: the larger id is the newer
+        };
+        std::partial_sort(entries.begin(), entries.begin() + qsizetype(keep), entries.end(),
+                          newerFirst);
+    }
+    FlagEntries result;
+    result.reserve(keep);
     for (size_t i = 0; i < keep; ++i)
-        result.insert(entries[i].id, entries[i].flags);
+        result.emplace_back(std::move(entries[i].id), entries[i].flags);
 
-    const qsizetype room = qsizetype(std::max(maxCount, 0)) - result.size();
+    const size_t room = cap - result.size();
     if (stored && room > 0) {
-        std::vector<QString> carried;
+        std::vector<std::pair<QString, quint32>> carried;
         for (auto it = stored->cbegin(); it != stored->cend(); ++it) {
             if (!messages.contains(it.key()))
-                carried.push_back(it.key());
+                carried.emplace_back(it.key(), it.value());
         }
-        const size_t take = std::min(carried.size(), size_t(room));
-        std::partial_sort(carried.begin(), carried.begin() + qsizetype(take), carried.end(),
-                          [](const QString &a, const QString &b) { return idLess(b, a); });
+        const size_t take = std::min(carried.size(), room);
+        if (take < carried.size()) {
+            std::partial_sort(
+                carried.begin(), carried.begin() + qsizetype(take), carried.end(),
+                [](const auto &a, const auto &b) { return idLess(b.first, a.first); });
+        }
         for (size_t i = 0; i < take; ++i)
-            result.insert(carried[i], stored->value(carried[i]));
+            result.push_back(std::move(carried[i]));
     }
+    return result;
+}
+
+// QCborMap::insert searches its keys one by one; tens of thousands of distinct ids are
+// written as CBOR and read back in one pass instead.
+QCborValue flagsMap(const FlagEntries &flags)
+{
+    QByteArray bytes;
+    QCborStreamWriter writer(&bytes);
+    writer.startMap(quint64(flags.size()));
+    for (const auto &[id, word] : flags) {
+        writer.append(id);
+        writer.append(quint64(word));
+    }
+    writer.endMap();
+    return QCborValue::fromCbor(bytes);
+}
+
+} // namespace
+
+RTServiceTwitter::FlagsDictionary
+RTServiceTwitter::newestPermanentFlags(const MessagesDictionary &messages,
+                                       const std::optional<FlagsDictionary> &stored, int maxCount)
+{
+    FlagsDictionary result;
+    const FlagEntries entries = newestPermanentFlagEntries(messages, stored, maxCount);
+    result.reserve(qsizetype(entries.size()));
+    for (const auto &[id, word] : entries)
+        result.insert(id, word);
     return result;
 }
 
@@ -367,9 +408,18 @@ void RTServiceTwitter::encodeWithCoder(KeyedArchiver &coder) const
     coder.encodeBool(kShowCombinedNodeKey, m_showCombinedNode);
     coder.encodeBool(kShouldPollTwitterListsKey, m_shouldPollTwitterLists);
 
-    coder.encodeValue(
-        kPermanentMessageFlagsKey,
-        flagsMap(newestPermanentFlags(messagesDictionary(), permanentMessageFlags())));
+    if (coder.isDigest()) {
+        // Read before any word is: a change after this moves one of them on.
+        QCborArray stamp;
+        stamp.append(qint64(m_messagesGeneration.load(std::memory_order_acquire)));
+        stamp.append(qint64(RTMessage::permanentFlagsGeneration()));
+        coder.encodeValue(kPermanentMessageFlagsKey, stamp);
+    } else {
+        coder.encodeValue(
+            kPermanentMessageFlagsKey,
+            flagsMap(newestPermanentFlagEntries(messagesDictionary(), permanentMessageFlags(),
+                                                kMaxArchivedMessageFlags)));
+    }
 
     coder.encodeBool(kShowRetweetsInHomeKey, m_showRetweetsInHome);
     coder.encodeBool(kShowSentInHomeKey, m_showSentInHome);

@@ -14,6 +14,7 @@
 
 #include <QHash>
 #include <QMutex>
+#include <atomic>
 #include <optional>
 
 class QTimer;
@@ -181,6 +182,11 @@ private:
     std::optional<UsersDictionary> m_autocompleteUsers;
     MessagesDictionary m_messagesDictionary;
     std::optional<FlagsDictionary> m_permanentMessageFlags; // under m_messagesDictionaryLock
+    // A process-unique value that moves on whenever the messages dictionary or the stored
+    // flags change (under the messages lock); with the messages' own flag generation it
+    // tells whether the archived flags can have changed.
+    std::atomic<quint64> m_messagesGeneration;
+    void messagesChanged();
     QString m_homeReferenceMessageId;
     QString m_sentReferenceMessageId;
     bool m_showRetweetsInHome = true;
@@ -344,7 +350,9 @@ private:
     // Rebuilt when the store was replaced other than by a merge. Under the messages lock.
     [[nodiscard]] const QHash<QString, MessageList> &retweetIndex() const;
     mutable QHash<QString, MessageList> m_retweetsByStatusId;
-    mutable MessagesDictionary m_indexedMessages;
+    mutable quint64 m_indexedGeneration = 0; // 0: not built
+    // Indexes the messages a merge added and announces the grown store.
+    void storeMerged(const MessageList &fresh);
 
     // --- polling ---
 public:

@@ -30,20 +30,26 @@ RTServiceTwitter::mergeExistingUsersWithNewUsers(const QHash<QString, RTTwitterU
     QList<Update> updates;
     {
         QMutexLocker lock(&m_usersDictionaryLock);
-        UsersDictionary copy = m_usersDictionary;
-        for (auto it = users.cbegin(); it != users.cend(); ++it) {
-            RTUserTwitterPtr user = copy.value(it.key());
-            if (!user) {
-                user = RTMapper::userWithDictionary(it.value(), requestType, this, QDateTime());
-                copy.insert(it.key(), user);
-                fresh.append(user);
-            } else {
-                updates.append({user, it.value(), userUpdateDates.value(it.key())});
+        try {
+            for (auto it = users.cbegin(); it != users.cend(); ++it) {
+                RTUserTwitterPtr user = m_usersDictionary.value(it.key());
+                if (!user) {
+                    user = RTMapper::userWithDictionary(it.value(), requestType, this, QDateTime());
+                    m_usersDictionary.insert(it.key(), user);
+                    fresh.append(user);
+                } else {
+                    updates.append({user, it.value(), userUpdateDates.value(it.key())});
+                }
+                all.append(user);
             }
-            all.append(user);
+        } catch (...) {
+            // The store stays as it was.
+            for (const RTUserTwitterPtr &user : std::as_const(fresh))
+                m_usersDictionary.remove(user->userId());
+            throw;
         }
         if (!fresh.isEmpty())
-            setUsersDictionary(copy);
+            emit usersDictionaryChanged();
     }
 
     // Views read published users on the main thread, so known users change there; the
@@ -79,9 +85,11 @@ RTServiceTwitter::MessageList RTServiceTwitter::mergeExistingMessagesWithNewMess
 
     MessageList fresh;
     MessageList all;
+    QStringList freshKeys;
     QMutexLocker lock(&m_messagesDictionaryLock);
     (void)retweetIndex();
-    MessagesDictionary copy = m_messagesDictionary;
+    // New messages go straight into the store: readers take the lock, so none of them
+    // sees the page half-merged, and no copy of the whole store is made per page.
     const RTTwitterDateParser dateParser(RTTwitterDateParser::patternForRequestType(requestType));
     try {
         for (const JsonValue &status : statuses) {
@@ -90,7 +98,7 @@ RTServiceTwitter::MessageList RTServiceTwitter::mergeExistingMessagesWithNewMess
             const QString id = status["id"].toString();
             if (id.isEmpty())
                 continue;
-            RTMessageTwitterPtr message = copy.value(id);
+            RTMessageTwitterPtr message = m_messagesDictionary.value(id);
             const bool isNew = !message;
             if (isNew) {
                 message = RTMapper::messageWithDictionary(status, requestType, this, context, users,
@@ -113,31 +121,42 @@ RTServiceTwitter::MessageList RTServiceTwitter::mergeExistingMessagesWithNewMess
             if (requestType == RTTwitterRequestDestroyStatus)
                 message->clearTemporaryFlag(RTTemporaryFlag::IsSent);
             if (isNew) {
-                copy.insert(id, message);
+                // The message's own id string as the key: one copy of it, not two.
+                const QString key = message->messageId() == id ? message->messageId() : id;
+                m_messagesDictionary.insert(key, message);
+                freshKeys.append(key);
                 fresh.append(message);
             }
             all.append(message);
         }
     } catch (const std::exception &e) {
-        // Nothing half-merged reaches the nodes: the store stays as it was, and messages
-        // it does not hold would come back as second objects on the next poll.
+        // Nothing half-merged reaches the nodes: the store goes back to what it was, and
+        // messages it does not hold would come back as second objects on the next poll.
         qCWarning(lcTwitter) << "Merging statuses failed:" << e.what();
+        for (const QString &key : std::as_const(freshKeys))
+            m_messagesDictionary.remove(key);
         if (parsedMessages)
             parsedMessages->clear();
         return {};
     }
 
-    if (!fresh.isEmpty()) {
-        setMessagesDictionary(copy);
-        for (const RTMessageTwitterPtr &message : std::as_const(fresh)) {
-            if (!message->retweetedStatusId().isEmpty())
-                m_retweetsByStatusId[message->retweetedStatusId()].append(message);
-        }
-        m_indexedMessages = m_messagesDictionary;
-    }
+    if (!fresh.isEmpty())
+        storeMerged(fresh);
     if (parsedMessages)
         *parsedMessages = all;
     return fresh;
+}
+
+void RTServiceTwitter::storeMerged(const MessageList &fresh)
+{
+    // Under the messages lock, with the index built before the new messages went in.
+    for (const RTMessageTwitterPtr &message : fresh) {
+        if (!message->retweetedStatusId().isEmpty())
+            m_retweetsByStatusId[message->retweetedStatusId()].append(message);
+    }
+    messagesChanged();
+    m_indexedGeneration = m_messagesGeneration.load(std::memory_order_relaxed);
+    emit messagesDictionaryChanged();
 }
 
 RTServiceTwitter::MessageList
@@ -149,28 +168,21 @@ RTServiceTwitter::mergeExistingMessageWithMessageObjects(const MessageList &mess
     MessageList fresh;
     QMutexLocker lock(&m_messagesDictionaryLock);
     (void)retweetIndex();
-    MessagesDictionary copy = m_messagesDictionary;
     for (const RTMessageTwitterPtr &message : messages) {
         if (!message)
             continue;
-        if (const RTMessageTwitterPtr known = copy.value(message->messageId())) {
+        if (const RTMessageTwitterPtr known = m_messagesDictionary.value(message->messageId())) {
             known->mergeFlagsWithMessage(*message);
             stored.append(known);
             continue;
         }
         message->setService(this);
-        copy.insert(message->messageId(), message);
+        m_messagesDictionary.insert(message->messageId(), message);
         fresh.append(message);
         stored.append(message);
     }
-    if (!fresh.isEmpty()) {
-        setMessagesDictionary(copy);
-        for (const RTMessageTwitterPtr &message : std::as_const(fresh)) {
-            if (!message->retweetedStatusId().isEmpty())
-                m_retweetsByStatusId[message->retweetedStatusId()].append(message);
-        }
-        m_indexedMessages = m_messagesDictionary;
-    }
+    if (!fresh.isEmpty())
+        storeMerged(fresh);
     return stored;
 }
 
@@ -188,13 +200,14 @@ RTUserTwitterPtr RTServiceTwitter::userWithId(const QString &id) const
 
 const QHash<QString, RTServiceTwitter::MessageList> &RTServiceTwitter::retweetIndex() const
 {
-    if (!m_indexedMessages.isSharedWith(m_messagesDictionary)) {
+    const quint64 generation = m_messagesGeneration.load(std::memory_order_relaxed);
+    if (m_indexedGeneration != generation) {
         m_retweetsByStatusId.clear();
         for (const RTMessageTwitterPtr &message : std::as_const(m_messagesDictionary)) {
             if (message && !message->retweetedStatusId().isEmpty())
                 m_retweetsByStatusId[message->retweetedStatusId()].append(message);
         }
-        m_indexedMessages = m_messagesDictionary;
+        m_indexedGeneration = generation;
     }
     return m_retweetsByStatusId;
 }

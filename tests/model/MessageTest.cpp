@@ -246,6 +246,46 @@ TEST_F(MessageTest, ProcessBodyBuildsEachDisplayForm)
               bodies.value(QLatin1String(kRTAttributedBodyTranslated)).string());
 }
 
+TEST_F(MessageTest, DisplayBodiesKeepEveryKeyAndProcessingReplacesOnlyItsOwn)
+{
+    const QString plainKey = QLatin1String(kRTAttributedBodyUnHighlighted);
+    const QString highlightedKey = QLatin1String(kRTAttributedBodyHighlighted);
+    const QString translatedKey = QLatin1String(kRTAttributedBodyTranslated);
+    const QString otherKey = QStringLiteral("someOtherForm");
+    const QHash<QString, RTAttributedString> given{
+        {highlightedKey, RTAttributedString(QStringLiteral("h"))},
+        {translatedKey, RTAttributedString(QStringLiteral("t"))},
+        {otherKey, RTAttributedString(QStringLiteral("o"))}};
+    auto message = RTMessage::create(QStringLiteral("1"));
+    message->setAttributedBodyDictionary(given);
+    EXPECT_EQ(message->attributedBodyDictionary(), given);
+
+    const struct
+    {
+        bool translated;
+        const char *shown;
+    } lookups[] = {{false, "h"}, {true, "t"}};
+    for (const auto &l : lookups) {
+        message->setIsTranslated(l.translated);
+        EXPECT_EQ(message->attributedBodyString(), QLatin1String(l.shown)) << l.translated;
+    }
+
+    // Without a translation the translated forms and the unknown key stay as they were.
+    message->setIsTranslated(false);
+    message->setBody(QStringLiteral("body"));
+    message->processBody();
+    const auto bodies = message->attributedBodyDictionary();
+    EXPECT_EQ(bodies.size(), 4);
+    EXPECT_EQ(bodies.value(plainKey).string(), QStringLiteral("body"));
+    EXPECT_EQ(bodies.value(highlightedKey).string(), QStringLiteral("body"));
+    EXPECT_EQ(bodies.value(translatedKey).string(), QStringLiteral("t"));
+    EXPECT_EQ(bodies.value(otherKey).string(), QStringLiteral("o"));
+
+    message->setAttributedBodyDictionary({});
+    EXPECT_TRUE(message->attributedBodyDictionary().isEmpty());
+    EXPECT_TRUE(message->attributedBodyString().isEmpty());
+}
+
 TEST_F(MessageTest, TranslateShowsAKnownTranslationOrAsksForOne)
 {
     QList<RTMessagePtr> asked;
@@ -303,6 +343,41 @@ TEST(AttributedString, ReplacementsMoveAndStretchRuns)
         links.replaceOccurrences({{QStringLiteral("bit.ly/x"), QStringLiteral("bit.ly/x/long")}}),
         2);
     EXPECT_EQ(links.string(), QStringLiteral("a bit.ly/x/long b bit.ly/x/long"));
+}
+
+TEST(AttributedString, RepeatedAttributesKeepTheirOwnValuesAndTypes)
+{
+    const QString longLink =
+        QStringLiteral("http://example.com/a/long/path/that/is/not/kept/for/sharing");
+    const struct
+    {
+        const char *name;
+        QVariant value;
+    } attributes[] = {
+        {"size", 12},
+        {"size", 12.0},
+        {"size", 13.0},
+        {"bold", true},
+        {"bold", 1},
+        {"family", QStringLiteral("Sans")},
+        {"family", QStringLiteral("Serif")},
+        {"link", longLink},
+        {"link", longLink + QLatin1Char('2')},
+    };
+    // Twice, so the second pass meets what the first one left behind.
+    for (int pass = 0; pass < 2; ++pass) {
+        RTAttributedString s(QStringLiteral("abcdefghij"));
+        for (qsizetype i = 0; i < qsizetype(std::size(attributes)); ++i)
+            s.addAttribute(QLatin1String(attributes[i].name), attributes[i].value, i, 1);
+        ASSERT_EQ(s.runs().size(), qsizetype(std::size(attributes)));
+        for (qsizetype i = 0; i < s.runs().size(); ++i) {
+            const QVariantMap &got = s.runs().at(i).attributes;
+            ASSERT_EQ(got.size(), 1);
+            EXPECT_EQ(got.firstKey(), QLatin1String(attributes[i].name));
+            EXPECT_EQ(got.first().metaType(), attributes[i].value.metaType()) << pass << " " << i;
+            EXPECT_EQ(got.first(), attributes[i].value) << pass << " " << i;
+        }
+    }
 }
 
 TEST(MessageHooks, EntitiesUnescapeSafely)

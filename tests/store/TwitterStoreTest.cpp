@@ -5,6 +5,7 @@
 #include "accounts/RTServiceRegistry.h"
 #include "foundation/KeyedArchive.h"
 #include "store/TADataManager.h"
+#include "store/TAStoreFiles.h"
 #include "support/TestSupport.h"
 #include "twitter/RTServiceTwitter.h"
 #include "twitter/TwitterRegistration.h"
@@ -15,7 +16,10 @@
 #include <QCborMap>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QUuid>
+#include <functional>
+#include <thread>
 
 namespace {
 
@@ -129,6 +133,97 @@ TEST_F(TwitterStoreTest, FlagWordsOfReceivedMessagesSurviveARestart)
                                                      {QStringLiteral("3"), 0x00030000u}};
     EXPECT_EQ(bob->permanentMessageFlags(), expected);
     EXPECT_FALSE(bob->isNewlyAdded());
+}
+
+TEST_F(TwitterStoreTest, EveryChangeOfAnAccountReachesTheFileAtTheNextSave)
+{
+    using Account = RTServiceTwitter;
+    const QString folder = freshFolder();
+    RTServiceRegistry registry;
+    TADataManager dm(folder, &registry);
+    auto carol = std::dynamic_pointer_cast<RTServiceTwitter>(
+        createServiceOfClass(QStringLiteral("RTServiceTwitter")));
+    ASSERT_TRUE(carol);
+    carol->setServiceId(QStringLiteral("carol"));
+    RTServiceTwitter::MessagesDictionary messages;
+    const QDateTime base = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
+    auto makeMessage = [&base](int id) {
+        auto m = RTMessageTwitter::create(QString::number(id));
+        m->setCreatedAt(base.addSecs(id));
+        return m;
+    };
+    for (int i = 1; i <= 3; ++i)
+        messages.insert(QString::number(i), makeMessage(i));
+    carol->setMessagesDictionary(messages);
+    dm.addService(carol);
+    dm.saveCachesToDisk();
+
+    int servicesWrites = 0;
+    TAStoreFiles::setBeforeCommitHookForTesting([&servicesWrites](const QString &path) {
+        servicesWrites += QFileInfo(path).fileName() == QLatin1String("services.dat");
+        return true;
+    });
+    auto message = [&carol](const char *id) { return carol->twitterMessageWithId(id); };
+    const struct
+    {
+        const char *change;
+        std::function<void(Account &)> apply;
+        bool written;
+    } cases[] = {
+        {"nothing", [](Account &) {}, false},
+        {"seen", [&](Account &) { message("1")->setIsSeen(true); }, true},
+        {"seen again", [&](Account &) { message("1")->setIsSeen(true); }, false},
+        {"unseen", [&](Account &) { message("1")->setIsSeen(false); }, true},
+        {"bits merged", [&](Account &) { message("2")->mergePermanentFlagsWithFlags(0x00080000u); },
+         true},
+        {"the same bits merged",
+         [&](Account &) { message("2")->mergePermanentFlagsWithFlags(0x00080000u); }, false},
+        {"only a temporary bit", [&](Account &) { message("2")->setIsRepeated(true); }, false},
+        {"whole word", [&](Account &) { message("3")->setPermanentFlags(0x00040000u); }, true},
+        {"flag set on a worker",
+         [&](Account &) { std::thread([m = message("3")] { m->setIsMuted(true); }).join(); }, true},
+        {"store replaced",
+         [&](Account &a) {
+             auto grown = a.messagesDictionary();
+             auto m = makeMessage(4);
+             m->setPermanentFlags(0x00010000u);
+             grown.insert(QStringLiteral("4"), m);
+             a.setMessagesDictionary(grown);
+         },
+         true},
+        {"message objects merged",
+         [&](Account &a) {
+             auto m = makeMessage(5);
+             m->setPermanentFlags(0x00020000u);
+             (void)a.mergeExistingMessageWithMessageObjects({m}, 0);
+         },
+         true},
+        {"stored words replaced",
+         [&](Account &a) {
+             a.setPermanentMessageFlags(
+                 RTServiceTwitter::FlagsDictionary{{QStringLiteral("77"), 0x00010000u}});
+         },
+         true},
+        {"a setting", [&](Account &a) { a.setShowListsNode(!a.showListsNode()); }, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.change);
+        servicesWrites = 0;
+        c.apply(*carol);
+        dm.saveCachesToDisk();
+        EXPECT_EQ(servicesWrites, c.written ? 1 : 0);
+
+        RTServiceRegistry otherRegistry;
+        TADataManager restored(folder, &otherRegistry);
+        restored.setSavingEnabled(false);
+        const auto again = twitterAt(restored, QStringLiteral("carol"));
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->permanentMessageFlags(),
+                  RTServiceTwitter::newestPermanentFlags(carol->messagesDictionary(),
+                                                         carol->permanentMessageFlags()));
+        EXPECT_EQ(again->showListsNode(), carol->showListsNode());
+    }
+    TAStoreFiles::setBeforeCommitHookForTesting(nullptr);
 }
 
 TEST_F(TwitterStoreTest, StoreCommandReadsWrittenAndDamagedFolders)

@@ -195,6 +195,36 @@ TEST_F(TreeNodeTest, CollectionStaysSortedNewestFirstUnderBatches)
     EXPECT_FALSE(collection.contains(all.first().get()));
 }
 
+TEST_F(TreeNodeTest, AtTheSameDateIdsOrderAsNumbersElseAsText)
+{
+    const struct
+    {
+        const char *newer;
+        const char *older;
+    } cases[] = {
+        {"1000", "999"},
+        {"10", "9"},
+        {"0010", "9"}, // leading zeros: still a number
+        {"3", "-5"},
+        {"1500000000000000001", "1500000000000000000"},
+        {"9223372036854775807", "999999999999999999"},
+        {"99999999999999999999", "100000000000000000000"}, // beyond 64 bits: as text
+        {"b", "a"},
+        {"b", "10"},
+    };
+    for (const auto &c : cases) {
+        auto newer = RTMessage::create(QLatin1String(c.newer));
+        auto older = RTMessage::create(QLatin1String(c.older));
+        newer->setCreatedAt(kBase);
+        older->setCreatedAt(kBase);
+        EXPECT_TRUE(RTMessageCollection::isNewerThan(*newer, *older)) << c.newer << " " << c.older;
+        EXPECT_FALSE(RTMessageCollection::isNewerThan(*older, *newer)) << c.newer << " " << c.older;
+    }
+    auto same = RTMessage::create(QStringLiteral("42"));
+    same->setCreatedAt(kBase);
+    EXPECT_FALSE(RTMessageCollection::isNewerThan(*same, *same));
+}
+
 TEST_F(TreeNodeTest, HideAllInHomeKeepsOwnAndMentionsForSentAndMentions)
 {
     auto account = makeAccount();
