@@ -81,25 +81,50 @@ RTComposeLineWidget::RTComposeLineWidget(Mode mode, QWidget *parent)
     m_restore->setAccessibleName(tr("Bring back the failed post"));
     m_restore->hide();
 
-    auto *row = new QHBoxLayout;
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(m_accounts, 0, Qt::AlignTop);
-    row->addWidget(m_recipient, 0, Qt::AlignTop);
-    row->addWidget(m_textBox, 1);
-    row->addWidget(m_counter, 0, Qt::AlignTop);
-    row->addWidget(m_pictureButton, 0, Qt::AlignTop);
-    row->addWidget(m_shrinkButton, 0, Qt::AlignTop);
-    row->addWidget(m_progress, 0, Qt::AlignTop);
-    row->addWidget(m_cancelUpload, 0, Qt::AlignTop);
-    row->addWidget(m_post, 0, Qt::AlignTop);
     auto *statusRow = new QHBoxLayout;
     statusRow->setContentsMargins(0, 0, 0, 0);
     statusRow->addWidget(m_status, 1);
     statusRow->addWidget(m_restore);
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(2);
-    layout->addLayout(row);
+    if (mode == Mode::Line) {
+        // One row under the message list: the text takes the width between the controls.
+        auto *row = new QHBoxLayout;
+        row->setContentsMargins(0, 0, 0, 0);
+        row->addWidget(m_accounts, 0, Qt::AlignTop);
+        row->addWidget(m_recipient, 0, Qt::AlignTop);
+        row->addWidget(m_textBox, 1);
+        row->addWidget(m_counter, 0, Qt::AlignTop);
+        row->addWidget(m_pictureButton, 0, Qt::AlignTop);
+        row->addWidget(m_shrinkButton, 0, Qt::AlignTop);
+        row->addWidget(m_progress, 0, Qt::AlignTop);
+        row->addWidget(m_cancelUpload, 0, Qt::AlignTop);
+        row->addWidget(m_post, 0, Qt::AlignTop);
+        layout->setContentsMargins(4, 4, 4, 4);
+        layout->setSpacing(2);
+        layout->addLayout(row);
+    } else {
+        // A window of its own: who posts on top, the text across the whole width, the
+        // actions under it with Post at the right as in a dialog.
+        auto *top = new QHBoxLayout;
+        top->setContentsMargins(0, 0, 0, 0);
+        top->addWidget(m_accounts);
+        top->addWidget(m_recipient, 1);
+        top->addStretch(0);
+        auto *actions = new QHBoxLayout;
+        actions->setContentsMargins(0, 0, 0, 0);
+        actions->addWidget(m_pictureButton);
+        actions->addWidget(m_shrinkButton);
+        actions->addWidget(m_progress);
+        actions->addWidget(m_cancelUpload);
+        actions->addStretch(1);
+        actions->addWidget(m_counter);
+        actions->addWidget(m_post);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(8);
+        layout->addLayout(top);
+        layout->addWidget(m_textBox, 1);
+        layout->addLayout(actions);
+    }
     layout->addLayout(statusRow);
     setTabOrder(m_accounts, m_textBox);
     setTabOrder(m_textBox, m_pictureButton);
