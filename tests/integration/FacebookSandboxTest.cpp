@@ -15,6 +15,7 @@
 #include "networks/facebook/RTFacebookRequestTypes.h"
 #include "networks/facebook/RTServiceFacebook.h"
 #include "platform/fake/FakeKeychain.h"
+#include "sharing/RTDirectInputLineViewController.h"
 #include "support/SandboxFixture.h"
 #include "support/TestSupport.h"
 
@@ -395,4 +396,41 @@ TEST_F(FacebookSandboxTest, AStartedAccountPollsItsFeedAndTheNextPollAsksOnlyFor
 
     account->stop();
     EXPECT_FALSE(account->running());
+}
+
+// The compose line of a Facebook account: a 255-character budget, and the text it sends
+// comes back as a post of the account.
+TEST_F(FacebookSandboxTest, TheComposeLinePostsAStatusWithinItsBudget)
+{
+    const auto account = loggedInAccount();
+    ASSERT_TRUE(account);
+    std::unique_ptr<RTDirectInputLineViewController> line(
+        RTDirectInputLineViewController::newControllerForService(account));
+    ASSERT_TRUE(line);
+    EXPECT_EQ(line->limitTextLenght(), 255);
+
+    // As the text box does: the text is set, then counted.
+    const auto type = [&line](const QString &text) {
+        line->setText(text);
+        line->dealWithMessage(text);
+    };
+    type(QString(256, QLatin1Char('x')));
+    EXPECT_FALSE(line->isPostEnabled());
+    type(QString(255, QLatin1Char('x')));
+    EXPECT_TRUE(line->isPostEnabled());
+
+    QSignalSpy posted(line.get(), &RTDirectInputLineViewController::posted);
+    type(QStringLiteral("Written in the compose line"));
+    line->send();
+    EXPECT_TRUE(line->text().isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return posted.count() == 1; }, 30000));
+    EXPECT_EQ(posted.at(0).at(0).toString(), QStringLiteral("Written in the compose line"));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const auto messages = account->messagesDictionary();
+            return std::any_of(messages.cbegin(), messages.cend(), [](const auto &m) {
+                return m && m->body() == QLatin1String("Written in the compose line");
+            });
+        },
+        30000));
 }
