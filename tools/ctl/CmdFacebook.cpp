@@ -44,13 +44,21 @@ QString readLine()
     return in.readLine(1024);
 }
 
-std::shared_ptr<RTServiceFacebook> findAccount(const QString &id)
+// The stored account (the first one when id is empty) with its token, on the profile's
+// hosts; null after saying why.
+std::shared_ptr<RTServiceFacebook> openAccount(const QString &profile, const QString &id,
+                                               QTextStream &err)
 {
+    if (!CtlTwitterSession::setUp(profile, err))
+        return nullptr;
     for (const RTServicePtr &service : TADataManager::sharedManager().services()) {
         auto facebook = std::dynamic_pointer_cast<RTServiceFacebook>(service);
-        if (facebook && (id.isEmpty() || facebook->serviceId() == id))
+        if (facebook && (id.isEmpty() || facebook->serviceId() == id)) {
+            facebook->loadOAuthTokens();
             return facebook;
+        }
     }
+    err << "no Facebook account; log in with talvoctl login --kind facebook\n";
     return nullptr;
 }
 
@@ -216,14 +224,9 @@ int cmdPollFacebook(const QStringList &args, QTextStream &out, QTextStream &err)
             return 2;
         }
     }
-    if (!CtlTwitterSession::setUp(profile, err))
+    const auto account = openAccount(profile, id, err);
+    if (!account)
         return 1;
-    const auto account = findAccount(id);
-    if (!account) {
-        err << "no Facebook account; log in with talvoctl login --kind facebook\n";
-        return 1;
-    }
-    account->loadOAuthTokens();
     QVariantMap userInfo;
     if (count > 0)
         userInfo.insert(key(kRTFacebookLimitKey), count);
@@ -285,14 +288,9 @@ int cmdPostFacebook(const QStringList &args, QTextStream &out, QTextStream &err)
         err << kPostUsage;
         return 2;
     }
-    if (!CtlTwitterSession::setUp(profile, err))
+    const auto account = openAccount(profile, id, err);
+    if (!account)
         return 1;
-    const auto account = findAccount(id);
-    if (!account) {
-        err << "no Facebook account; log in with talvoctl login --kind facebook\n";
-        return 1;
-    }
-    account->loadOAuthTokens();
     auto answer = std::make_shared<Answer>();
     account->setUserStatusWithString(text, answer);
     if (!wait(*answer, 60000)) {
