@@ -4,7 +4,7 @@ BUILD_TYPE ?= Debug
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build test test-sanitize test-tsan run demo sandbox bench package clean format screenshots
+.PHONY: all deps configure build test check test-sanitize test-tsan run demo sandbox bench package clean format screenshots
 
 all: build
 
@@ -21,14 +21,20 @@ build: configure
 test: build
 	@cd $(BUILD) && ../scripts/with-session.sh ctest --output-on-failure -j $(JOBS) --timeout 300
 
+# What CI runs: the suite, then the suite again under the sanitizers.
+check:
+	@$(MAKE) --no-print-directory test
+	@$(MAKE) --no-print-directory test-sanitize
+
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, leaks checked,
-# in a build folder of its own.
+# in a build folder of its own. Line tables are all a sanitizer report needs, and keep
+# that second tree small on disk.
 SAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 test-sanitize: deps
 	@cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVO_SANITIZE=address,undefined -DTALVO_BUILD_BENCH=OFF \
-		-DCMAKE_DISABLE_PRECOMPILE_HEADERS=ON $(CMAKE_FLAGS) > /dev/null
+		-DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1 $(CMAKE_FLAGS) > /dev/null
 	@cmake --build $(BUILD)-asan -j $(JOBS)
 	@cd $(BUILD)-asan && $(SAN_ENV) ../scripts/with-session.sh ctest --output-on-failure -j $(JOBS) --timeout 600
 
@@ -36,7 +42,7 @@ test-sanitize: deps
 # invisible; tests/sanitizers/tsan.supp says what is hidden for that reason.
 test-tsan: deps
 	@cmake -S . -B $(BUILD)-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVO_SANITIZE=thread -DTALVO_BUILD_BENCH=OFF \
-		-DCMAKE_DISABLE_PRECOMPILE_HEADERS=ON $(CMAKE_FLAGS) > /dev/null
+		-DCMAKE_CXX_FLAGS_DEBUG=-g1 -DCMAKE_C_FLAGS_DEBUG=-g1 $(CMAKE_FLAGS) > /dev/null
 	@cmake --build $(BUILD)-tsan -j $(JOBS)
 	@cd $(BUILD)-tsan && TSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/tsan.supp:halt_on_error=1:second_deadlock_stack=1:die_after_fork=0 \
 		../scripts/with-session.sh ctest --output-on-failure -j $(JOBS) --timeout 900

@@ -9,6 +9,9 @@ function(talvo_set_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
         -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual
         -Wno-missing-field-initializers)
+    # Everything runs threads; -pthread everywhere also keeps _REENTRANT the same for
+    # the shared precompiled header.
+    target_compile_options(${target} PRIVATE -pthread)
     if(TALVO_WERROR)
         target_compile_options(${target} PRIVATE -Werror)
     endif()
@@ -20,7 +23,7 @@ endfunction()
 
 # A compiled header is about 150 MB with debug information: one per target filled
 # the disk of a 2-core CI machine. Every layer shares this one, every test the
-# test main's. The flags that matter to it (-std, -g, -fPIC, sanitizers, warnings)
+# one in tests/. The flags that matter to it (-std, -g, -fPIC, sanitizers, warnings)
 # are the same everywhere; the Qt module macros only differ in modules it does not
 # include.
 add_library(talvo_pch STATIC ${CMAKE_CURRENT_LIST_DIR}/PchAnchor.cpp)
@@ -55,7 +58,7 @@ function(talvo_add_test)
     add_executable(${T_NAME} ${T_SOURCES})
     target_include_directories(${T_NAME} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
     target_link_libraries(${T_NAME} PRIVATE ${T_DEPS} talvo_testmain)
-    target_precompile_headers(${T_NAME} REUSE_FROM talvo_testmain)
+    target_precompile_headers(${T_NAME} REUSE_FROM talvo_test_pch)
     talvo_set_warnings(${T_NAME})
     # The environment the tests need is set by tests/support/TestMain.cpp.
     set(props "")
