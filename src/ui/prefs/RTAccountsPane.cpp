@@ -6,6 +6,8 @@
 #include "store/TADataManager.h"
 #include "twitter/RTServiceTwitter.h"
 #include "ui/RTUiIcons.h"
+#include "ui/prefs/RTAccountLogInBar.h"
+#include "ui/prefs/RTLogInAgainDialog.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -88,19 +90,32 @@ void RTAccountsPane::reload()
 {
     const RTServicePtr selected = selectedAccount();
     m_accounts = TAAccounts::userAccounts(m_registry->services());
+    for (const QMetaObject::Connection &c : std::as_const(m_watches))
+        disconnect(c);
+    m_watches.clear();
     const QSignalBlocker block(m_list);
     m_list->clear();
     const QColor ink = palette().color(QPalette::WindowText);
     int row = m_accounts.isEmpty() ? -1 : 0;
     for (int i = 0; i < m_accounts.size(); ++i) {
         const RTServicePtr &s = m_accounts.at(i);
-        auto *item =
-            new QListWidgetItem(RTUiIcons::icon(QStringLiteral("account"), ink),
-                                tr("%1\n%2").arg(s->serviceId(), s->serviceName()), m_list);
+        const QString name = RTAccountLogInBar::accountName(*s);
+        const QString kind = RTAccountLogInBar::kindTitle(*s);
+        const bool locked = s->needsLogIn();
+        const QString second = locked ? tr("%1 · Log-in needed").arg(kind) : kind;
+        auto *item = new QListWidgetItem(
+            RTUiIcons::icon(locked ? QStringLiteral("locked") : QStringLiteral("account"), ink),
+            tr("%1\n%2").arg(name, second), m_list);
         item->setData(kIdentifierRole, TAAccounts::identifier(*s));
-        item->setData(Qt::AccessibleTextRole, tr("%1, %2").arg(s->serviceId(), s->serviceName()));
+        item->setData(Qt::AccessibleTextRole, locked ? tr("%1, %2, needs a log-in").arg(name, kind)
+                                                     : tr("%1, %2").arg(name, kind));
+        if (locked)
+            item->setToolTip(RTAccountLogInBar::sentence(*s));
         if (s == selected)
             row = i;
+        // A refused log-in, or one mended, changes the row.
+        m_watches.append(connect(s.get(), &RTService::needsLogInChanged, this,
+                                 &RTAccountsPane::reload, Qt::QueuedConnection));
     }
     m_list->setCurrentRow(row);
     showSwitches();
@@ -121,6 +136,41 @@ void RTAccountsPane::addSwitch(const QString &name, const QString &text, bool on
     m_switches->addWidget(box);
 }
 
+void RTAccountsPane::showLogInNeeded(const RTServicePtr &account)
+{
+    auto *text = new QLabel(RTAccountLogInBar::sentence(*account) + QLatin1Char(' ') +
+                                tr("Log in again to keep it up to date. Its messages and "
+                                   "settings are kept; only the log-in is replaced."),
+                            m_details);
+    text->setObjectName(QStringLiteral("logInNeeded"));
+    text->setWordWrap(true);
+    text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_switches->addWidget(text);
+    auto *button = new QPushButton(tr("Log In Again…"), m_details);
+    button->setObjectName(QStringLiteral("logInAgain"));
+    button->setAccessibleName(
+        tr("Log in again to %1 as %2")
+            .arg(RTAccountLogInBar::kindTitle(*account), RTAccountLogInBar::accountName(*account)));
+    button->setEnabled(RTLogInAgainDialog::canLogInAgain(*account));
+    const std::weak_ptr<RTService> weak = account;
+    connect(button, &QPushButton::clicked, this, [this, weak] {
+        if (const RTServicePtr s = weak.lock())
+            RTLogInAgainDialog::open(s, window());
+    });
+    auto *row = new QHBoxLayout;
+    row->addWidget(button);
+    row->addStretch(1);
+    auto *holder = new QWidget(m_details);
+    holder->setLayout(row);
+    row->setContentsMargins(0, 0, 0, 0);
+    m_switches->addWidget(holder);
+}
+
+QPushButton *RTAccountsPane::logInAgainButton() const
+{
+    return m_details->findChild<QPushButton *>(QStringLiteral("logInAgain"));
+}
+
 QCheckBox *RTAccountsPane::accountSwitch(const QString &name) const
 {
     return m_details->findChild<QCheckBox *>(name);
@@ -138,7 +188,10 @@ void RTAccountsPane::showSwitches()
         m_title->setText(tr("No accounts yet. Add one to start reading."));
         return;
     }
-    m_title->setText(tr("%1 (%2)").arg(account->serviceId(), account->serviceName()));
+    m_title->setText(tr("%1 (%2)").arg(RTAccountLogInBar::accountName(*account),
+                                       RTAccountLogInBar::kindTitle(*account)));
+    if (account->needsLogIn())
+        showLogInNeeded(account);
     const std::weak_ptr<RTService> weak = account;
     addSwitch(QStringLiteral("showPopupNotifications"),
               tr("Show pop-up notifications for this account"), account->showPopupNotifications(),

@@ -29,10 +29,13 @@ public:
     [[nodiscard]] QPushButton *removeButton() const { return m_remove; }
     // The switch of the selected account with that object name ("showPopupNotifications").
     [[nodiscard]] QCheckBox *accountSwitch(const QString &name) const;
+    // The selected account's "Log In Again…" button; null unless it needs a log-in.
+    [[nodiscard]] QPushButton *logInAgainButton() const;
 
 private:
     void reload();
     void showSwitches();
+    void showLogInNeeded(const RTServicePtr &account);
     void addSwitch(const QString &name, const QString &text, bool on,
                    std::function<void(bool)> apply);
 
@@ -44,4 +47,5 @@ private:
     QPushButton *m_remove;
     RTServiceList m_accounts;
     RTServiceRegistry *m_registry;
+    QList<QMetaObject::Connection> m_watches;
 };

@@ -1,6 +1,7 @@
 #include "ui/prefs/RTTwitterAccountPage.h"
 
 #include "store/TADataManager.h"
+#include "twitter/RTServiceTwitter.h"
 #include "twitter/RTTwitterAccountLogin.h"
 
 #include <QFormLayout>
@@ -77,12 +78,27 @@ void RTTwitterAccountPage::registerAccountKind()
                                              QStringLiteral("account"), 10,
                                              [](QWidget *parent) -> RTAccountAdditionPage * {
                                                  return new RTTwitterAccountPage(parent);
-                                             }});
+                                             },
+                                             RTServiceTwitter::kServiceType});
 }
 
 void RTTwitterAccountPage::begin()
 {
-    m_user->setFocus();
+    if (m_user->isReadOnly())
+        m_password->setFocus();
+    else
+        m_user->setFocus();
+}
+
+bool RTTwitterAccountPage::renewAccount(const std::shared_ptr<RTService> &account)
+{
+    if (!std::dynamic_pointer_cast<RTServiceTwitter>(account))
+        return false;
+    // The log-in finds the account by its name and replaces its password and tokens.
+    m_user->setText(account->serviceId());
+    m_user->setReadOnly(true);
+    m_password->clear();
+    return true;
 }
 
 void RTTwitterAccountPage::cancel()

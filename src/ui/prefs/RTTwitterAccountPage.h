@@ -19,6 +19,7 @@ public:
 
     void begin() override;
     void cancel() override;
+    bool renewAccount(const std::shared_ptr<RTService> &account) override;
     // Fills the fields and logs in (the welcome view's demo account).
     void logIn(const QString &screenName, const QString &password);
     [[nodiscard]] bool isBusy() const;
