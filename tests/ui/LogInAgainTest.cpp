@@ -16,6 +16,8 @@
 #include "ui/prefs/RTTwitterAccountPage.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -49,13 +51,14 @@ protected:
 
     static RTServiceRegistry &shared() { return TADataManager::sharedManager().registry(); }
 
-    static std::shared_ptr<RTServiceFacebook> facebookAccount(const QString &id,
-                                                              const QString &name)
+    static std::shared_ptr<RTServiceFacebook>
+    facebookAccount(const QString &id, const QString &name, const QString &picture = QString())
     {
         auto account = std::make_shared<RTServiceFacebook>();
         account->setServiceId(id);
         auto me = std::make_shared<RTUserFacebook>(id);
         me->setFullName(name);
+        me->setPicUrl(picture);
         // The account learns its person from the answer to its log-in.
         account->serviceRequestSuccess({{QString::fromLatin1(kRTRequestType), 31},
                                         {QString::fromLatin1(kRTFacebookUsersKey),
@@ -148,6 +151,38 @@ TEST_F(LogInAgainTest, ARefusedLogInShowsInThePaneAndTheWindowUntilItIsMended)
     // Asked again, the open dialog comes to the front instead of a second one.
     EXPECT_EQ(RTLogInAgainDialog::open(dialog->account()), dialog);
     dialog->reject();
+}
+
+// The row of a Facebook account shows the person's picture once the store has it; while
+// the account needs a log-in the row shows the lock instead.
+TEST_F(LogInAgainTest, AFacebookRowShowsThePersonsPictureOnceItArrives)
+{
+    const QString address = QStringLiteral("https://pictures.invalid/dana.png");
+    const auto facebook =
+        facebookAccount(QStringLiteral("100000000000004"), QStringLiteral("Dana Example"), address);
+    shared().setServices({facebook});
+    RTAccountsPane pane;
+    const auto centre = [&] {
+        const QSize size = pane.list()->iconSize();
+        const QImage image = pane.list()->item(0)->icon().pixmap(size).toImage();
+        return image.pixelColor(image.width() / 2, image.height() / 2);
+    };
+    const QColor red(200, 30, 30);
+    EXPECT_NE(centre(), red);
+
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    TADataManager::sharedManager().newImageDownloaded(
+        {{QString::fromLatin1(kRTImageURLKey), address},
+         {QString::fromLatin1(kRTImageDataKey), png}});
+    ASSERT_TRUE(waitFor([&] { return centre() == red; }));
+
+    facebook->setNeedsLogIn(true);
+    ASSERT_TRUE(waitFor([&] { return centre() != red; }));
 }
 
 TEST_F(LogInAgainTest, AKindWithoutAPageOffersNoLogInAgain)

@@ -1,6 +1,9 @@
 #include "ui/prefs/RTAccountsPane.h"
 
 #include "accounts/RTServiceRegistry.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/RTGlobalVariables.h"
+#include "networks/facebook/RTServiceFacebook.h"
 #include "platform/WindowLayer.h"
 #include "store/TAAccounts.h"
 #include "store/TADataManager.h"
@@ -16,6 +19,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -66,7 +70,34 @@ RTAccountsPane::RTAccountsPane(QWidget *parent)
     });
     connect(m_remove, &QPushButton::clicked, this, [this] { removeSelected(true); });
     connect(m_registry, &RTServiceRegistry::servicesChanged, this, &RTAccountsPane::reload);
+    m_pictureObserver = NotificationCenter::defaultCenter().addObserver(
+        QLatin1String(RTNewImageDownloadedNotification), [this](const void *, const QVariantMap &) {
+            if (m_waitingForPicture)
+                QTimer::singleShot(0, this, &RTAccountsPane::reload);
+        });
     reload();
+}
+
+RTAccountsPane::~RTAccountsPane()
+{
+    NotificationCenter::defaultCenter().removeObserver(m_pictureObserver);
+}
+
+QIcon RTAccountsPane::accountIcon(const RTService &account, const QColor &ink)
+{
+    if (account.needsLogIn())
+        return RTUiIcons::icon(QStringLiteral("locked"), ink);
+    const auto *facebook = qobject_cast<const RTServiceFacebook *>(&account);
+    const RTUserFacebookPtr me = facebook ? facebook->mySelf() : nullptr;
+    if (me && !me->picUrl().isEmpty()) {
+        QPixmap picture;
+        const QByteArray bytes = me->profileImage();
+        if (bytes.isEmpty())
+            m_waitingForPicture = true;
+        else if (picture.loadFromData(bytes))
+            return QIcon(picture);
+    }
+    return RTUiIcons::icon(QStringLiteral("account"), ink);
 }
 
 RTServicePtr RTAccountsPane::selectedAccount() const
@@ -95,6 +126,7 @@ void RTAccountsPane::reload()
     m_watches.clear();
     const QSignalBlocker block(m_list);
     m_list->clear();
+    m_waitingForPicture = false;
     const QColor ink = palette().color(QPalette::WindowText);
     int row = m_accounts.isEmpty() ? -1 : 0;
     for (int i = 0; i < m_accounts.size(); ++i) {
@@ -103,9 +135,8 @@ void RTAccountsPane::reload()
         const QString kind = RTAccountLogInBar::kindTitle(*s);
         const bool locked = s->needsLogIn();
         const QString second = locked ? tr("%1 · Log-in needed").arg(kind) : kind;
-        auto *item = new QListWidgetItem(
-            RTUiIcons::icon(locked ? QStringLiteral("locked") : QStringLiteral("account"), ink),
-            tr("%1\n%2").arg(name, second), m_list);
+        auto *item =
+            new QListWidgetItem(accountIcon(*s, ink), tr("%1\n%2").arg(name, second), m_list);
         item->setData(kIdentifierRole, TAAccounts::identifier(*s));
         item->setData(Qt::AccessibleTextRole, locked ? tr("%1, %2, needs a log-in").arg(name, kind)
                                                      : tr("%1, %2").arg(name, kind));
@@ -116,6 +147,10 @@ void RTAccountsPane::reload()
         // A refused log-in, or one mended, changes the row.
         m_watches.append(connect(s.get(), &RTService::needsLogInChanged, this,
                                  &RTAccountsPane::reload, Qt::QueuedConnection));
+        // The person's name and picture arrive after the account.
+        if (auto *facebook = qobject_cast<RTServiceFacebook *>(s.get()))
+            m_watches.append(connect(facebook, &RTServiceFacebook::mySelfChanged, this,
+                                     &RTAccountsPane::reload, Qt::QueuedConnection));
     }
     m_list->setCurrentRow(row);
     showSwitches();

@@ -19,6 +19,7 @@ class RTAccountsPane : public QWidget
     Q_OBJECT
 public:
     explicit RTAccountsPane(QWidget *parent = nullptr);
+    ~RTAccountsPane() override;
 
     [[nodiscard]] QListWidget *list() const { return m_list; }
     [[nodiscard]] RTServicePtr selectedAccount() const;
@@ -36,6 +37,8 @@ private:
     void reload();
     void showSwitches();
     void showLogInNeeded(const RTServicePtr &account);
+    // The person's own picture where the account has one in the picture cache.
+    QIcon accountIcon(const RTService &account, const QColor &ink);
     void addSwitch(const QString &name, const QString &text, bool on,
                    std::function<void(bool)> apply);
 
@@ -48,4 +51,6 @@ private:
     RTServiceList m_accounts;
     RTServiceRegistry *m_registry;
     QList<QMetaObject::Connection> m_watches;
+    int m_pictureObserver = 0;
+    bool m_waitingForPicture = false;
 };
