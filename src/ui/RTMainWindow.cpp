@@ -350,6 +350,10 @@ void RTMainWindow::buildStatusBar()
     });
     // An account whose log-in was refused says so until the user logs in again.
     m_logInBar = new RTAccountLogInBar(TADataManager::sharedManager().registry(), bar);
+    QAction *logInAgain = addAction(QStringLiteral("logInAgain"), tr("Log In Again…"),
+                                    QKeySequence(), [this] { m_logInBar->logInAgain(); });
+    logInAgain->setEnabled(!m_logInBar->accountsNeedingLogIn().isEmpty());
+    connect(m_logInBar, &RTAccountLogInBar::shownChanged, logInAgain, &QAction::setEnabled);
     bar->addWidget(m_progress);
     bar->addWidget(m_statusLabel, 1);
     bar->addPermanentWidget(m_logInBar);

@@ -9,12 +9,14 @@
 #include "store/TAAccounts.h"
 #include "store/TADataManager.h"
 #include "ui/RTFacebookAccountAdditionPage.h"
+#include "ui/RTMainWindow.h"
 #include "ui/RTWindowExtensions.h"
 #include "ui/prefs/RTAccountLogInBar.h"
 #include "ui/prefs/RTAccountsPane.h"
 #include "ui/prefs/RTLogInAgainDialog.h"
 #include "ui/prefs/RTTwitterAccountPage.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QBuffer>
 #include <QImage>
@@ -183,6 +185,32 @@ TEST_F(LogInAgainTest, AFacebookRowShowsThePersonsPictureOnceItArrives)
 
     facebook->setNeedsLogIn(true);
     ASSERT_TRUE(waitFor([&] { return centre() != red; }));
+}
+
+TEST_F(LogInAgainTest, TheMainWindowsLineAndMenuItemFollowTheMark)
+{
+    const auto facebook =
+        facebookAccount(QStringLiteral("100000000000004"), QStringLiteral("Dana Example"));
+    shared().setServices({facebook});
+    startManager();
+    RTMainWindow window(*manager);
+    QAction *again = window.action(QStringLiteral("logInAgain"));
+    ASSERT_NE(again, nullptr);
+    EXPECT_FALSE(again->isEnabled());
+    EXPECT_FALSE(window.accountLogInBar()->isVisibleTo(&window));
+
+    facebook->setNeedsLogIn(true);
+    EXPECT_TRUE(again->isEnabled());
+    EXPECT_TRUE(window.accountLogInBar()->isVisibleTo(&window));
+    again->trigger();
+    RTLogInAgainDialog *dialog = openDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->account(), facebook);
+    dialog->reject();
+
+    facebook->setNeedsLogIn(false);
+    EXPECT_FALSE(again->isEnabled());
+    EXPECT_FALSE(window.accountLogInBar()->isVisibleTo(&window));
 }
 
 TEST_F(LogInAgainTest, AKindWithoutAPageOffersNoLogInAgain)
