@@ -21,10 +21,10 @@ RTTwitterAccountPage::RTTwitterAccountPage(QWidget *parent)
     , m_login(new RTTwitterAccountLogin(TADataManager::sharedManager(), this))
 {
     setAccessibleName(tr("Twitter account"));
-    auto *intro = new QLabel(tr("Free social networking and micro-blogging service that enables "
-                                "its users to send and read messages known as tweets."),
-                             this);
-    intro->setWordWrap(true);
+    m_intro = new QLabel(tr("Free social networking and micro-blogging service that enables "
+                            "its users to send and read messages known as tweets."),
+                         this);
+    m_intro->setWordWrap(true);
     m_user->setPlaceholderText(tr("screen name"));
     m_user->setAccessibleName(tr("User name"));
     m_user->setMaxLength(64);
@@ -45,7 +45,7 @@ RTTwitterAccountPage::RTTwitterAccountPage(QWidget *parent)
     form->addRow(tr("User name:"), m_user);
     form->addRow(tr("Password:"), m_password);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(intro);
+    layout->addWidget(m_intro);
     layout->addLayout(form);
     auto *row = new QHBoxLayout;
     row->addWidget(m_progress, 1);
@@ -95,6 +95,10 @@ bool RTTwitterAccountPage::renewAccount(const std::shared_ptr<RTService> &accoun
     if (!std::dynamic_pointer_cast<RTServiceTwitter>(account))
         return false;
     // The log-in finds the account by its name and replaces its password and tokens.
+    m_intro->setText(tr("Twitter no longer accepts the password of %1. Enter its current "
+                        "password to log in again; the account keeps its messages and "
+                        "settings.")
+                         .arg(account->serviceId()));
     m_user->setText(account->serviceId());
     m_user->setReadOnly(true);
     m_password->clear();

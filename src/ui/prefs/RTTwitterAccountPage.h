@@ -37,6 +37,7 @@ private:
     void setBusy(bool busy);
     void showError(const QString &sentence);
 
+    QLabel *m_intro = nullptr;
     QLineEdit *m_user;
     QLineEdit *m_password;
     QPushButton *m_logIn;
