@@ -180,6 +180,12 @@ void RTService::setAuthFailureCount(qint32 count)
         emit authFailureCountChanged(count);
 }
 
+void RTService::setNeedsLogIn(bool needed)
+{
+    if (m_needsLogIn.exchange(needed) != needed)
+        emit needsLogInChanged(needed);
+}
+
 // --- OAuth tokens -------------------------------------------------------------------
 
 QString RTService::oauthToken() const

@@ -72,6 +72,11 @@ public:
     void setIsNewlyAdded(bool newlyAdded) { m_isNewlyAdded = newlyAdded; }
     [[nodiscard]] qint32 authFailureCount() const { return m_authFailureCount.load(); }
     void setAuthFailureCount(qint32 count);
+    // The service refused the account's log-in (a revoked token, a changed password):
+    // the user has to log in again. Not archived: a refused log-in shows itself again at
+    // the next start.
+    [[nodiscard]] bool needsLogIn() const { return m_needsLogIn.load(); }
+    void setNeedsLogIn(bool needed);
     // Read from old stores only.
     [[nodiscard]] QVariantList previousReadMessageKeys() const { return m_previousReadMessageKeys; }
 
@@ -160,6 +165,7 @@ signals:
     void isDeletedChanged(bool deleted);
     void verifiedCredentialsChanged(bool verified);
     void authFailureCountChanged(qint32 count);
+    void needsLogInChanged(bool needed);
     void servicePasswordChanged();
     void oauthTokenChanged();
 
@@ -186,4 +192,5 @@ private:
     QString m_oauthTokenSecret{QStringLiteral("")};
     bool m_oauthTokensUnsaved = false;
     std::atomic<qint32> m_authFailureCount{0};
+    std::atomic<bool> m_needsLogIn{false};
 };

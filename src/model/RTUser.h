@@ -32,6 +32,9 @@ public:
     void setPriority(qint64 value) { m_priority = value; }
 
     [[nodiscard]] virtual QString displayName() const { return QString(""); }
+    // The address of the person's picture, the key of the store's picture cache; empty
+    // when the network gave none.
+    [[nodiscard]] virtual QString pictureUrl() const { return {}; }
 
     [[nodiscard]] QString archiveClassName() const override;
     void encodeWithCoder(KeyedArchiver &coder) const override;

@@ -22,6 +22,7 @@ public:
     // Screen name or long name as the user chose; "No Name" when both are blank.
     [[nodiscard]] QString displayName() const override;
     [[nodiscard]] QString largeProfileImageImageUrl() const;
+    [[nodiscard]] QString pictureUrl() const override { return profileImageUrl(); }
 
     [[nodiscard]] QString archiveClassName() const override;
     void encodeWithCoder(KeyedArchiver &coder) const override;

@@ -49,7 +49,8 @@ public:
     ~RTServiceTwitter() override;
 
     // --- kind ---------------------------------------------------------------------
-    [[nodiscard]] int serviceType() const override { return 2; }
+    static constexpr int kServiceType = 2;
+    [[nodiscard]] int serviceType() const override { return kServiceType; }
     [[nodiscard]] int sortWeight() const override { return 2; }
     [[nodiscard]] QString treeNodeClass() const override
     {

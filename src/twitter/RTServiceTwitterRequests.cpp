@@ -469,6 +469,7 @@ void RTServiceTwitter::serviceRequestSuccess(const QVariantMap &result)
         updateReferenceMessageIds(type, operation->allMessages());
     if (type == RTTwitterRequestAccessToken) {
         setVerifiedCredentials(true);
+        setNeedsLogIn(false);
         if (!running())
             start();
     }
@@ -574,6 +575,9 @@ void RTServiceTwitter::reactToFailure(const QVariantMap &result)
     }
 
     if (type == RTTwitterRequestAccessToken) {
+        // Twitter refused the stored password: only the user can mend that.
+        if (status == 401)
+            setNeedsLogIn(true);
         if (running()) {
             performAfterDelay(60.0, [this] { requestOAuthToken(); });
             return;

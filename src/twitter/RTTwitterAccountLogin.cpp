@@ -198,6 +198,7 @@ void RTTwitterAccountLogin::finishSuccess(const QVariantMap &result)
         return;
     }
     account->setAuthFailureCount(0);
+    account->setNeedsLogIn(false);
     if (!account->running() && !account->isDeleted())
         account->start();
     m_store.saveCachesToDisk();

@@ -2,6 +2,7 @@
 
 #include "networks/facebook/RTFacebookLogin.h"
 #include "networks/facebook/RTServiceFacebook.h"
+#include "store/TAAccounts.h"
 #include "store/TADataManager.h"
 
 #include <QHBoxLayout>
@@ -19,10 +20,10 @@ RTFacebookAccountAdditionPage::RTFacebookAccountAdditionPage(QWidget *parent)
     , m_cancel(new QPushButton(tr("Cancel Log-in"), this))
 {
     setAccessibleName(tr("Add a Facebook account"));
-    auto *intro = new QLabel(tr("Talvo opens Facebook in your web browser. Log in there and "
-                                "allow Talvo; then come back here."),
-                             this);
-    intro->setWordWrap(true);
+    m_intro = new QLabel(tr("Talvo opens Facebook in your web browser. Log in there and "
+                            "allow Talvo; then come back here."),
+                         this);
+    m_intro->setWordWrap(true);
     m_status->setWordWrap(true);
     m_status->setAccessibleName(tr("Log-in status"));
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -37,7 +38,7 @@ RTFacebookAccountAdditionPage::RTFacebookAccountAdditionPage(QWidget *parent)
     buttons->addWidget(m_again);
     buttons->addWidget(m_cancel);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(intro);
+    layout->addWidget(m_intro);
     layout->addWidget(m_status);
     layout->addWidget(m_address);
     layout->addLayout(buttons);
@@ -86,6 +87,22 @@ void RTFacebookAccountAdditionPage::cancel()
     setBusy(false);
 }
 
+bool RTFacebookAccountAdditionPage::renewAccount(const std::shared_ptr<RTService> &account)
+{
+    const auto facebook = std::dynamic_pointer_cast<RTServiceFacebook>(account);
+    if (!facebook)
+        return false;
+    const RTUserFacebookPtr me = facebook->mySelf();
+    const QString name = me ? me->displayName() : facebook->serviceId();
+    setAccessibleName(tr("Log in to Facebook again"));
+    m_intro->setText(tr("Facebook no longer accepts Talvo's log-in for %1. Talvo opens Facebook "
+                        "in your web browser: log in there as %1 and allow Talvo; then come "
+                        "back here. The account keeps its posts and settings.")
+                         .arg(name));
+    m_login->setAccountToRenew(facebook->serviceId());
+    return true;
+}
+
 void RTFacebookAccountAdditionPage::setBusy(bool busy)
 {
     if (m_busy != busy) {
@@ -112,7 +129,7 @@ void RTFacebookAccountAdditionPage::finished(const std::shared_ptr<RTServiceFace
         account->start();
     const RTUserFacebookPtr me = account->mySelf();
     showStatus(tr("Logged in as %1.").arg(me ? me->displayName() : account->serviceId()));
-    emit accountAdded(account->serviceId());
+    emit accountAdded(TAAccounts::identifier(*account));
 }
 
 void registerFacebookWindows()
@@ -123,5 +140,6 @@ void registerFacebookWindows()
     kind.iconName = QStringLiteral("account");
     kind.order = 20;
     kind.createPage = [](QWidget *parent) { return new RTFacebookAccountAdditionPage(parent); };
+    kind.serviceType = RTServiceFacebook::kServiceType;
     RTWindowExtensions::registerAccountKind(std::move(kind));
 }

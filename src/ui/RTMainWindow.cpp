@@ -20,6 +20,7 @@
 #include "ui/RTOutlineModel.h"
 #include "ui/RTOutlineView.h"
 #include "ui/RTUiIcons.h"
+#include "ui/prefs/RTAccountLogInBar.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -347,8 +348,15 @@ void RTMainWindow::buildStatusBar()
         w->raise();
         w->activateWindow();
     });
+    // An account whose log-in was refused says so until the user logs in again.
+    m_logInBar = new RTAccountLogInBar(TADataManager::sharedManager().registry(), bar);
+    QAction *logInAgain = addAction(QStringLiteral("logInAgain"), tr("Log In Again…"),
+                                    QKeySequence(), [this] { m_logInBar->logInAgain(); });
+    logInAgain->setEnabled(!m_logInBar->accountsNeedingLogIn().isEmpty());
+    connect(m_logInBar, &RTAccountLogInBar::shownChanged, logInAgain, &QAction::setEnabled);
     bar->addWidget(m_progress);
     bar->addWidget(m_statusLabel, 1);
+    bar->addPermanentWidget(m_logInBar);
     bar->addPermanentWidget(m_errorButton);
 }
 
@@ -433,8 +441,8 @@ void RTMainWindow::bindController(RTTreeNode *node, RTListViewController *contro
     page->setAccessibleName(node->name());
     RTMessageListView *view = controller->listView();
     view->messageDelegate()->avatarProvider = [this, view](const RTMessage &message, int size) {
-        const auto user = std::dynamic_pointer_cast<RTUserTwitter>(message.user());
-        return user ? m_avatars->avatar(user->profileImageUrl(), size, view->devicePixelRatioF())
+        const RTUserPtr user = message.user();
+        return user ? m_avatars->avatar(user->pictureUrl(), size, view->devicePixelRatioF())
                     : QPixmap();
     };
     view->messageDelegate()->thumbnailProvider = [this, view](const QString &url, int size) {

@@ -17,6 +17,7 @@ class QSplitter;
 class QStackedWidget;
 class QToolButton;
 class QTreeView;
+class RTAccountLogInBar;
 class RTAvatarCache;
 class RTErrorListWindow;
 class RTImageViewerWindow;
@@ -70,6 +71,7 @@ public:
     [[nodiscard]] QLabel *statusLabel() const { return m_statusLabel; }
     [[nodiscard]] QToolButton *errorButton() const { return m_errorButton; }
     [[nodiscard]] RTErrorListWindow *errorListWindow();
+    [[nodiscard]] RTAccountLogInBar *accountLogInBar() const { return m_logInBar; }
     [[nodiscard]] QList<QToolButton *> combinedButtons() const { return m_combinedButtons; }
     [[nodiscard]] RTAvatarCache *avatarCache() const { return m_avatars; }
     // Shows view instead of the sources and messages (the welcome view while there is no
@@ -156,6 +158,7 @@ private:
     QProgressBar *m_progress = nullptr;
     QToolButton *m_errorButton = nullptr;
     QPointer<RTErrorListWindow> m_errorList;
+    RTAccountLogInBar *m_logInBar = nullptr;
     RTAvatarCache *m_avatars = nullptr;
     RTAvatarCache *m_thumbnails = nullptr;
     RTListActions *m_listActions = nullptr;

@@ -239,6 +239,8 @@ void RTMainWindow::buildMenuBar()
     });
 
     QMenu *accounts = bar->addMenu(tr("&Accounts"));
+    add(accounts, "logInAgain");
+    accounts->addSeparator();
     add(accounts, "synchronizeLists");
     add(accounts, "synchronizeSearches");
     add(accounts, "synchronizeGroups");

@@ -1,6 +1,8 @@
 #include "ui/RTScreenshotTour.h"
 
 #include "model/RTMessageTwitter.h"
+#include "store/TAAccounts.h"
+#include "store/TADataManager.h"
 #include "text/RTMessageTextParser.h"
 #include "timelines/RTTreeNode.h"
 #include "ui/RTErrorListWindow.h"
@@ -20,9 +22,9 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
-#include <QLineEdit>
 #include <QPixmap>
 #include <QPointer>
 #include <QTimer>
@@ -340,7 +342,33 @@ void RTScreenshotTour::takePane()
         QTimer::singleShot(kSettleMs / 2, this, &RTScreenshotTour::takePane);
         return;
     }
-    m_preferences->close();
+    takeLogInNeeded();
+}
+
+void RTScreenshotTour::takeLogInNeeded()
+{
+    const RTServiceList accounts = TAAccounts::userAccounts(TADataManager::sharedManager());
+    if (accounts.isEmpty() || !m_preferences) {
+        takeAccountSheet();
+        return;
+    }
+    // Shown for the picture only; the account's log-in is untouched.
+    const RTServicePtr account = accounts.first();
+    account->setNeedsLogIn(true);
+    m_preferences->showPane(QStringLiteral("accounts"));
+    QTimer::singleShot(kSettleMs, this, [this, account] {
+        if (m_preferences)
+            save(m_preferences, QStringLiteral("prefs-accounts-login.png"));
+        save(&m_window, QStringLiteral("login-needed.png"));
+        account->setNeedsLogIn(false);
+        takeAccountSheet();
+    });
+}
+
+void RTScreenshotTour::takeAccountSheet()
+{
+    if (m_preferences)
+        m_preferences->close();
     auto *sheet = new RTAccountAdditionSheet(&m_window);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->show();

@@ -42,6 +42,9 @@ private:
     void takePreferences();
     // Each preference pane, the add-account sheet, the About window and the welcome view.
     void takePane();
+    // The Accounts pane and the window's line while an account needs a log-in.
+    void takeLogInNeeded();
+    void takeAccountSheet();
     void takeAboutAndWelcome();
     bool save(QWidget *widget, const QString &name);
 

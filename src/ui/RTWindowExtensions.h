@@ -4,7 +4,10 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <vector>
+
+class RTService;
 
 // Windows that other parts of the program add to: pages of the add-account sheet (one per
 // account kind) and panes of the preferences window. Each part registers its factories
@@ -20,6 +23,14 @@ public:
     // Stops any log-in in flight; nothing half-done may stay in the keyring or the store.
     virtual void cancel() = 0;
     virtual void begin() {}
+    // Turns the page into a log-in again of this existing account: its name is fixed and
+    // only its log-in is replaced; accountAdded then names that account. False when the
+    // page cannot do that for this account.
+    virtual bool renewAccount(const std::shared_ptr<RTService> &account)
+    {
+        Q_UNUSED(account);
+        return false;
+    }
 
 signals:
     // identifier: the new account's `identifier`.
@@ -36,6 +47,9 @@ struct RTAccountKind
     QString iconName;
     int order = 100;
     std::function<RTAccountAdditionPage *(QWidget *parent)> createPage;
+    // The serviceType of the accounts the page makes; -1 for none in particular. The page
+    // of an account's type logs it in again.
+    int serviceType = -1;
 };
 
 struct RTPreferencePane

@@ -4,18 +4,23 @@
 #include "CtlFacebookBrowser.h"
 
 #include "accounts/AccountsRegistration.h"
+#include "accounts/RTServiceRegistry.h"
 #include "foundation/HostProfile.h"
 #include "foundation/OperationQueue.h"
 #include "foundation/RTGlobalVariables.h"
+#include "foundation/UrlKeys.h"
 #include "http/HttpRequest.h"
 #include "network/RTServiceRequests.h"
 #include "networks/NetworksRegistration.h"
 #include "networks/facebook/RTFacebookKeys.h"
 #include "networks/facebook/RTFacebookLogin.h"
 #include "networks/facebook/RTFacebookRequestTypes.h"
+#include "networks/facebook/RTRequestOperationFacebook.h"
 #include "networks/facebook/RTServiceFacebook.h"
 #include "platform/fake/FakeKeychain.h"
 #include "sharing/RTDirectInputLineViewController.h"
+#include "store/TAAccounts.h"
+#include "store/TADataManager.h"
 #include "support/SandboxFixture.h"
 #include "support/TestSupport.h"
 
@@ -105,11 +110,13 @@ protected:
         Keychain::setShared(nullptr);
     }
 
-    static LoginRun logIn(const CtlFacebookBrowser &script, int timeoutSeconds = 30)
+    static LoginRun logIn(const CtlFacebookBrowser &script, int timeoutSeconds = 30,
+                          const QString &accountToRenew = QString())
     {
         LoginRun run;
         RTFacebookLogin login;
         login.setTimeoutSeconds(timeoutSeconds);
+        login.setAccountToRenew(accountToRenew);
         std::thread browser;
         login.setUrlOpener([&](const QUrl &url) {
             browser = std::thread([&run, script, url] { run.browser = script.run(url); });
@@ -169,6 +176,30 @@ protected:
         RTServiceRequests::doRequest(account, RTFacebookRequestNewsFeed, holder, {}, {}, 0);
         waitUntil([&] { return holder->done; }, 60000);
         return *holder;
+    }
+
+    // The user takes the program's access away on the Graph stand-in: every token of
+    // theirs is refused from then on.
+    static bool revokeAccess(const QString &token)
+    {
+        QUrl url = RTRequestOperationFacebook::graphBaseUrl();
+        url.setPath(QStringLiteral("/me/permissions"));
+        url.setQuery(QStringLiteral("access_token=") + token);
+        HttpRequest request(url);
+        request.setRequestMethod(QStringLiteral("DELETE"));
+        request.startSynchronous();
+        return request.responseStatusCode() == 200;
+    }
+
+    // Lines of the sandbox's log for one path of the Facebook web host, or for every path
+    // under a folder ("/pictures/").
+    static int webRequests(const QString &path)
+    {
+        const QString needle =
+            QStringLiteral(" facebook.localhost:%1%2%3")
+                .arg(sandbox->tlsPort())
+                .arg(path, path.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral(" ->"));
+        return int(sandbox->log().count(needle));
     }
 
     static inline SandboxFixture *sandbox = nullptr;
@@ -433,4 +464,155 @@ TEST_F(FacebookSandboxTest, TheComposeLinePostsAStatusWithinItsBudget)
             });
         },
         30000));
+}
+
+// A token the user took back marks the account; logging in again as the same person gives
+// it a new token and nothing else, while a cancelled log-in or one as somebody else leaves
+// the account marked with its old token.
+TEST_F(FacebookSandboxTest, ARefusedTokenMarksTheAccountUntilItsPersonLogsInAgain)
+{
+    TADataManager::resetSharedManagerForTesting(sandbox->dataDir() + QStringLiteral("/relogin"));
+    const auto account = loggedInAccount("dave");
+    ASSERT_TRUE(account);
+    RTServiceRegistry::shared().addService(account);
+    account->setShowPopupNotifications(false);
+    QSignalSpy changed(account.get(), &RTServiceFacebook::messagesChanged);
+    account->start();
+    ASSERT_TRUE(waitUntil([&] { return changed.count() > 0; }, 30000));
+    const QList<QString> postIds = account->messagesDictionary().keys();
+    ASSERT_FALSE(postIds.isEmpty());
+    const QString oldToken = account->accessToken();
+    const auto keyringHolds = [&](const QString &token) {
+        for (const auto &[item, secret] : keychain.items)
+            if (std::get<2>(item) == account->serviceId() && secret.contains(token))
+                return true;
+        return false;
+    };
+
+    ASSERT_TRUE(revokeAccess(oldToken));
+    QSignalSpy marked(account.get(), &RTService::needsLogInChanged);
+    account->refreshNewsFeed();
+    ASSERT_TRUE(waitUntil([&] { return account->needsLogIn(); }, 30000));
+    EXPECT_EQ(marked.count(), 1);
+    // Polling stops instead of filling the error list with the same refusal.
+    EXPECT_FALSE(account->running());
+
+    {
+        SCOPED_TRACE("cancelled");
+        RTFacebookLogin login;
+        login.setAccountToRenew(account->serviceId());
+        login.setUrlOpener([](const QUrl &) { return true; });
+        QSignalSpy loggedIn(&login, &RTFacebookLogin::loggedIn);
+        ASSERT_TRUE(login.begin());
+        login.cancel();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(loggedIn.count(), 0);
+    }
+    {
+        SCOPED_TRACE("another person");
+        const LoginRun run = logIn({QStringLiteral("erin"), QStringLiteral("sandbox"), false, {}},
+                                   30, account->serviceId());
+        EXPECT_FALSE(run.loggedIn);
+        EXPECT_TRUE(run.failure.contains(QStringLiteral("not as the person of this account")))
+            << run.failure.toStdString();
+        EXPECT_EQ(TAAccounts::userAccounts(RTServiceRegistry::shared().services()).size(), 1);
+        for (const auto &[item, secret] : keychain.items)
+            EXPECT_EQ(std::get<2>(item), account->serviceId());
+    }
+    EXPECT_TRUE(account->needsLogIn());
+    EXPECT_EQ(account->accessToken(), oldToken);
+    EXPECT_TRUE(keyringHolds(oldToken));
+
+    const LoginRun run = logIn({QStringLiteral("dave"), QStringLiteral("sandbox"), false, {}}, 30,
+                               account->serviceId());
+    ASSERT_TRUE(run.loggedIn) << run.failure.toStdString() << run.browser.error.toStdString();
+    EXPECT_FALSE(run.isNew);
+    EXPECT_EQ(run.account, account);
+    EXPECT_FALSE(account->needsLogIn());
+    const QString newToken = account->accessToken();
+    EXPECT_NE(newToken, oldToken);
+    EXPECT_TRUE(keyringHolds(newToken));
+    EXPECT_FALSE(keyringHolds(oldToken));
+    // Only the token changed: the posts and the switches are those of before.
+    for (const QString &id : postIds)
+        EXPECT_TRUE(account->messageWithId(id)) << id.toStdString();
+    EXPECT_FALSE(account->showPopupNotifications());
+    EXPECT_EQ(TAAccounts::userAccounts(RTServiceRegistry::shared().services()).size(), 1);
+
+    // Started again, the account reads its feed with the new token.
+    const int changes = changed.count();
+    account->start();
+    ASSERT_TRUE(waitUntil([&] { return changed.count() > changes; }, 30000));
+    EXPECT_FALSE(account->needsLogIn());
+    account->stop();
+    RTServiceRegistry::shared().removeService(account);
+    TADataManager::resetSharedManagerForTesting();
+}
+
+// The authors of a polled feed get their pictures through the store's picture cache, each
+// address fetched once; addresses that answer a page or nothing leave the default avatar
+// and are not asked for again.
+TEST_F(FacebookSandboxTest, APolledFeedsAuthorsGetTheirPicturesOnce)
+{
+    TADataManager::resetSharedManagerForTesting(sandbox->dataDir() + QStringLiteral("/pictures"));
+    TADataManager &store = TADataManager::sharedManager();
+    const int fetchedBefore = webRequests(QStringLiteral("/pictures/"));
+    const auto account = loggedInAccount("carol");
+    ASSERT_TRUE(account);
+    std::shared_ptr<Recorder> answer;
+    ASSERT_TRUE(poll(account, answer).success) << answer->failure().toStdString();
+    const auto posts =
+        answer->result.value(key(kRTFacebookMessagesKey)).value<QList<RTMessageFacebookPtr>>();
+    QSet<QString> addresses;
+    for (const RTMessageFacebookPtr &post : posts) {
+        ASSERT_TRUE(post->sender());
+        EXPECT_EQ(post->user()->pictureUrl(), post->sender()->picUrl());
+        addresses.insert(post->sender()->picUrl());
+    }
+    ASSERT_GE(addresses.size(), 2);
+    // The log-in asked for the user's own picture.
+    ASSERT_TRUE(account->mySelf());
+    addresses.insert(account->mySelf()->picUrl());
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (const QString &url : addresses)
+                if (store.imageCache().picture(dotlessUrl(url)).isEmpty())
+                    return false;
+            return true;
+        },
+        30000));
+    for (const RTMessageFacebookPtr &post : posts)
+        EXPECT_TRUE(post->sender()->profileImage().startsWith("\x89PNG"));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return webRequests(QStringLiteral("/pictures/")) - fetchedBefore >= addresses.size();
+        },
+        5000));
+    const int fetched = webRequests(QStringLiteral("/pictures/"));
+    EXPECT_EQ(fetched - fetchedBefore, addresses.size());
+    ASSERT_TRUE(poll(account, answer).success) << answer->failure().toStdString();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(webRequests(QStringLiteral("/pictures/")), fetched);
+
+    const QString web = QStringLiteral("https://facebook.localhost:%1").arg(sandbox->tlsPort());
+    const struct
+    {
+        const char *path;
+    } bad[] = {{"/carol"}, {"/pictures/nobody-here"}};
+    for (const auto &c : bad) {
+        SCOPED_TRACE(c.path);
+        RTUserFacebook user(QStringLiteral("1"));
+        user.setPicUrl(web + QString::fromLatin1(c.path));
+        EXPECT_TRUE(user.profileImage().isEmpty());
+        ASSERT_TRUE(
+            waitUntil([&] { return webRequests(QString::fromLatin1(c.path)) == 1; }, 30000));
+        for (int i = 0; i < 5; ++i) {
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(user.profileImage().isEmpty());
+        }
+        QThread::msleep(200);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(webRequests(QString::fromLatin1(c.path)), 1);
+    }
+    TADataManager::resetSharedManagerForTesting();
 }

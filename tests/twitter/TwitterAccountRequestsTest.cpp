@@ -391,10 +391,14 @@ TEST_F(TwitterAccountRequestsTest, FailedTokenExchangesAreRetried)
     EXPECT_EQ(account->authFailureCount(), 5);
     EXPECT_EQ(account->types(), (QList<qint32>{56, 56, 56}));
     EXPECT_TRUE(account->delayed.isEmpty());
+    // A refused password is the user's to mend: the window offers a log-in again.
+    EXPECT_TRUE(account->needsLogIn());
 
-    // A running one keeps trying, a minute apart, and counts nothing.
+    // A running one keeps trying, a minute apart, and counts nothing; a service that is
+    // down has not refused the password.
     account->requests.clear();
     account->setAuthFailureCount(0);
+    account->setNeedsLogIn(false);
     account->setRunning(true);
     for (int i = 0; i < 5; ++i) {
         account->serviceRequestFailure(failure(56, 503));
@@ -404,6 +408,7 @@ TEST_F(TwitterAccountRequestsTest, FailedTokenExchangesAreRetried)
     }
     EXPECT_EQ(account->requests.size(), 5);
     EXPECT_EQ(account->authFailureCount(), 0);
+    EXPECT_FALSE(account->needsLogIn());
 }
 
 TEST_F(TwitterAccountRequestsTest, AuthenticationFailuresAskForANewToken)

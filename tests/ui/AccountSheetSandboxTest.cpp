@@ -17,11 +17,13 @@
 #include "ui/RTWindowExtensions.h"
 #include "ui/prefs/RTAccountAdditionSheet.h"
 #include "ui/prefs/RTAccountsPane.h"
+#include "ui/prefs/RTLogInAgainDialog.h"
 #include "ui/prefs/RTTwitterAccountPage.h"
 #include "ui/prefs/RTWelcomeView.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -261,4 +263,39 @@ TEST_F(AccountSheetSandboxTest, TheWelcomeViewLogsTheDemoAccountIn)
     EXPECT_TRUE(twitterAccounts().first()->running());
     EXPECT_FALSE(welcome.isBusy());
     EXPECT_TRUE(welcome.messageText().isEmpty());
+}
+
+// A Twitter account whose password Twitter refused is logged in again from its own page:
+// a wrong password leaves the mark, the right one clears it and the account stays the one
+// it was.
+TEST_F(AccountSheetSandboxTest, AMarkedAccountLogsInAgainWithItsOwnName)
+{
+    QSignalSpy added(sheet.get(), &RTAccountAdditionSheet::accountAdded);
+    page->logIn(QStringLiteral("bob"), QString::fromLatin1(SandboxFixture::kPassword));
+    ASSERT_TRUE(waitFor([&] { return added.count() == 1; })) << page->errorText().toStdString();
+    const RTServicePtr account = twitterAccounts().value(0);
+    ASSERT_TRUE(account);
+    account->setShowPopupNotifications(false);
+    account->setNeedsLogIn(true);
+
+    std::unique_ptr<RTLogInAgainDialog> dialog(RTLogInAgainDialog::create(account));
+    ASSERT_TRUE(dialog);
+    auto *again = qobject_cast<RTTwitterAccountPage *>(dialog->page());
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->userField()->text(), QStringLiteral("bob"));
+    EXPECT_TRUE(again->userField()->isReadOnly());
+    QSignalSpy loggedIn(dialog.get(), &RTLogInAgainDialog::loggedInAgain);
+
+    again->logIn(QStringLiteral("bob"), QStringLiteral("not the password"));
+    ASSERT_TRUE(waitFor([&] { return !again->isBusy(); }));
+    EXPECT_FALSE(again->errorText().isEmpty());
+    EXPECT_EQ(loggedIn.count(), 0);
+    EXPECT_TRUE(account->needsLogIn());
+
+    again->logIn(QStringLiteral("bob"), QString::fromLatin1(SandboxFixture::kPassword));
+    ASSERT_TRUE(waitFor([&] { return loggedIn.count() == 1; })) << again->errorText().toStdString();
+    EXPECT_EQ(loggedIn.at(0).at(0).toString(), QStringLiteral("twitter:bob"));
+    EXPECT_FALSE(account->needsLogIn());
+    EXPECT_EQ(twitterAccounts(), RTServiceList{account});
+    EXPECT_FALSE(account->showPopupNotifications());
 }

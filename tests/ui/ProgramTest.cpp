@@ -100,7 +100,8 @@ TEST_F(ProgramTest, ThePictureTourWritesEveryPicture)
     ASSERT_EQ(code, 0) << out.toStdString();
     // The last two need the companion's menu items, installed by the program.
     for (const char *name : {"main-light.png", "main-dark.png", "outline.png", "conversation.png",
-                             "errors.png", "prefs-shortcuts.png", "message-menu.png", "filters.png"}) {
+                             "errors.png", "prefs-shortcuts.png", "prefs-accounts-login.png",
+                             "login-needed.png", "message-menu.png", "filters.png"}) {
         const QImage image(QDir(folder).filePath(QString::fromLatin1(name)));
         ASSERT_FALSE(image.isNull()) << name;
         EXPECT_GT(image.width(), 100) << name;

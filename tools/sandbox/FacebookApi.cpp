@@ -1,6 +1,7 @@
 #include "FacebookApi.h"
 
 #include "SandboxServer.h"
+#include "TwitterApi.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -124,6 +125,10 @@ bool FacebookApi::handle(SandboxCall &call)
     const bool web = call.host == QLatin1String(kWebHost);
     if (!graph && !web)
         return false;
+    if (web && call.path.startsWith(QLatin1String("/pictures/"))) {
+        picture(call);
+        return true;
+    }
     if (web) {
         // Profile pages: a user's link points here.
         call.text("<!DOCTYPE html><html><body><h1>Profile</h1></body></html>", 200,
@@ -148,11 +153,37 @@ bool FacebookApi::handle(SandboxCall &call)
         newsFeed(call, userId);
     else if (call.path == u"/me/feed" && call.method == "POST")
         postStatus(call, userId);
+    else if (call.path == u"/me/permissions" && call.method == "DELETE")
+        revokeAccess(call, userId);
     else if ((call.path == u"/" || call.path.isEmpty()) && call.method == "GET")
         objects(call, userId);
     else
         graphError(call, 803, QStringLiteral("Unknown path components: %1").arg(call.path), 404);
     return true;
+}
+
+void FacebookApi::revokeAccess(SandboxCall &call, qint64 userId)
+{
+    // The user took the program's access away: every token of theirs is refused from now.
+    m_server.db().exec("DELETE FROM fb_tokens WHERE user_id = ?", {userId});
+    call.text("true", 200, "application/json");
+}
+
+void FacebookApi::picture(SandboxCall &call)
+{
+    const QString name = call.path.mid(int(qstrlen("/pictures/")));
+    const QList<Database::Row> rows =
+        m_server.db().query("SELECT image, image_type FROM users WHERE screen_name = ?", {name});
+    if (rows.isEmpty()) {
+        call.text("<!DOCTYPE html><html><body><h1>Not found</h1></body></html>", 404,
+                  "text/html; charset=utf-8");
+        return;
+    }
+    const Database::Row &row = rows.first();
+    if (row.at(0).isNull())
+        call.text(TwitterApi::defaultProfilePicture(), 200, "image/png");
+    else
+        call.text(row.at(0).toByteArray(), 200, row.at(1).toString().toLatin1());
 }
 
 void FacebookApi::graphError(SandboxCall &call, int code, const QString &message, int httpStatus)

@@ -30,6 +30,9 @@ private:
     void newsFeed(SandboxCall &call, qint64 userId);
     void objects(SandboxCall &call, qint64 userId);
     void postStatus(SandboxCall &call, qint64 userId);
+    void revokeAccess(SandboxCall &call, qint64 userId);
+    // The web host's /pictures/<user name>: the user's picture.
+    void picture(SandboxCall &call);
 
     // The sandbox user of the request's access token, or 0 after answering the error.
     qint64 authenticate(SandboxCall &call);

@@ -16,6 +16,8 @@ class TwitterApi
 {
 public:
     explicit TwitterApi(SandboxServer &server);
+    // The picture of a user who uploaded none (a 1x1 PNG).
+    [[nodiscard]] static QByteArray defaultProfilePicture();
     // False when the path is not a Twitter path.
     bool handle(SandboxCall &call);
 

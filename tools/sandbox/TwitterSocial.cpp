@@ -166,6 +166,11 @@ void TwitterApi::updateProfileImage(SandboxCall &call, const QRegularExpressionM
     call.json(userJson(call.userId, call.userId, call.origin(), true));
 }
 
+QByteArray TwitterApi::defaultProfilePicture()
+{
+    return QByteArray::fromBase64(kDefaultPngBase64);
+}
+
 void TwitterApi::profileImage(SandboxCall &call, const QRegularExpressionMatch &m)
 {
     const Database::Row row =

@@ -349,6 +349,13 @@ void RTFacebookLogin::accountVerified(const std::shared_ptr<RTServiceFacebook> &
     // The user's id names the account: user names can change, ids do not.
     const QString id = me->userId();
     const QString token = probe->accessToken();
+    if (!m_accountToRenew.isEmpty() && id != m_accountToRenew) {
+        // Another person's token must not end up in this account; the probe held it in
+        // memory only, so nothing is left behind.
+        m_probe.reset();
+        fail(localizedString("##RTFacebookLogin:11##").arg(me->displayName(), m_accountToRenew));
+        return;
+    }
     std::shared_ptr<RTServiceFacebook> account;
     for (const RTServicePtr &s : RTServiceRegistry::shared().services()) {
         if (s->serviceType() == kFacebookServiceType && s->serviceId() == id)
@@ -361,6 +368,7 @@ void RTFacebookLogin::accountVerified(const std::shared_ptr<RTServiceFacebook> &
     }
     // Now the account has its id, the token goes to the keyring.
     account->setAccessToken(token);
+    account->setNeedsLogIn(false);
     m_running = false;
     m_timeout.stop();
     m_probe.reset();

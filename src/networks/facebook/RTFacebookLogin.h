@@ -41,6 +41,11 @@ public:
     // script plays the browser instead.
     void setUrlOpener(UrlOpener opener) { m_opener = std::move(opener); }
     void setTimeoutSeconds(int seconds) { m_timeoutSeconds = seconds; }
+    // Logs an account in again: only a log-in as that account's person is taken, and it
+    // replaces the token alone. Empty (the default) adds or renews whichever account the
+    // user logs in as.
+    void setAccountToRenew(const QString &serviceId) { m_accountToRenew = serviceId; }
+    [[nodiscard]] QString accountToRenew() const { return m_accountToRenew; }
 
     // Starts listening and opens the authorisation page; false (after failed()) when the
     // listener cannot start or no Graph host is configured.
@@ -83,6 +88,7 @@ private:
                        const QString &sentence);
 
     UrlOpener m_opener;
+    QString m_accountToRenew;
     int m_timeoutSeconds = kDefaultTimeoutSeconds;
     QPointer<QTcpServer> m_server;
     QTimer m_timeout;

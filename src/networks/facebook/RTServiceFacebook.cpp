@@ -219,6 +219,7 @@ void RTServiceFacebook::start()
     loadOAuthTokens();
     if (accessToken().isEmpty()) {
         qCInfo(lcNetwork).noquote() << description() << "has no access token; log in first";
+        setNeedsLogIn(true);
         emit loginRequired();
         return;
     }
@@ -290,6 +291,20 @@ void RTServiceFacebook::setMySelf(const RTUserFacebookPtr &user)
     emit mySelfChanged();
 }
 
+void RTServiceFacebook::fetchPictures(const QList<RTMessageFacebookPtr> &messages)
+{
+    // Through the store's picture cache, which asks each address once: the rows show the
+    // people's pictures as soon as they are painted.
+    QSet<const RTUserFacebook *> asked;
+    for (const RTMessageFacebookPtr &message : messages) {
+        const RTUserFacebookPtr sender = message ? message->sender() : nullptr;
+        if (sender && !asked.contains(sender.get())) {
+            asked.insert(sender.get());
+            static_cast<void>(sender->profileImage());
+        }
+    }
+}
+
 void RTServiceFacebook::serviceRequestSuccess(const QVariantMap &result)
 {
     if (isDeleted())
@@ -299,6 +314,10 @@ void RTServiceFacebook::serviceRequestSuccess(const QVariantMap &result)
         const auto users = result.value(key(kRTFacebookUsersKey)).value<QList<RTUserFacebookPtr>>();
         if (!users.isEmpty())
             setMySelf(users.last());
+        for (const RTUserFacebookPtr &user : users)
+            static_cast<void>(user->profileImage());
+        // The service took the token.
+        setNeedsLogIn(false);
     } else if (type == RTFacebookRequestPostStatus) {
         // The post just written arrives as a message.
         const QString postId =
@@ -306,6 +325,8 @@ void RTServiceFacebook::serviceRequestSuccess(const QVariantMap &result)
         if (!postId.isEmpty())
             getDetailsForPost(postId);
     } else if (type == RTFacebookRequestNewsFeed || type == RTFacebookRequestPostDetails) {
+        fetchPictures(
+            result.value(key(kRTFacebookMessagesKey)).value<QList<RTMessageFacebookPtr>>());
         emit messagesChanged();
     }
 }
@@ -320,8 +341,14 @@ void RTServiceFacebook::serviceRequestFailure(const QVariantMap &result)
     const int code =
         operation ? operation->errorRecord().value(key(kRTFacebookOperationFailureCode)).toInt()
                   : 0;
-    if (status == 401 || code == kInvalidTokenErrorCode)
-        emit loginRequired();
+    if (status != 401 && code != kInvalidTokenErrorCode)
+        return;
+    // Polling on with a refused token would only fill the error list; the account keeps
+    // its posts and starts again once the user has logged in again.
+    if (running())
+        stop();
+    setNeedsLogIn(true);
+    emit loginRequired();
 }
 
 // --- archive ----------------------------------------------------------------------------

@@ -34,7 +34,8 @@ public:
     Q_INVOKABLE explicit RTServiceFacebook(QObject *parent = nullptr);
     ~RTServiceFacebook() override;
 
-    [[nodiscard]] int serviceType() const override { return 3; }
+    static constexpr int kServiceType = 3;
+    [[nodiscard]] int serviceType() const override { return kServiceType; }
     [[nodiscard]] int sortWeight() const override { return 1; }
     [[nodiscard]] QString requestOperationClass() const override
     {
@@ -116,6 +117,8 @@ private:
                                                 const QVariantMap &parameters,
                                                 const QVariantMap &userInfo, int operationType = 0);
     void setMySelf(const RTUserFacebookPtr &user);
+    // Starts the downloads of the authors' pictures the store does not have yet.
+    void fetchPictures(const QList<RTMessageFacebookPtr> &messages);
 
     RTUserFacebookPtr m_mySelf;
     QString m_username;

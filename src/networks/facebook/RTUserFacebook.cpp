@@ -1,6 +1,8 @@
 #include "networks/facebook/RTUserFacebook.h"
 
 #include "foundation/Localization.h"
+#include "model/RTMessageFlags.h"
+#include "store/TADataManager.h"
 
 RTUserFacebook::RTUserFacebook(const QString &userId)
     : RTUser(userId)
@@ -42,4 +44,35 @@ std::shared_ptr<RTUserFacebook> RTUserFacebook::parseUser(const JsonValue &recor
 QString RTUserFacebook::displayName() const
 {
     return fullName().isEmpty() ? userName() : fullName();
+}
+
+QString RTUserFacebook::picUrl() const
+{
+    QMutexLocker locker(&m_picUrlLock);
+    return m_picUrl;
+}
+
+void RTUserFacebook::setPicUrl(const QString &url)
+{
+    {
+        QMutexLocker locker(&m_picUrlLock);
+        if (m_picUrl == url)
+            return;
+    }
+    willChangeValueForKey("picUrl");
+    willChangeValueForKey(RTMessageProperty::ProfileImage);
+    {
+        QMutexLocker locker(&m_picUrlLock);
+        m_picUrl = url;
+    }
+    didChangeValueForKey(RTMessageProperty::ProfileImage);
+    didChangeValueForKey("picUrl");
+}
+
+QByteArray RTUserFacebook::profileImage() const
+{
+    const QString url = picUrl();
+    if (url.isEmpty())
+        return {};
+    return TADataManager::sharedManager().getImageForUrl(url);
 }

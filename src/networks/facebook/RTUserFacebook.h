@@ -5,6 +5,7 @@
 #include "json/JsonValue.h"
 
 #include <QDate>
+#include <QMutex>
 #include <memory>
 
 // A person known to a Facebook account: the logged-in user and the authors of posts.
@@ -30,7 +31,21 @@ public:
     RT_PROPERTY(QString, about, setAbout)
     RT_PROPERTY(QDate, birthDate, setBirthDate)
     RT_PROPERTY(QString, email, setEmail)
-    RT_PROPERTY(QString, picUrl, setPicUrl)
+
+public:
+    [[nodiscard]] QString picUrl() const;
+    // A new address is a new picture: observers of "picUrl" and "profileImage" hear of it.
+    void setPicUrl(const QString &url);
+    [[nodiscard]] QString pictureUrl() const override { return picUrl(); }
+    // The picture at picUrl from the store's picture cache; empty until it has arrived.
+    // The first ask starts its download; ask again on RTNewImageDownloadedNotification.
+    // Main thread only.
+    [[nodiscard]] QByteArray profileImage() const;
+
+private:
+    // Parsing on a request worker sets the address while the window reads it.
+    mutable QMutex m_picUrlLock;
+    QString m_picUrl;
 };
 
 using RTUserFacebookPtr = std::shared_ptr<RTUserFacebook>;

@@ -1,11 +1,16 @@
 #include "ui/prefs/RTAccountsPane.h"
 
 #include "accounts/RTServiceRegistry.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/RTGlobalVariables.h"
+#include "networks/facebook/RTServiceFacebook.h"
 #include "platform/WindowLayer.h"
 #include "store/TAAccounts.h"
 #include "store/TADataManager.h"
 #include "twitter/RTServiceTwitter.h"
 #include "ui/RTUiIcons.h"
+#include "ui/prefs/RTAccountLogInBar.h"
+#include "ui/prefs/RTLogInAgainDialog.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -14,6 +19,7 @@
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -64,7 +70,34 @@ RTAccountsPane::RTAccountsPane(QWidget *parent)
     });
     connect(m_remove, &QPushButton::clicked, this, [this] { removeSelected(true); });
     connect(m_registry, &RTServiceRegistry::servicesChanged, this, &RTAccountsPane::reload);
+    m_pictureObserver = NotificationCenter::defaultCenter().addObserver(
+        QLatin1String(RTNewImageDownloadedNotification), [this](const void *, const QVariantMap &) {
+            if (m_waitingForPicture)
+                QTimer::singleShot(0, this, &RTAccountsPane::reload);
+        });
     reload();
+}
+
+RTAccountsPane::~RTAccountsPane()
+{
+    NotificationCenter::defaultCenter().removeObserver(m_pictureObserver);
+}
+
+QIcon RTAccountsPane::accountIcon(const RTService &account, const QColor &ink)
+{
+    if (account.needsLogIn())
+        return RTUiIcons::icon(QStringLiteral("locked"), ink);
+    const auto *facebook = qobject_cast<const RTServiceFacebook *>(&account);
+    const RTUserFacebookPtr me = facebook ? facebook->mySelf() : nullptr;
+    if (me && !me->picUrl().isEmpty()) {
+        QPixmap picture;
+        const QByteArray bytes = me->profileImage();
+        if (bytes.isEmpty())
+            m_waitingForPicture = true;
+        else if (picture.loadFromData(bytes))
+            return QIcon(picture);
+    }
+    return RTUiIcons::icon(QStringLiteral("account"), ink);
 }
 
 RTServicePtr RTAccountsPane::selectedAccount() const
@@ -88,19 +121,36 @@ void RTAccountsPane::reload()
 {
     const RTServicePtr selected = selectedAccount();
     m_accounts = TAAccounts::userAccounts(m_registry->services());
+    for (const QMetaObject::Connection &c : std::as_const(m_watches))
+        disconnect(c);
+    m_watches.clear();
     const QSignalBlocker block(m_list);
     m_list->clear();
+    m_waitingForPicture = false;
     const QColor ink = palette().color(QPalette::WindowText);
     int row = m_accounts.isEmpty() ? -1 : 0;
     for (int i = 0; i < m_accounts.size(); ++i) {
         const RTServicePtr &s = m_accounts.at(i);
+        const QString name = RTAccountLogInBar::accountName(*s);
+        const QString kind = RTAccountLogInBar::kindTitle(*s);
+        const bool locked = s->needsLogIn();
+        const QString second = locked ? tr("%1 · Log-in needed").arg(kind) : kind;
         auto *item =
-            new QListWidgetItem(RTUiIcons::icon(QStringLiteral("account"), ink),
-                                tr("%1\n%2").arg(s->serviceId(), s->serviceName()), m_list);
+            new QListWidgetItem(accountIcon(*s, ink), tr("%1\n%2").arg(name, second), m_list);
         item->setData(kIdentifierRole, TAAccounts::identifier(*s));
-        item->setData(Qt::AccessibleTextRole, tr("%1, %2").arg(s->serviceId(), s->serviceName()));
+        item->setData(Qt::AccessibleTextRole, locked ? tr("%1, %2, needs a log-in").arg(name, kind)
+                                                     : tr("%1, %2").arg(name, kind));
+        if (locked)
+            item->setToolTip(RTAccountLogInBar::sentence(*s));
         if (s == selected)
             row = i;
+        // A refused log-in, or one mended, changes the row.
+        m_watches.append(connect(s.get(), &RTService::needsLogInChanged, this,
+                                 &RTAccountsPane::reload, Qt::QueuedConnection));
+        // The person's name and picture arrive after the account.
+        if (auto *facebook = qobject_cast<RTServiceFacebook *>(s.get()))
+            m_watches.append(connect(facebook, &RTServiceFacebook::mySelfChanged, this,
+                                     &RTAccountsPane::reload, Qt::QueuedConnection));
     }
     m_list->setCurrentRow(row);
     showSwitches();
@@ -121,6 +171,41 @@ void RTAccountsPane::addSwitch(const QString &name, const QString &text, bool on
     m_switches->addWidget(box);
 }
 
+void RTAccountsPane::showLogInNeeded(const RTServicePtr &account)
+{
+    auto *text = new QLabel(RTAccountLogInBar::sentence(*account) + QLatin1Char(' ') +
+                                tr("Log in again to keep it up to date. Its messages and "
+                                   "settings are kept; only the log-in is replaced."),
+                            m_details);
+    text->setObjectName(QStringLiteral("logInNeeded"));
+    text->setWordWrap(true);
+    text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_switches->addWidget(text);
+    auto *button = new QPushButton(tr("Log In Again…"), m_details);
+    button->setObjectName(QStringLiteral("logInAgain"));
+    button->setAccessibleName(
+        tr("Log in again to %1 as %2")
+            .arg(RTAccountLogInBar::kindTitle(*account), RTAccountLogInBar::accountName(*account)));
+    button->setEnabled(RTLogInAgainDialog::canLogInAgain(*account));
+    const std::weak_ptr<RTService> weak = account;
+    connect(button, &QPushButton::clicked, this, [this, weak] {
+        if (const RTServicePtr s = weak.lock())
+            RTLogInAgainDialog::open(s, window());
+    });
+    auto *row = new QHBoxLayout;
+    row->addWidget(button);
+    row->addStretch(1);
+    auto *holder = new QWidget(m_details);
+    holder->setLayout(row);
+    row->setContentsMargins(0, 0, 0, 0);
+    m_switches->addWidget(holder);
+}
+
+QPushButton *RTAccountsPane::logInAgainButton() const
+{
+    return m_details->findChild<QPushButton *>(QStringLiteral("logInAgain"));
+}
+
 QCheckBox *RTAccountsPane::accountSwitch(const QString &name) const
 {
     return m_details->findChild<QCheckBox *>(name);
@@ -138,7 +223,10 @@ void RTAccountsPane::showSwitches()
         m_title->setText(tr("No accounts yet. Add one to start reading."));
         return;
     }
-    m_title->setText(tr("%1 (%2)").arg(account->serviceId(), account->serviceName()));
+    m_title->setText(tr("%1 (%2)").arg(RTAccountLogInBar::accountName(*account),
+                                       RTAccountLogInBar::kindTitle(*account)));
+    if (account->needsLogIn())
+        showLogInNeeded(account);
     const std::weak_ptr<RTService> weak = account;
     addSwitch(QStringLiteral("showPopupNotifications"),
               tr("Show pop-up notifications for this account"), account->showPopupNotifications(),

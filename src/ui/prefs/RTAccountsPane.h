@@ -19,6 +19,7 @@ class RTAccountsPane : public QWidget
     Q_OBJECT
 public:
     explicit RTAccountsPane(QWidget *parent = nullptr);
+    ~RTAccountsPane() override;
 
     [[nodiscard]] QListWidget *list() const { return m_list; }
     [[nodiscard]] RTServicePtr selectedAccount() const;
@@ -29,10 +30,15 @@ public:
     [[nodiscard]] QPushButton *removeButton() const { return m_remove; }
     // The switch of the selected account with that object name ("showPopupNotifications").
     [[nodiscard]] QCheckBox *accountSwitch(const QString &name) const;
+    // The selected account's "Log In Again…" button; null unless it needs a log-in.
+    [[nodiscard]] QPushButton *logInAgainButton() const;
 
 private:
     void reload();
     void showSwitches();
+    void showLogInNeeded(const RTServicePtr &account);
+    // The person's own picture where the account has one in the picture cache.
+    QIcon accountIcon(const RTService &account, const QColor &ink);
     void addSwitch(const QString &name, const QString &text, bool on,
                    std::function<void(bool)> apply);
 
@@ -44,4 +50,7 @@ private:
     QPushButton *m_remove;
     RTServiceList m_accounts;
     RTServiceRegistry *m_registry;
+    QList<QMetaObject::Connection> m_watches;
+    int m_pictureObserver = 0;
+    bool m_waitingForPicture = false;
 };

@@ -1,6 +1,7 @@
 #include "ui/prefs/RTTwitterAccountPage.h"
 
 #include "store/TADataManager.h"
+#include "twitter/RTServiceTwitter.h"
 #include "twitter/RTTwitterAccountLogin.h"
 
 #include <QFormLayout>
@@ -20,10 +21,10 @@ RTTwitterAccountPage::RTTwitterAccountPage(QWidget *parent)
     , m_login(new RTTwitterAccountLogin(TADataManager::sharedManager(), this))
 {
     setAccessibleName(tr("Twitter account"));
-    auto *intro = new QLabel(tr("Free social networking and micro-blogging service that enables "
-                                "its users to send and read messages known as tweets."),
-                             this);
-    intro->setWordWrap(true);
+    m_intro = new QLabel(tr("Free social networking and micro-blogging service that enables "
+                            "its users to send and read messages known as tweets."),
+                         this);
+    m_intro->setWordWrap(true);
     m_user->setPlaceholderText(tr("screen name"));
     m_user->setAccessibleName(tr("User name"));
     m_user->setMaxLength(64);
@@ -44,7 +45,7 @@ RTTwitterAccountPage::RTTwitterAccountPage(QWidget *parent)
     form->addRow(tr("User name:"), m_user);
     form->addRow(tr("Password:"), m_password);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(intro);
+    layout->addWidget(m_intro);
     layout->addLayout(form);
     auto *row = new QHBoxLayout;
     row->addWidget(m_progress, 1);
@@ -77,12 +78,31 @@ void RTTwitterAccountPage::registerAccountKind()
                                              QStringLiteral("account"), 10,
                                              [](QWidget *parent) -> RTAccountAdditionPage * {
                                                  return new RTTwitterAccountPage(parent);
-                                             }});
+                                             },
+                                             RTServiceTwitter::kServiceType});
 }
 
 void RTTwitterAccountPage::begin()
 {
-    m_user->setFocus();
+    if (m_user->isReadOnly())
+        m_password->setFocus();
+    else
+        m_user->setFocus();
+}
+
+bool RTTwitterAccountPage::renewAccount(const std::shared_ptr<RTService> &account)
+{
+    if (!std::dynamic_pointer_cast<RTServiceTwitter>(account))
+        return false;
+    // The log-in finds the account by its name and replaces its password and tokens.
+    m_intro->setText(tr("Twitter no longer accepts the password of %1. Enter its current "
+                        "password to log in again; the account keeps its messages and "
+                        "settings.")
+                         .arg(account->serviceId()));
+    m_user->setText(account->serviceId());
+    m_user->setReadOnly(true);
+    m_password->clear();
+    return true;
 }
 
 void RTTwitterAccountPage::cancel()

@@ -19,6 +19,7 @@ public:
 
     void begin() override;
     void cancel() override;
+    bool renewAccount(const std::shared_ptr<RTService> &account) override;
     // Fills the fields and logs in (the welcome view's demo account).
     void logIn(const QString &screenName, const QString &password);
     [[nodiscard]] bool isBusy() const;
@@ -36,6 +37,7 @@ private:
     void setBusy(bool busy);
     void showError(const QString &sentence);
 
+    QLabel *m_intro = nullptr;
     QLineEdit *m_user;
     QLineEdit *m_password;
     QPushButton *m_logIn;
