@@ -143,7 +143,7 @@ public:
     void wasRemovedFromAllTreeNodes() {}
     [[nodiscard]] QSet<RTMessageHolder *> containedInTreeNodesSet() const override;
     // The same without building a set: the nodes holding the message, and one test.
-    using TreeNodeList = QVarLengthArray<RTMessageHolder *, 8>;
+    using TreeNodeList = QVarLengthArray<RTMessageHolder *, 16>;
     [[nodiscard]] TreeNodeList containingTreeNodes() const;
     [[nodiscard]] bool isContainedInTreeNode(const RTMessageHolder *node) const;
     [[nodiscard]] bool shouldStoreInPermanentReadAndHiddenSet() const override { return false; }

@@ -64,7 +64,9 @@ int RTMessageCollection::addMessages(const QList<RTMessagePtr> &messages)
     const auto newer = [](const RTMessagePtr &a, const RTMessagePtr &b) {
         return isNewerThan(*a, *b);
     };
-    std::stable_sort(fresh.begin(), fresh.end(), newer);
+    // A page arrives newest first: most batches are in order already.
+    if (!std::is_sorted(fresh.cbegin(), fresh.cend(), newer))
+        std::stable_sort(fresh.begin(), fresh.end(), newer);
     // Everything from pos on is older than every fresh message and stays where it is,
     // so a batch of new arrivals only touches the head of the list.
     const qsizetype pos =
