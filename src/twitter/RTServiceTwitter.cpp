@@ -286,10 +286,8 @@ namespace {
 
 using FlagEntries = std::vector<std::pair<QString, quint32>>;
 
-FlagEntries
-newestPermanentFlagEntries(const RTServiceTwitter::MessagesDictionary &messages,
-                           const std::optional<RTServiceTwitter::FlagsDictionary> &stored,
-                           int maxCount)
+// The cap newest messages' flag words.
+FlagEntries newestOfMessages(const RTServiceTwitter::MessagesDictionary &messages, size_t cap)
 {
     struct Entry
     {
@@ -308,7 +306,6 @@ newestPermanentFlagEntries(const RTServiceTwitter::MessagesDictionary &messages,
             {created.isValid() ? created.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min(),
              it.key(), it.value()->permanentFlags()});
     }
-    const size_t cap = size_t(std::max(maxCount, 0));
     const size_t keep = std::min(entries.size(), cap);
     // Order matters only when some must be left out.
     if (keep < entries.size()) {
@@ -324,6 +321,26 @@ newestPermanentFlagEntries(const RTServiceTwitter::MessagesDictionary &messages,
     result.reserve(keep);
     for (size_t i = 0; i < keep; ++i)
         result.emplace_back(std::move(entries[i].id), entries[i].flags);
+    return result;
+}
+
+FlagEntries
+newestPermanentFlagEntries(const RTServiceTwitter::MessagesDictionary &messages,
+                           const std::optional<RTServiceTwitter::FlagsDictionary> &stored,
+                           int maxCount)
+{
+    const size_t cap = size_t(std::max(maxCount, 0));
+    FlagEntries result;
+    if (size_t(messages.size()) <= cap) {
+        // Every message fits: no order, and no dates to read.
+        result.reserve(size_t(messages.size()));
+        for (auto it = messages.cbegin(); it != messages.cend(); ++it) {
+            if (it.value())
+                result.emplace_back(it.key(), it.value()->permanentFlags());
+        }
+    } else {
+        result = newestOfMessages(messages, cap);
+    }
 
     const size_t room = cap - result.size();
     if (stored && room > 0) {
@@ -344,18 +361,53 @@ newestPermanentFlagEntries(const RTServiceTwitter::MessagesDictionary &messages,
     return result;
 }
 
+// The head of a CBOR item: its major type and its count or value, big-endian.
+void appendCborHead(QByteArray &out, quint8 major, quint64 n)
+{
+    const char type = char(major << 5);
+    if (n < 24) {
+        out.append(char(type | char(n)));
+        return;
+    }
+    int bytes = 8;
+    char info = 27;
+    if (n <= 0xff) {
+        bytes = 1;
+        info = 24;
+    } else if (n <= 0xffff) {
+        bytes = 2;
+        info = 25;
+    } else if (n <= 0xffffffffu) {
+        bytes = 4;
+        info = 26;
+    }
+    out.append(char(type | info));
+    for (int i = bytes - 1; i >= 0; --i)
+        out.append(char((n >> (8 * i)) & 0xff));
+}
+
 // QCborMap::insert searches its keys one by one; tens of thousands of distinct ids are
-// written as CBOR and read back in one pass instead.
+// written as CBOR and read back in one pass instead. Ids are digits: their bytes go out
+// as they are, without a stream writer or a UTF-8 copy of each.
 QCborValue flagsMap(const FlagEntries &flags)
 {
     QByteArray bytes;
-    QCborStreamWriter writer(&bytes);
-    writer.startMap(quint64(flags.size()));
+    bytes.reserve(qsizetype(flags.size()) * 26 + 9);
+    appendCborHead(bytes, 5, quint64(flags.size()));
     for (const auto &[id, word] : flags) {
-        writer.append(id);
-        writer.append(quint64(word));
+        bool plain = true;
+        for (const QChar c : id)
+            plain = plain && c.unicode() < 0x80;
+        const QByteArray utf8 = plain ? QByteArray() : id.toUtf8();
+        appendCborHead(bytes, 3, quint64(plain ? id.size() : utf8.size()));
+        if (plain) {
+            for (const QChar c : id)
+                bytes.append(char(c.unicode()));
+        } else {
+            bytes.append(utf8);
+        }
+        appendCborHead(bytes, 0, word);
     }
-    writer.endMap();
     return QCborValue::fromCbor(bytes);
 }
 
@@ -472,6 +524,7 @@ void RTServiceTwitter::decodeWithCoder(const KeyedUnarchiver &coder)
         if (stored.isMap()) {
             int skipped = 0;
             const QCborMap map = stored.toMap();
+            flags.reserve(map.size());
             for (auto it = map.cbegin(); it != map.cend(); ++it) {
                 const QString id = idFromCbor(it.key());
                 const QCborValue word = it.value();

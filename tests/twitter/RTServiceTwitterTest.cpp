@@ -352,3 +352,43 @@ TEST_F(TwitterAccountTest, AddAccountScreenShowsTextsNotKeys)
     EXPECT_EQ(RTServiceTwitter::localizedServiceName(), "TWITTER");
     EXPECT_TRUE(RTServiceTwitter::localizedServiceDesription().endsWith("known as tweets."));
 }
+
+TEST_F(TwitterAccountTest, FlagWordsAreArchivedAsTheCborEncoderWritesThem)
+{
+    // Ids and words at every width of a CBOR head, and ids that are not plain digits.
+    const QString longId(300, QLatin1Char('7'));
+    const QStringList ids = {QStringLiteral("1"),
+                             QString(23, QLatin1Char('2')),
+                             QString(24, QLatin1Char('3')),
+                             longId,
+                             QStringLiteral("\u00e912"),
+                             QStringLiteral("id-\U0001F600"),
+                             QString()};
+    const quint32 words[] = {0, 23, 24, 255, 256, 65535, 65536, 0xffffffffu};
+    RTServiceTwitter::MessagesDictionary messages;
+    QCborMap expected;
+    int n = 0;
+    for (const QString &id : ids) {
+        for (quint32 word : words) {
+            const QString key = id + QString::number(n++);
+            auto m = RTMessageTwitter::create(key);
+            m->setCreatedAt(QDateTime::fromSecsSinceEpoch(1262304000 + n, Qt::UTC));
+            m->setPermanentFlags(word);
+            messages.insert(key, m);
+            expected.insert(key, qint64(word));
+        }
+    }
+    RTServiceTwitter account;
+    account.setMessagesDictionary(messages);
+    const QCborMap archived = KeyedArchiver::archiveObject(&account).toMap();
+    const QCborMap flags = archived.value(QStringLiteral("permanentMessageFlags")).toMap();
+    EXPECT_EQ(flags.size(), expected.size());
+    for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+        EXPECT_EQ(flags.value(it.key()), it.value()) << qPrintable(it.key().toString());
+
+    auto restored = roundTrip(account);
+    ASSERT_TRUE(restored);
+    ASSERT_TRUE(restored->permanentMessageFlags());
+    EXPECT_EQ(*restored->permanentMessageFlags(),
+              RTServiceTwitter::newestPermanentFlags(messages, std::nullopt));
+}
