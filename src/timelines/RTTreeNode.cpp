@@ -300,22 +300,6 @@ RTTreeNodeJudge::RTTreeNodeJudge(const RTTreeNode *node, qint32 requestType,
 {
 }
 
-bool RTTreeNodeJudge::isMessageValid(const RTMessageFacts &facts, const RTMessagePtr &message) const
-{
-    if (!m_predicate)
-        return m_node->isMessageValid(message, m_requestType, *m_userInfo);
-    return m_predicate->evaluate(facts) && m_node->isOfMessageClass(*message) &&
-           m_node->passesFurtherChecks(*message);
-}
-
-bool RTTreeNodeJudge::shouldRemoveMessage(const RTMessageFacts &facts,
-                                          const RTMessagePtr &message) const
-{
-    if (!m_predicate)
-        return m_node->shouldRemoveMessage(message, m_requestType, *m_userInfo);
-    return m_forceRemove || !m_predicate->evaluate(facts);
-}
-
 bool RTTreeNode::shouldShowMessageAsNew(const RTMessagePtr &message) const
 {
     if (!message)

@@ -261,3 +261,20 @@ private:
 protected:
     bool m_isClosing = false;
 };
+
+inline bool RTTreeNodeJudge::isMessageValid(const RTMessageFacts &facts,
+                                            const RTMessagePtr &message) const
+{
+    if (!m_predicate)
+        return m_node->isMessageValid(message, m_requestType, *m_userInfo);
+    return m_predicate->evaluate(facts) && m_node->isOfMessageClass(*message) &&
+           m_node->passesFurtherChecks(*message);
+}
+
+inline bool RTTreeNodeJudge::shouldRemoveMessage(const RTMessageFacts &facts,
+                                                 const RTMessagePtr &message) const
+{
+    if (!m_predicate)
+        return m_node->shouldRemoveMessage(message, m_requestType, *m_userInfo);
+    return m_forceRemove || !m_predicate->evaluate(facts);
+}

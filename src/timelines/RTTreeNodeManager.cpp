@@ -856,7 +856,11 @@ void RTTreeNodeManager::allTreeNodesReEvaluateMessages(const QList<RTMessagePtr>
         }
         HeldBy heldBy(nodes);
         // Messages outside, nodes inside: each message's holders and facts are read once.
-        for (const RTMessagePtr &message : messages) {
+        constexpr qsizetype kAhead = 4;
+        for (qsizetype m = 0; m < messages.size(); ++m) {
+            if (m + kAhead < messages.size() && messages.at(m + kAhead))
+                messages.at(m + kAhead)->prefetchForJudging();
+            const RTMessagePtr &message = messages.at(m);
             if (!message)
                 continue;
             heldBy.read(*message);
