@@ -11,8 +11,8 @@
 
 #include <QCborArray>
 #include <QCborMap>
-#include <QCborStreamWriter>
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -361,54 +361,87 @@ newestPermanentFlagEntries(const RTServiceTwitter::MessagesDictionary &messages,
     return result;
 }
 
-// The head of a CBOR item: its major type and its count or value, big-endian.
-void appendCborHead(QByteArray &out, quint8 major, quint64 n)
+// CBOR items written straight into a buffer that grows in large steps.
+class CborBuffer
 {
-    const char type = char(major << 5);
-    if (n < 24) {
-        out.append(char(type | char(n)));
-        return;
+public:
+    explicit CborBuffer(qsizetype expected)
+        : m_bytes(expected, Qt::Uninitialized)
+    {
     }
-    int bytes = 8;
-    char info = 27;
-    if (n <= 0xff) {
-        bytes = 1;
-        info = 24;
-    } else if (n <= 0xffff) {
-        bytes = 2;
-        info = 25;
-    } else if (n <= 0xffffffffu) {
-        bytes = 4;
-        info = 26;
+    // The head of an item: its major type and its count or value, big-endian.
+    void head(quint8 major, quint64 n)
+    {
+        char *p = room(9);
+        const char type = char(major << 5);
+        if (n < 24) {
+            *p = char(type | char(n));
+            m_size += 1;
+            return;
+        }
+        int bytes = 8;
+        char info = 27;
+        if (n <= 0xff) {
+            bytes = 1;
+            info = 24;
+        } else if (n <= 0xffff) {
+            bytes = 2;
+            info = 25;
+        } else if (n <= 0xffffffffu) {
+            bytes = 4;
+            info = 26;
+        }
+        *p++ = char(type | info);
+        for (int i = bytes - 1; i >= 0; --i)
+            *p++ = char((n >> (8 * i)) & 0xff);
+        m_size += 1 + bytes;
     }
-    out.append(char(type | info));
-    for (int i = bytes - 1; i >= 0; --i)
-        out.append(char((n >> (8 * i)) & 0xff));
-}
+    void text(const QString &s)
+    {
+        for (const QChar c : s) {
+            if (c.unicode() >= 0x80) {
+                const QByteArray utf8 = s.toUtf8();
+                head(3, quint64(utf8.size()));
+                std::memcpy(room(utf8.size()), utf8.constData(), size_t(utf8.size()));
+                m_size += utf8.size();
+                return;
+            }
+        }
+        // Ids are digits: their characters are their bytes.
+        head(3, quint64(s.size()));
+        char *p = room(s.size());
+        for (const QChar c : s)
+            *p++ = char(c.unicode());
+        m_size += s.size();
+    }
+    QByteArray take()
+    {
+        m_bytes.truncate(m_size);
+        return std::move(m_bytes);
+    }
+
+private:
+    char *room(qsizetype n)
+    {
+        if (m_size + n > m_bytes.size())
+            m_bytes.resize(std::max(m_bytes.size() * 2, m_size + n));
+        return m_bytes.data() + m_size;
+    }
+    QByteArray m_bytes;
+    qsizetype m_size = 0;
+};
 
 // QCborMap::insert searches its keys one by one; tens of thousands of distinct ids are
-// written as CBOR and read back in one pass instead. Ids are digits: their bytes go out
-// as they are, without a stream writer or a UTF-8 copy of each.
+// written as CBOR and read back in one pass instead.
 QCborValue flagsMap(const FlagEntries &flags)
 {
-    QByteArray bytes;
-    bytes.reserve(qsizetype(flags.size()) * 26 + 9);
-    appendCborHead(bytes, 5, quint64(flags.size()));
+    CborBuffer bytes(qsizetype(flags.size()) * 26 + 9);
+    bytes.head(5, quint64(flags.size()));
     for (const auto &[id, word] : flags) {
-        bool plain = true;
-        for (const QChar c : id)
-            plain = plain && c.unicode() < 0x80;
-        const QByteArray utf8 = plain ? QByteArray() : id.toUtf8();
-        appendCborHead(bytes, 3, quint64(plain ? id.size() : utf8.size()));
-        if (plain) {
-            for (const QChar c : id)
-                bytes.append(char(c.unicode()));
-        } else {
-            bytes.append(utf8);
-        }
-        appendCborHead(bytes, 0, word);
+        bytes.text(id);
+        bytes.head(0, word);
     }
-    return QCborValue::fromCbor(bytes);
+    return QCborValue::fromCbor(bytes.take());
 }
 
 } // namespace
