@@ -414,6 +414,23 @@ public:
             *p++ = char(c.unicode());
         m_size += s.size();
     }
+    // An id as a number where it reads back as the same text (what idFromCbor does),
+    // else as text: numbers are a third of the bytes and cost no string to read.
+    void id(const QString &s)
+    {
+        const qsizetype n = s.size();
+        bool number = n > 0 && n <= 19 && (n == 1 || s.front() != u'0');
+        quint64 value = 0;
+        for (qsizetype i = 0; i < n && number; ++i) {
+            const char16_t c = s.at(i).unicode();
+            number = c >= u'0' && c <= u'9';
+            value = value * 10 + quint64(c - u'0');
+        }
+        if (number && value <= quint64(std::numeric_limits<qint64>::max()))
+            head(0, value);
+        else
+            text(s);
+    }
     QByteArray take()
     {
         m_bytes.truncate(m_size);
@@ -438,7 +455,7 @@ QCborValue flagsMap(const FlagEntries &flags)
     CborBuffer bytes(qsizetype(flags.size()) * 26 + 9);
     bytes.head(5, quint64(flags.size()));
     for (const auto &[id, word] : flags) {
-        bytes.text(id);
+        bytes.id(id);
         bytes.head(0, word);
     }
     return QCborValue::fromCbor(bytes.take());
