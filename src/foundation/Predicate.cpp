@@ -351,6 +351,74 @@ bool Predicate::operator==(const Predicate &other) const
     return m_node->text == other.m_node->text;
 }
 
+bool PredicateConjunction::holds(Predicate::Op op, int comparison)
+{
+    return opHolds(op, comparison);
+}
+
+std::optional<PredicateConjunction> flattenPredicate(const Predicate &predicate)
+{
+    PredicateConjunction flat;
+    if (!predicate.m_node)
+        return flat;
+    const auto addComparison = [&flat](const Predicate::Node &n) {
+        flat.comparisons.push_back({n.keyId, n.op, n.value});
+    };
+    const Predicate::Node &n = *predicate.m_node;
+    using Type = Predicate::Node::Type;
+    switch (n.type) {
+    case Type::True:
+        return flat;
+    case Type::False:
+        flat.never = true;
+        return flat;
+    case Type::Flag:
+    case Type::And:
+        for (int w = 0; w < 2; ++w) {
+            flat.mask[w] = n.mask[w];
+            flat.expect[w] = n.expect[w];
+        }
+        if (n.type == Type::Flag)
+            return flat;
+        for (const Predicate &part : n.rest) {
+            const Predicate::Node &p = *part.m_node;
+            if (p.type == Type::False)
+                flat.never = true;
+            else if (p.type == Type::Compare)
+                addComparison(p);
+            else if (p.type != Type::True)
+                return std::nullopt;
+        }
+        return flat;
+    case Type::Compare:
+        addComparison(n);
+        return flat;
+    case Type::Or:
+    case Type::Not:
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::vector<PredicateConjunction>> flattenPredicateClauses(const Predicate &predicate)
+{
+    std::vector<PredicateConjunction> clauses;
+    if (predicate.m_node && predicate.m_node->type == Predicate::Node::Type::Or) {
+        for (const Predicate &part : predicate.m_node->parts) {
+            std::optional<PredicateConjunction> clause = flattenPredicate(part);
+            if (!clause)
+                return std::nullopt;
+            clauses.push_back(std::move(*clause));
+        }
+        return clauses;
+    }
+    std::optional<PredicateConjunction> only = flattenPredicate(predicate);
+    if (!only)
+        return std::nullopt;
+    clauses.push_back(std::move(*only));
+    return clauses;
+}
+
 Predicate operator&&(const Predicate &a, const Predicate &b)
 {
     return Predicate::andPredicate({a, b});

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <vector>
 
 // A value that a predicate compares against or reads from its subject: an integer, a
@@ -53,6 +54,8 @@ public:
     [[nodiscard]] virtual PredicateValue predicateValue(int keyId) const = 0;
 };
 
+struct PredicateConjunction;
+
 // An immutable predicate tree shared by value: and, or, not, true, false, a flag test
 // ("isHome == YES" reads one bit) and a comparison of a named value. Flag tests under
 // one "and" are folded into one mask test per word, so the common node predicates cost
@@ -96,12 +99,42 @@ public:
     struct Node;
 
 private:
+    friend std::optional<PredicateConjunction> flattenPredicate(const Predicate &predicate);
+    friend std::optional<std::vector<PredicateConjunction>>
+    flattenPredicateClauses(const Predicate &predicate);
     explicit Predicate(std::shared_ptr<const Node> node)
         : m_node(std::move(node))
     {
     }
     std::shared_ptr<const Node> m_node;
 };
+
+// A predicate that is an "and" of plain tests, laid flat for judging many subjects: the
+// folded flag masks of both words and the comparisons of named values. never is set for
+// a predicate that cannot hold (FALSE, or contradicting flag tests).
+struct PredicateConjunction
+{
+    struct Comparison
+    {
+        int keyId = -1;
+        Predicate::Op op = Predicate::Op::Equal;
+        PredicateValue value;
+    };
+    bool never = false;
+    quint32 mask[2] = {0, 0};
+    quint32 expect[2] = {0, 0};
+    std::vector<Comparison> comparisons;
+
+    // Whether op holds for a comparison result of PredicateValue::compare().
+    [[nodiscard]] static bool holds(Predicate::Op op, int comparison);
+};
+
+// The flat form of predicate, or nothing when it holds an "or" or a "not". A null
+// predicate is the empty conjunction (always true).
+[[nodiscard]] std::optional<PredicateConjunction> flattenPredicate(const Predicate &predicate);
+// The same for an "or" of such conjunctions (one clause for anything else), or nothing.
+[[nodiscard]] std::optional<std::vector<PredicateConjunction>>
+flattenPredicateClauses(const Predicate &predicate);
 
 // a && b, flattening nested ands; a null side is ignored.
 Predicate operator&&(const Predicate &a, const Predicate &b);

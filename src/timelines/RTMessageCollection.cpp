@@ -64,7 +64,19 @@ int RTMessageCollection::addMessages(const QList<RTMessagePtr> &messages)
     const auto newer = [](const RTMessagePtr &a, const RTMessagePtr &b) {
         return isNewerThan(*a, *b);
     };
-    std::stable_sort(fresh.begin(), fresh.end(), newer);
+    // A page arrives newest first, or (gathered oldest first) strictly the other way:
+    // most batches need no sort, and a strictly reversed one sorts by reversing.
+    if (!std::is_sorted(fresh.cbegin(), fresh.cend(), newer)) {
+        const auto strictlyOlderFirst =
+            std::adjacent_find(fresh.cbegin(), fresh.cend(),
+                               [&newer](const RTMessagePtr &a, const RTMessagePtr &b) {
+                                   return !newer(b, a);
+                               }) == fresh.cend();
+        if (strictlyOlderFirst)
+            std::reverse(fresh.begin(), fresh.end());
+        else
+            std::stable_sort(fresh.begin(), fresh.end(), newer);
+    }
     // Everything from pos on is older than every fresh message and stays where it is,
     // so a batch of new arrivals only touches the head of the list.
     const qsizetype pos =

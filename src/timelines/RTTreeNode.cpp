@@ -24,6 +24,7 @@ bool onMainThread()
 
 RTTreeNode::RTTreeNode(QObject *representedObject)
     : m_representedObject(representedObject)
+    , m_compiledPredicate(std::make_shared<const RTCompiledPredicate>())
 {
 }
 
@@ -36,6 +37,7 @@ RTTreeNode::RTTreeNode(const QString &name, RTService *service, qint32 requestTy
     m_service = service;
     m_requestType = requestType;
     m_validMessagePredicate = validMsgPredicate;
+    m_compiledPredicate = std::make_shared<const RTCompiledPredicate>(validMsgPredicate);
 }
 
 void RTTreeNode::registerWithOwner()
@@ -107,9 +109,11 @@ void RTTreeNode::setValidMessagePredicate(const Predicate &predicate)
     const Predicate current = validMessagePredicate();
     if (current == predicate && current.isNull() == predicate.isNull())
         return;
+    auto compiled = std::make_shared<const RTCompiledPredicate>(predicate);
     {
         QMutexLocker locker(&m_stateLock);
         m_validMessagePredicate = predicate;
+        m_compiledPredicate = std::move(compiled);
     }
     predicatesChanged();
 }
@@ -262,8 +266,7 @@ bool RTTreeNode::isMessageValid(const RTMessagePtr &message, qint32, const QVari
 {
     if (!message || !isOfMessageClass(*message))
         return false;
-    const Predicate predicate = validMessagePredicate();
-    return predicate.isNull() || evaluatePredicate(predicate, *message);
+    return compiledPredicate()->evaluate(RTMessageFacts(*message)) && passesFurtherChecks(*message);
 }
 
 bool RTTreeNode::shouldRemoveMessage(const RTMessagePtr &message, qint32,
@@ -273,8 +276,28 @@ bool RTTreeNode::shouldRemoveMessage(const RTMessagePtr &message, qint32,
         return true;
     if (!message)
         return false;
-    const Predicate predicate = validMessagePredicate();
-    return !predicate.isNull() && !evaluatePredicate(predicate, *message);
+    return !compiledPredicate()->evaluate(RTMessageFacts(*message));
+}
+
+std::shared_ptr<const RTCompiledPredicate> RTTreeNode::compiledPredicate() const
+{
+    QMutexLocker locker(&m_stateLock);
+    return m_compiledPredicate;
+}
+
+RTTreeNodeJudge RTTreeNode::judge(qint32 requestType, const QVariantMap &userInfo) const
+{
+    return RTTreeNodeJudge(this, requestType, userInfo);
+}
+
+RTTreeNodeJudge::RTTreeNodeJudge(const RTTreeNode *node, qint32 requestType,
+                                 const QVariantMap &userInfo)
+    : m_node(node)
+    , m_requestType(requestType)
+    , m_userInfo(&userInfo)
+    , m_predicate(node->judgesByPredicateAlone() ? node->compiledPredicate() : nullptr)
+    , m_forceRemove(userInfo.value(QStringLiteral("forceRemove")).toBool())
+{
 }
 
 bool RTTreeNode::shouldShowMessageAsNew(const RTMessagePtr &message) const

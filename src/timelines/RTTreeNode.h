@@ -4,6 +4,7 @@
 #include "model/RTMessage.h"
 #include "model/RTMessageHolder.h"
 #include "platform/ListViewController.h"
+#include "timelines/RTCompiledPredicate.h"
 #include "timelines/RTMessageCollection.h"
 #include "timelines/RTNodeMenu.h"
 
@@ -17,7 +18,28 @@
 #include <memory>
 
 class RTService;
+class RTTreeNode;
 class RTTreeNodeOwner;
+
+// A node's verdicts over one batch, with its predicate read once: the manager judges
+// every message of a batch through it. Nodes whose isMessageValid() or
+// shouldRemoveMessage() are their own are asked through those.
+class RTTreeNodeJudge
+{
+public:
+    RTTreeNodeJudge(const RTTreeNode *node, qint32 requestType, const QVariantMap &userInfo);
+    [[nodiscard]] bool isMessageValid(const RTMessageFacts &facts,
+                                      const RTMessagePtr &message) const;
+    [[nodiscard]] bool shouldRemoveMessage(const RTMessageFacts &facts,
+                                           const RTMessagePtr &message) const;
+
+private:
+    const RTTreeNode *m_node;
+    qint32 m_requestType;
+    const QVariantMap *m_userInfo;
+    std::shared_ptr<const RTCompiledPredicate> m_predicate; // null: ask the node
+    bool m_forceRemove;
+};
 
 // Node-only request types; the timeline nodes otherwise reuse the Twitter request types.
 namespace RTTreeNodeRequestType {
@@ -127,6 +149,17 @@ public:
                                                    const QVariantMap &userInfo) const;
     // Whether the message is of the kind this node lists (base: every RTMessage).
     [[nodiscard]] virtual bool isOfMessageClass(const RTMessage &message) const;
+    // A test that the base isMessageValid() applies after the class and the predicate
+    // (base: none).
+    [[nodiscard]] virtual bool passesFurtherChecks(const RTMessage &) const { return true; }
+    // Whether isMessageValid() and shouldRemoveMessage() are the base ones, so that
+    // isOfMessageClass(), the predicate and passesFurtherChecks() decide alone. A subclass
+    // that overrides either of them answers NO.
+    [[nodiscard]] virtual bool judgesByPredicateAlone() const { return true; }
+    // The judge of one batch (the userInfo must outlive it).
+    [[nodiscard]] RTTreeNodeJudge judge(qint32 requestType, const QVariantMap &userInfo) const;
+    // The predicate as it is judged, read under the state lock.
+    [[nodiscard]] std::shared_ptr<const RTCompiledPredicate> compiledPredicate() const;
     [[nodiscard]] virtual bool shouldShowMessageAsNew(const RTMessagePtr &message) const;
     [[nodiscard]] virtual qint32 newMessagesCount() const;
     virtual void markAllAsRead();
@@ -222,8 +255,26 @@ private:
     // readers take a copy of the predicate (a shared, immutable tree), so a replaced one
     // is freed once the last evaluation using it ends.
     mutable QMutex m_stateLock;
-    Predicate m_validMessagePredicate; // under m_stateLock
+    Predicate m_validMessagePredicate;                              // under m_stateLock
+    std::shared_ptr<const RTCompiledPredicate> m_compiledPredicate; // under m_stateLock
 
 protected:
     bool m_isClosing = false;
 };
+
+inline bool RTTreeNodeJudge::isMessageValid(const RTMessageFacts &facts,
+                                            const RTMessagePtr &message) const
+{
+    if (!m_predicate)
+        return m_node->isMessageValid(message, m_requestType, *m_userInfo);
+    return m_predicate->evaluate(facts) && m_node->isOfMessageClass(*message) &&
+           m_node->passesFurtherChecks(*message);
+}
+
+inline bool RTTreeNodeJudge::shouldRemoveMessage(const RTMessageFacts &facts,
+                                                 const RTMessagePtr &message) const
+{
+    if (!m_predicate)
+        return m_node->shouldRemoveMessage(message, m_requestType, *m_userInfo);
+    return m_forceRemove || !m_predicate->evaluate(facts);
+}

@@ -57,6 +57,7 @@ public:
     ~RTTreeNodeEmpty() override { unregisterFromOwner(); }
     [[nodiscard]] QVariantMap identity() const override;
     [[nodiscard]] bool shouldAppearInOutlineView() const override;
+    [[nodiscard]] bool judgesByPredicateAlone() const override { return false; }
     [[nodiscard]] bool isMessageValid(const RTMessagePtr &, qint32,
                                       const QVariantMap &) const override
     {

@@ -44,6 +44,78 @@ RTTreeNode *asTreeNode(RTMessageHolder *holder)
     return dynamic_cast<RTTreeNode *>(holder);
 }
 
+struct FactsOf
+{
+    const RTMessagePtr *message;
+    RTMessageFacts facts;
+};
+
+// The facts of the non-null messages of a batch, read once for every node.
+std::vector<FactsOf> factsOf(const QList<RTMessagePtr> &messages)
+{
+    std::vector<FactsOf> facts;
+    facts.reserve(size_t(messages.size()));
+    for (const RTMessagePtr &message : messages)
+        if (message)
+            facts.push_back({&message, RTMessageFacts(*message)});
+    return facts;
+}
+
+// Which of a batch's judged nodes hold a message: the holders are read once per message
+// and looked up by address, instead of searching them once per node.
+class HeldBy
+{
+public:
+    explicit HeldBy(const std::vector<RTTreeNode *> &nodes)
+        : m_held(nodes.size(), 0)
+    {
+        size_t capacity = 16;
+        while (capacity < nodes.size() * 2)
+            capacity *= 2;
+        m_slots.assign(capacity, {nullptr, 0});
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            const RTMessageHolder *key = nodes[i];
+            size_t s = slotOf(key);
+            while (m_slots[s].key)
+                s = (s + 1) & (m_slots.size() - 1);
+            m_slots[s] = {key, i};
+        }
+    }
+    // Reads the message's holders; false when it has none.
+    bool read(const RTMessage &message)
+    {
+        for (size_t i : m_set)
+            m_held[i] = 0;
+        m_set.clear();
+        const RTMessage::TreeNodeList holders = message.containingTreeNodes();
+        for (const RTMessageHolder *holder : holders) {
+            size_t s = slotOf(holder);
+            while (m_slots[s].key && m_slots[s].key != holder)
+                s = (s + 1) & (m_slots.size() - 1);
+            if (m_slots[s].key) {
+                m_held[m_slots[s].index] = 1;
+                m_set.push_back(m_slots[s].index);
+            }
+        }
+        return !holders.isEmpty();
+    }
+    [[nodiscard]] bool held(size_t node) const { return m_held[node] != 0; }
+
+private:
+    struct Slot
+    {
+        const RTMessageHolder *key;
+        size_t index;
+    };
+    [[nodiscard]] size_t slotOf(const RTMessageHolder *key) const
+    {
+        return size_t((quintptr(key) >> 4) * 0x9E3779B97F4A7C15ull >> 40) & (m_slots.size() - 1);
+    }
+    std::vector<Slot> m_slots;
+    std::vector<quint8> m_held;
+    std::vector<size_t> m_set;
+};
+
 bool isHeldBy(const RTMessagePtr &message, const RTTreeNode *node)
 {
     return message->isContainedInTreeNode(static_cast<const RTMessageHolder *>(node));
@@ -602,7 +674,8 @@ void RTTreeNodeManager::underLock(const std::function<void()> &body)
 }
 
 QList<RTMessagePtr> RTTreeNodeManager::messagesToAddToNode(RTTreeNode *node,
-                                                           const QList<RTMessagePtr> &messages)
+                                                           const QList<RTMessagePtr> &messages,
+                                                           LikeCache &likes)
 {
     QList<RTMessagePtr> kept;
     kept.reserve(messages.size());
@@ -611,10 +684,15 @@ QList<RTMessagePtr> RTTreeNodeManager::messagesToAddToNode(RTTreeNode *node,
             continue;
         if (message->isRepeated()) {
             // The same status received by several accounts shows once per node.
-            RTMessageDataSource *source = message->dataSource();
+            auto known = likes.find(message.get());
+            if (known == likes.end()) {
+                RTMessageDataSource *source = message->dataSource();
+                known = likes.insert(message.get(), source ? source->messagesLike(*message)
+                                                           : QList<RTMessagePtr>());
+            }
             bool copyHeld = false;
-            if (source) {
-                for (const RTMessagePtr &like : source->messagesLike(*message)) {
+            {
+                for (const RTMessagePtr &like : std::as_const(*known)) {
                     if (like && like != message && isHeldBy(like, node)) {
                         copyHeld = true;
                         break;
@@ -654,14 +732,16 @@ void RTTreeNodeManager::allTreeNodesAddMessages(const QList<RTMessagePtr> &messa
 {
     if (messages.isEmpty())
         return;
+    const std::vector<FactsOf> facts = factsOf(messages);
     std::vector<Offer> offers;
     {
         QReadLocker reader(&m_registrationLock);
         for (RTTreeNode *node : std::as_const(m_treeNodesSet)) {
+            const RTTreeNodeJudge judge = node->judge(requestType, userInfo);
             Offer offer{node, {}};
-            for (const RTMessagePtr &message : messages)
-                if (message && node->isMessageValid(message, requestType, userInfo))
-                    offer.messages.append(message);
+            for (const FactsOf &f : facts)
+                if (judge.isMessageValid(f.facts, *f.message))
+                    offer.messages.append(*f.message);
             if (!offer.messages.isEmpty())
                 offers.push_back(std::move(offer));
         }
@@ -669,10 +749,11 @@ void RTTreeNodeManager::allTreeNodesAddMessages(const QList<RTMessagePtr> &messa
     if (offers.empty())
         return;
     underLock([&] {
+        LikeCache likes;
         for (const Offer &offer : offers) {
             if (!m_treeNodesSet.contains(offer.node))
                 continue; // closed meanwhile
-            const QList<RTMessagePtr> kept = messagesToAddToNode(offer.node, offer.messages);
+            const QList<RTMessagePtr> kept = messagesToAddToNode(offer.node, offer.messages, likes);
             if (!kept.isEmpty())
                 addToNode(offer.node, kept);
         }
@@ -688,18 +769,22 @@ void RTTreeNodeManager::allTreeNodesRemoveMessages(const QList<RTMessagePtr> &me
     std::vector<Offer> offers;
     {
         QReadLocker reader(&m_registrationLock);
-        for (RTTreeNode *node : std::as_const(m_treeNodesSet))
+        std::vector<RTTreeNodeJudge> judges;
+        std::vector<RTTreeNode *> nodes;
+        judges.reserve(size_t(m_treeNodesSet.size()));
+        for (RTTreeNode *node : std::as_const(m_treeNodesSet)) {
             offers.push_back({node, {}});
+            nodes.push_back(node);
+            judges.push_back(node->judge(requestType, userInfo));
+        }
+        HeldBy heldBy(nodes);
         for (const RTMessagePtr &message : messages) {
-            if (!message)
+            if (!message || !heldBy.read(*message))
                 continue;
-            const RTMessage::TreeNodeList holders = message->containingTreeNodes();
-            if (holders.isEmpty())
-                continue;
-            for (Offer &offer : offers) {
-                if (holders.contains(offer.node) &&
-                    (force || offer.node->shouldRemoveMessage(message, requestType, userInfo)))
-                    offer.messages.append(message);
+            const RTMessageFacts facts(*message);
+            for (size_t i = 0; i < offers.size(); ++i) {
+                if (heldBy.held(i) && (force || judges[i].shouldRemoveMessage(facts, message)))
+                    offers[i].messages.append(message);
             }
         }
     }
@@ -724,22 +809,24 @@ void RTTreeNodeManager::reEvaluateMessages(const QList<RTMessagePtr> &messages, 
         return;
     QList<RTMessagePtr> accepted;
     QList<RTMessagePtr> rejected;
+    const RTTreeNodeJudge judge = node->judge(requestType, userInfo);
     for (const RTMessagePtr &message : messages) {
         if (!message)
             continue;
-        if (node->isMessageValid(message, requestType, userInfo))
+        const RTMessageFacts facts(*message);
+        if (judge.isMessageValid(facts, message))
             accepted.append(message);
-        else if (isHeldBy(message, node) &&
-                 node->shouldRemoveMessage(message, requestType, userInfo))
+        else if (isHeldBy(message, node) && judge.shouldRemoveMessage(facts, message))
             rejected.append(message);
     }
     underLock([&] {
+        LikeCache likes;
         if (!m_treeNodesSet.contains(node))
             return;
         const QList<RTMessagePtr> removed = containedMessages(node, rejected);
         if (!removed.isEmpty())
             node->messagesArrayControllerRemoveMessages(removed);
-        const QList<RTMessagePtr> kept = messagesToAddToNode(node, accepted);
+        const QList<RTMessagePtr> kept = messagesToAddToNode(node, accepted, likes);
         if (!kept.isEmpty())
             addToNode(node, kept);
     });
@@ -759,20 +846,32 @@ void RTTreeNodeManager::allTreeNodesReEvaluateMessages(const QList<RTMessagePtr>
     std::vector<Verdict> verdicts;
     {
         QReadLocker reader(&m_registrationLock);
-        for (RTTreeNode *node : std::as_const(m_treeNodesSet))
+        std::vector<RTTreeNodeJudge> judges;
+        std::vector<RTTreeNode *> nodes;
+        judges.reserve(size_t(m_treeNodesSet.size()));
+        for (RTTreeNode *node : std::as_const(m_treeNodesSet)) {
             verdicts.push_back({node, {}, {}});
-        // Messages outside, nodes inside: each message's holder set is read once.
-        for (const RTMessagePtr &message : messages) {
+            nodes.push_back(node);
+            judges.push_back(node->judge(requestType, userInfo));
+        }
+        HeldBy heldBy(nodes);
+        // Messages outside, nodes inside: each message's holders and facts are read once.
+        constexpr qsizetype kAhead = 4;
+        for (qsizetype m = 0; m < messages.size(); ++m) {
+            if (m + kAhead < messages.size() && messages.at(m + kAhead))
+                messages.at(m + kAhead)->prefetchForJudging();
+            const RTMessagePtr &message = messages.at(m);
             if (!message)
                 continue;
-            const RTMessage::TreeNodeList holders = message->containingTreeNodes();
-            for (Verdict &verdict : verdicts) {
-                const bool held = holders.contains(verdict.node);
-                if (verdict.node->isMessageValid(message, requestType, userInfo)) {
+            heldBy.read(*message);
+            const RTMessageFacts facts(*message);
+            for (size_t i = 0; i < verdicts.size(); ++i) {
+                Verdict &verdict = verdicts[i];
+                const bool held = heldBy.held(i);
+                if (judges[i].isMessageValid(facts, message)) {
                     if (!held)
                         verdict.accepted.append(message);
-                } else if (held &&
-                           verdict.node->shouldRemoveMessage(message, requestType, userInfo)) {
+                } else if (held && judges[i].shouldRemoveMessage(facts, message)) {
                     verdict.rejected.append(message);
                 }
             }
@@ -783,13 +882,15 @@ void RTTreeNodeManager::allTreeNodesReEvaluateMessages(const QList<RTMessagePtr>
     if (verdicts.empty())
         return;
     underLock([&] {
+        LikeCache likes;
         for (const Verdict &verdict : verdicts) {
             if (!m_treeNodesSet.contains(verdict.node))
                 continue;
             const QList<RTMessagePtr> removed = containedMessages(verdict.node, verdict.rejected);
             if (!removed.isEmpty())
                 verdict.node->messagesArrayControllerRemoveMessages(removed);
-            const QList<RTMessagePtr> kept = messagesToAddToNode(verdict.node, verdict.accepted);
+            const QList<RTMessagePtr> kept =
+                messagesToAddToNode(verdict.node, verdict.accepted, likes);
             if (!kept.isEmpty())
                 addToNode(verdict.node, kept);
         }
@@ -800,12 +901,28 @@ namespace {
 
 QList<RTMessagePtr> allStoredMessages(const RTServiceRegistry &registry)
 {
-    QList<RTMessagePtr> all;
+    std::vector<RTServiceTwitter::MessagesDictionary> stores;
+    qsizetype total = 0;
     for (const auto &account : registry.allServicesOfSameClass<RTServiceTwitter>()) {
-        const RTServiceTwitter::MessagesDictionary messages = account->messagesDictionary();
-        all.reserve(all.size() + messages.size());
-        for (const RTMessageTwitterPtr &message : messages)
+        stores.push_back(account->messagesDictionary());
+        total += stores.back().size();
+    }
+    QList<RTMessagePtr> all;
+    all.reserve(total);
+    // Taking a reference touches each message's count, which lies next to the message:
+    // load the ones further on ahead.
+    constexpr int kAhead = 8;
+    for (const RTServiceTwitter::MessagesDictionary &messages : stores) {
+        auto ahead = messages.cbegin();
+        for (int i = 0; i < kAhead && ahead != messages.cend(); ++i)
+            ++ahead;
+        for (const RTMessageTwitterPtr &message : messages) {
+            if (ahead != messages.cend()) {
+                __builtin_prefetch(ahead.value().get());
+                ++ahead;
+            }
             all.append(message);
+        }
     }
     return all;
 }

@@ -6,6 +6,7 @@
 #include "timelines/RTTreeNodeOwner.h"
 #include "twitter/RTTreeNodeManagerInterface.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QReadWriteLock>
@@ -190,9 +191,11 @@ private:
     void addRootNode(RTTreeNode *node);
     void arrangeRootNodes();
     [[nodiscard]] QList<RTTreeNode *> registeredNodesSnapshot() const;
+    // The copies of repeated messages that their stores report, asked once per batch.
+    using LikeCache = QHash<const RTMessage *, QList<RTMessagePtr>>;
     // Under treeNodesSetLock: the kept messages after the skip rules for repeats.
-    static QList<RTMessagePtr> messagesToAddToNode(RTTreeNode *node,
-                                                   const QList<RTMessagePtr> &messages);
+    static QList<RTMessagePtr>
+    messagesToAddToNode(RTTreeNode *node, const QList<RTMessagePtr> &messages, LikeCache &likes);
     static QList<RTMessagePtr> containedMessages(RTTreeNode *node,
                                                  const QList<RTMessagePtr> &messages);
     // Runs body under the lock; general exceptions end the step, others propagate.

@@ -371,11 +371,8 @@ QVariantMap RTTreeNodePopupHost::identity() const
         {QStringLiteral("serviceId"), account ? account->serviceId() : QStringLiteral("Combined")}};
 }
 
-bool RTTreeNodePopupHost::isMessageValid(const RTMessagePtr &message, qint32 requestType,
-                                         const QVariantMap &userInfo) const
+bool RTTreeNodePopupHost::passesFurtherChecks(const RTMessage &message) const
 {
-    if (!RTTreeNode::isMessageValid(message, requestType, userInfo))
-        return false;
     QSet<RTTreeNode *> excluded;
     {
         QMutexLocker locker(&m_itemsLock);
@@ -383,9 +380,8 @@ bool RTTreeNodePopupHost::isMessageValid(const RTMessagePtr &message, qint32 req
     }
     if (excluded.isEmpty())
         return true;
-    const QSet<RTMessageHolder *> holders = message->containedInTreeNodesSet();
-    return std::none_of(excluded.cbegin(), excluded.cend(), [&holders](RTTreeNode *node) {
-        return holders.contains(static_cast<RTMessageHolder *>(node));
+    return std::none_of(excluded.cbegin(), excluded.cend(), [&message](RTTreeNode *node) {
+        return message.isContainedInTreeNode(static_cast<RTMessageHolder *>(node));
     });
 }
 

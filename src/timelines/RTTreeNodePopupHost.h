@@ -88,8 +88,8 @@ public:
     void reload();
 
     [[nodiscard]] QVariantMap identity() const override;
-    [[nodiscard]] bool isMessageValid(const RTMessagePtr &message, qint32 requestType,
-                                      const QVariantMap &userInfo) const override;
+    // A message held by one of the excluded nodes (the Ungrouped section) is not valid.
+    [[nodiscard]] bool passesFurtherChecks(const RTMessage &message) const override;
     void closeNode() override;
 
 signals:

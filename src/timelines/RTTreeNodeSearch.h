@@ -20,6 +20,7 @@ public:
     [[nodiscard]] bool searchFailed() const { return m_searchFailed; }
     void setSearchFailed(bool value) { m_searchFailed = value; }
 
+    [[nodiscard]] bool judgesByPredicateAlone() const override { return false; }
     [[nodiscard]] bool isMessageValid(const RTMessagePtr &message, qint32 requestType,
                                       const QVariantMap &userInfo) const override;
     [[nodiscard]] QVariantMap identity() const override;

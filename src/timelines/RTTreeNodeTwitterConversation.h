@@ -23,6 +23,7 @@ public:
     [[nodiscard]] QString nodeViewNibName() const override;
     [[nodiscard]] QVariantMap identity() const override;
     [[nodiscard]] bool isOfMessageClass(const RTMessage &message) const override;
+    [[nodiscard]] bool judgesByPredicateAlone() const override { return false; }
     [[nodiscard]] bool isMessageValid(const RTMessagePtr &message, qint32 requestType,
                                       const QVariantMap &userInfo) const override;
     [[nodiscard]] bool canPollForOlderTweets() const override { return false; }

@@ -12,6 +12,7 @@ public:
     ~RTTreeNodeTwitterListsTimeline() override { unregisterFromOwner(); }
 
     [[nodiscard]] RTListTwitterPtr listObject() const { return m_list; }
+    [[nodiscard]] bool judgesByPredicateAlone() const override { return false; }
     [[nodiscard]] bool isMessageValid(const RTMessagePtr &message, qint32 requestType,
                                       const QVariantMap &userInfo) const override;
     // A message the list no longer holds (its author left the list) leaves the node.

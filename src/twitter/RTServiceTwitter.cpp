@@ -11,8 +11,8 @@
 
 #include <QCborArray>
 #include <QCborMap>
-#include <QCborStreamWriter>
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -286,10 +286,8 @@ namespace {
 
 using FlagEntries = std::vector<std::pair<QString, quint32>>;
 
-FlagEntries
-newestPermanentFlagEntries(const RTServiceTwitter::MessagesDictionary &messages,
-                           const std::optional<RTServiceTwitter::FlagsDictionary> &stored,
-                           int maxCount)
+// The cap newest messages' flag words.
+FlagEntries newestOfMessages(const RTServiceTwitter::MessagesDictionary &messages, size_t cap)
 {
     struct Entry
     {
@@ -308,7 +306,6 @@ newestPermanentFlagEntries(const RTServiceTwitter::MessagesDictionary &messages,
             {created.isValid() ? created.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min(),
              it.key(), it.value()->permanentFlags()});
     }
-    const size_t cap = size_t(std::max(maxCount, 0));
     const size_t keep = std::min(entries.size(), cap);
     // Order matters only when some must be left out.
     if (keep < entries.size()) {
@@ -324,6 +321,26 @@ newestPermanentFlagEntries(const RTServiceTwitter::MessagesDictionary &messages,
     result.reserve(keep);
     for (size_t i = 0; i < keep; ++i)
         result.emplace_back(std::move(entries[i].id), entries[i].flags);
+    return result;
+}
+
+FlagEntries
+newestPermanentFlagEntries(const RTServiceTwitter::MessagesDictionary &messages,
+                           const std::optional<RTServiceTwitter::FlagsDictionary> &stored,
+                           int maxCount)
+{
+    const size_t cap = size_t(std::max(maxCount, 0));
+    FlagEntries result;
+    if (size_t(messages.size()) <= cap) {
+        // Every message fits: no order, and no dates to read.
+        result.reserve(size_t(messages.size()));
+        for (auto it = messages.cbegin(); it != messages.cend(); ++it) {
+            if (it.value())
+                result.emplace_back(it.key(), it.value()->permanentFlags());
+        }
+    } else {
+        result = newestOfMessages(messages, cap);
+    }
 
     const size_t room = cap - result.size();
     if (stored && room > 0) {
@@ -344,19 +361,104 @@ newestPermanentFlagEntries(const RTServiceTwitter::MessagesDictionary &messages,
     return result;
 }
 
+// CBOR items written straight into a buffer that grows in large steps.
+class CborBuffer
+{
+public:
+    explicit CborBuffer(qsizetype expected)
+        : m_bytes(expected, Qt::Uninitialized)
+    {
+    }
+    // The head of an item: its major type and its count or value, big-endian.
+    void head(quint8 major, quint64 n)
+    {
+        char *p = room(9);
+        const char type = char(major << 5);
+        if (n < 24) {
+            *p = char(type | char(n));
+            m_size += 1;
+            return;
+        }
+        int bytes = 8;
+        char info = 27;
+        if (n <= 0xff) {
+            bytes = 1;
+            info = 24;
+        } else if (n <= 0xffff) {
+            bytes = 2;
+            info = 25;
+        } else if (n <= 0xffffffffu) {
+            bytes = 4;
+            info = 26;
+        }
+        *p++ = char(type | info);
+        for (int i = bytes - 1; i >= 0; --i)
+            *p++ = char((n >> (8 * i)) & 0xff);
+        m_size += 1 + bytes;
+    }
+    void text(const QString &s)
+    {
+        for (const QChar c : s) {
+            if (c.unicode() >= 0x80) {
+                const QByteArray utf8 = s.toUtf8();
+                head(3, quint64(utf8.size()));
+                std::memcpy(room(utf8.size()), utf8.constData(), size_t(utf8.size()));
+                m_size += utf8.size();
+                return;
+            }
+        }
+        // Ids are digits: their characters are their bytes.
+        head(3, quint64(s.size()));
+        char *p = room(s.size());
+        for (const QChar c : s)
+            *p++ = char(c.unicode());
+        m_size += s.size();
+    }
+    // An id as a number where it reads back as the same text (what idFromCbor does),
+    // else as text: numbers are a third of the bytes and cost no string to read.
+    void id(const QString &s)
+    {
+        const qsizetype n = s.size();
+        bool number = n > 0 && n <= 19 && (n == 1 || s.front() != u'0');
+        quint64 value = 0;
+        for (qsizetype i = 0; i < n && number; ++i) {
+            const char16_t c = s.at(i).unicode();
+            number = c >= u'0' && c <= u'9';
+            value = value * 10 + quint64(c - u'0');
+        }
+        if (number && value <= quint64(std::numeric_limits<qint64>::max()))
+            head(0, value);
+        else
+            text(s);
+    }
+    QByteArray take()
+    {
+        m_bytes.truncate(m_size);
+        return std::move(m_bytes);
+    }
+
+private:
+    char *room(qsizetype n)
+    {
+        if (m_size + n > m_bytes.size())
+            m_bytes.resize(std::max(m_bytes.size() * 2, m_size + n));
+        return m_bytes.data() + m_size;
+    }
+    QByteArray m_bytes;
+    qsizetype m_size = 0;
+};
+
 // QCborMap::insert searches its keys one by one; tens of thousands of distinct ids are
 // written as CBOR and read back in one pass instead.
 QCborValue flagsMap(const FlagEntries &flags)
 {
-    QByteArray bytes;
-    QCborStreamWriter writer(&bytes);
-    writer.startMap(quint64(flags.size()));
+    CborBuffer bytes(qsizetype(flags.size()) * 26 + 9);
+    bytes.head(5, quint64(flags.size()));
     for (const auto &[id, word] : flags) {
-        writer.append(id);
-        writer.append(quint64(word));
+        bytes.id(id);
+        bytes.head(0, word);
     }
-    writer.endMap();
-    return QCborValue::fromCbor(bytes);
+    return QCborValue::fromCbor(bytes.take());
 }
 
 } // namespace
@@ -472,6 +574,7 @@ void RTServiceTwitter::decodeWithCoder(const KeyedUnarchiver &coder)
         if (stored.isMap()) {
             int skipped = 0;
             const QCborMap map = stored.toMap();
+            flags.reserve(map.size());
             for (auto it = map.cbegin(); it != map.cend(); ++it) {
                 const QString id = idFromCbor(it.key());
                 const QCborValue word = it.value();

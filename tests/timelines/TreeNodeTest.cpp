@@ -175,6 +175,14 @@ TEST_F(TreeNodeTest, CollectionStaysSortedNewestFirstUnderBatches)
             m->setCreatedAt(kBase.addSecs(random.bounded(500)));
             messages << m;
         }
+        // Batches come shuffled, newest first (a page) and oldest first.
+        const auto newer = [](const RTMessagePtr &x, const RTMessagePtr &y) {
+            return RTMessageCollection::isNewerThan(*x, *y);
+        };
+        if (batch % 3 == 1)
+            std::sort(messages.begin(), messages.end(), newer);
+        else if (batch % 3 == 2)
+            std::sort(messages.rbegin(), messages.rend(), newer);
         messages << all.value(batch); // a repeat must not be added twice
         all += messages.mid(0, 25);
         collection.addMessages(messages);

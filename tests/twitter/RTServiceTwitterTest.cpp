@@ -352,3 +352,52 @@ TEST_F(TwitterAccountTest, AddAccountScreenShowsTextsNotKeys)
     EXPECT_EQ(RTServiceTwitter::localizedServiceName(), "TWITTER");
     EXPECT_TRUE(RTServiceTwitter::localizedServiceDesription().endsWith("known as tweets."));
 }
+
+TEST_F(TwitterAccountTest, FlagWordsAreArchivedUnderIdsThatReadBackTheSame)
+{
+    // Ids that read back as the same number are stored as numbers, all others as text;
+    // words of every width of a CBOR head.
+    const struct
+    {
+        QString id;
+        bool asNumber;
+    } ids[] = {
+        {QStringLiteral("0"), true},
+        {QStringLiteral("23"), true},
+        {QStringLiteral("1400000000000000000"), true},
+        {QStringLiteral("9223372036854775807"), true},
+        {QStringLiteral("9223372036854775808"), false},
+        {QStringLiteral("99999999999999999999"), false},
+        {QStringLiteral("007"), false},
+        {QStringLiteral("12a"), false},
+        {QStringLiteral("\u00e912"), false},
+        {QStringLiteral("id-\U0001F600"), false},
+        {QString(300, QLatin1Char('x')), false},
+    };
+    const quint32 words[] = {0, 23, 24, 255, 256, 65535, 65536, 0xffffffffu};
+    RTServiceTwitter::MessagesDictionary messages;
+    int n = 0;
+    for (const auto &id : ids) {
+        auto m = RTMessageTwitter::create(id.id);
+        m->setCreatedAt(QDateTime::fromSecsSinceEpoch(1262304000 + n, Qt::UTC));
+        m->setPermanentFlags(words[n++ % 8]);
+        messages.insert(id.id, m);
+    }
+    RTServiceTwitter account;
+    account.setMessagesDictionary(messages);
+    const QCborMap archived = KeyedArchiver::archiveObject(&account).toMap();
+    const QCborMap flags = archived.value(QStringLiteral("permanentMessageFlags")).toMap();
+    ASSERT_EQ(flags.size(), qsizetype(std::size(ids)));
+    for (const auto &id : ids) {
+        const QCborValue key = id.asNumber ? QCborValue(id.id.toLongLong()) : QCborValue(id.id);
+        EXPECT_TRUE(flags.contains(key)) << qPrintable(id.id);
+        EXPECT_EQ(flags.value(key).toInteger(), messages.value(id.id)->permanentFlags())
+            << qPrintable(id.id);
+    }
+
+    auto restored = roundTrip(account);
+    ASSERT_TRUE(restored);
+    ASSERT_TRUE(restored->permanentMessageFlags());
+    EXPECT_EQ(*restored->permanentMessageFlags(),
+              RTServiceTwitter::newestPermanentFlags(messages, std::nullopt));
+}
