@@ -135,9 +135,11 @@ RTTreeNodePopupHost::~RTTreeNodePopupHost()
     unregisterFromOwner();
     // Section nodes belong to their section objects, not to the host.
     QMutexLocker locker(&m_itemsLock);
-    for (RTTreeNode *node : std::as_const(m_itemsInSection))
+    for (RTTreeNode *node : std::as_const(m_itemsInSection)) {
+        disconnect(node, nullptr, this, nullptr);
         if (node->parentNode() == this)
             removeChildNode(node);
+    }
 }
 
 QList<RTService *> RTTreeNodePopupHost::observedServices() const
@@ -245,6 +247,17 @@ void RTTreeNodePopupHost::addSectionNode(RTTreeNode *node, bool excludeMessages)
     node->setInPopupHostingView(true);
     connect(node, &RTTreeNode::newMessagesCountChanged, this, [this] { refreshPopupEntries(); });
     connect(node, &RTTreeNode::imageChanged, this, [this] { refreshPopupEntries(); });
+    // A section object deletes its own node (a group that goes away): forget it, or the
+    // host would reach through the pointer later.
+    connect(node, &QObject::destroyed, this, [this, node] {
+        {
+            QMutexLocker locker(&m_itemsLock);
+            m_itemsInSection.removeAll(node);
+            m_sectionObjects.remove(node);
+            m_excludeMessagesFromTreeNodeSet.remove(node);
+        }
+        refreshPopupEntries();
+    });
     {
         QMutexLocker locker(&m_itemsLock);
         if (!m_itemsInSection.contains(node))

@@ -400,6 +400,26 @@ TEST_F(ManagerTest, PopupHostsListEachSectionOnceSortedWithTheirEntries)
     host->handleRemovalOfItemsInArray({&friends});
 }
 
+// A group deletes its own node when it goes: the host must not keep it among its sections.
+TEST_F(ManagerTest, ASectionNodeDeletedByItsOwnerLeavesItsHost)
+{
+    startManager();
+    auto *host = qobject_cast<RTTreeNodePopupHost *>(manager->combinedToolbarTreeNodes().at(7));
+    ASSERT_NE(host, nullptr);
+    FakeSection kept(QStringLiteral("@a/kept"), QStringLiteral("@a/kept"), 0);
+    {
+        FakeSection gone(QStringLiteral("@a/gone"), QStringLiteral("@a/gone"), 1);
+        host->handleNewItemsArray({&gone, &kept});
+        ASSERT_EQ(host->itemsInSection().size(), 2);
+        RTTreeNode *node = gone.treeNodeForSelf();
+        if (RTTreeNode *parent = node->parentNode())
+            parent->removeChildNode(node);
+    }
+    EXPECT_EQ(host->itemsInSection(), QList<RTTreeNode *>{kept.treeNodeForSelf()});
+    EXPECT_EQ(host->popupEntries().size(), 2); // the combined entry and the kept section
+    host->handleRemovalOfItemsInArray({&kept});
+}
+
 TEST_F(ManagerTest, AccountListsReachTheirHostsAndASharedListShowsOnceAcrossAccounts)
 {
     auto alice = addAccount(QStringLiteral("alice"));
