@@ -126,11 +126,16 @@ void RTRequestOperation::main()
     };
     perform(result);
     // Accounts are main-thread objects: if the main thread let go of the account while
-    // this ran, its last reference must not be dropped on this worker.
+    // this ran, its last reference must not be dropped on this worker. The delegate goes
+    // too: one that keeps the answer (which holds this operation) would otherwise keep
+    // itself and the operation alive for good.
     RTServicePtr service = std::exchange(m_service, nullptr);
+    RTRequestDelegatePtr delegate = std::exchange(m_delegate, nullptr);
     runOnMainThread(
-        [service = std::move(service), result = std::move(result)]() mutable {
+        [service = std::move(service), delegate = std::move(delegate),
+         result = std::move(result)]() mutable {
             result.clear();
+            delegate.reset();
             service.reset();
         },
         false);

@@ -335,3 +335,25 @@ TEST(RequestOperation, ArgumentStringFromDictionary)
     EXPECT_EQ(RTRequestOperation::argumentStringFromDictionary({{"count", 20}, {"a", "x y"}}),
               QStringLiteral("?a=x y?count=20"));
 }
+
+// A delegate that keeps the answer keeps the operation (the answer names it): once the
+// answer is delivered the operation lets go of the delegate, so the two do not keep each
+// other alive for good.
+TEST_F(RequestOperationTest, ADelegateThatKeepsItsAnswerIsFreedWithIt)
+{
+    struct KeepingDelegate : RTRequestDelegate
+    {
+        QVariantMap kept;
+        void serviceRequestSuccess(const QVariantMap &result) override { kept = result; }
+        void serviceRequestFailure(const QVariantMap &result) override { kept = result; }
+    };
+    auto delegate = std::make_shared<KeepingDelegate>();
+    const std::weak_ptr<KeepingDelegate> watch = delegate;
+    std::weak_ptr<RTRequestOperation> operation =
+        RTServiceRequests::doRequest(m_service, TestRequestOk, delegate, {}, {}, 0);
+    ASSERT_FALSE(operation.expired());
+    ASSERT_TRUE(waitUntil([&] { return !delegate->kept.isEmpty(); }));
+    EXPECT_TRUE(delegate->kept.contains(key(kRTRequestOperationKey)));
+    delegate.reset();
+    EXPECT_TRUE(waitUntil([&] { return watch.expired(); }));
+}
