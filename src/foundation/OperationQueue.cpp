@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QThreadPool>
 #include <QWaitCondition>
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 
@@ -230,20 +231,30 @@ void OperationQueue::shutDownAll()
         queue->cancelAllOperations();
     const bool onMainThread = QCoreApplication::instance() &&
                               QCoreApplication::instance()->thread() == QThread::currentThread();
-    for (OperationQueue *queue : queues) {
-        // A worker may be waiting for the main thread to take its answer.
-        while (!queue->waitForEmpty(10)) {
-            if (onMainThread)
-                QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+    // What the main thread takes from the last workers may queue more work (cancelled,
+    // but it still starts a pool thread), so go round until a round adds nothing: a
+    // thread left running past main() dies after the TLS library's cleanup.
+    for (int round = 0; round < 20; ++round) {
+        for (OperationQueue *queue : queues) {
+            // A worker may be waiting for the main thread to take its answer.
+            while (!queue->waitForEmpty(10)) {
+                if (onMainThread)
+                    QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+            }
         }
+        // Joins the pool threads too, so nothing of an operation is released after this.
+        for (OperationQueue *queue : queues)
+            queue->m_pool->waitForDone();
+        // What the last workers handed to the main thread (answers, the accounts they
+        // held) is taken now rather than left in the event queue at exit.
+        if (onMainThread)
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
+        const bool settled = std::all_of(queues.begin(), queues.end(), [](OperationQueue *q) {
+            return q->operationCount() == 0;
+        });
+        if (settled)
+            break;
     }
-    // Joins the pool threads too, so nothing of an operation is released after this.
-    for (OperationQueue *queue : queues)
-        queue->m_pool->waitForDone();
-    // What the last workers handed to the main thread (answers, the accounts they held)
-    // is taken now rather than left in the event queue at exit.
-    if (onMainThread)
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
     g_shuttingDown.store(false);
 }
 

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QMutex>
 #include <QSemaphore>
 #include <QThread>
 #include <atomic>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -21,6 +23,27 @@ public:
 
 private:
     std::function<void()> m_fn;
+};
+
+// Says, as it is destroyed, whether the shutdown had already returned.
+class ProbeOperation : public Operation
+{
+public:
+    ProbeOperation(const std::atomic<bool> &returned, std::atomic<int> &afterReturn)
+        : m_returned(returned)
+        , m_afterReturn(afterReturn)
+    {
+    }
+    ~ProbeOperation() override
+    {
+        if (m_returned.load())
+            ++m_afterReturn;
+    }
+    void main() override {}
+
+private:
+    const std::atomic<bool> &m_returned;
+    std::atomic<int> &m_afterReturn;
 };
 
 std::shared_ptr<FnOperation> op(std::function<void()> fn)
@@ -156,4 +179,42 @@ TEST(OperationQueueTest, AddingTheSameOperationTwiceRunsItOnce)
     queue.waitUntilAllOperationsAreFinished();
     o->waitUntilFinished();
     EXPECT_EQ(ran.load(), 1);
+}
+
+// The last answer taken by the main thread during a shutdown queues more work: the
+// shutdown waits for it too, so no pool thread outlives it (one that does dies after the
+// TLS library's exit cleanup and frees its thread state twice).
+TEST(OperationQueueTest, ShutDownWaitsForWorkQueuedByTheLastAnswers)
+{
+    std::atomic<bool> returned{false};
+    std::atomic<int> afterReturn{0};
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        QSemaphore started;
+        QSemaphore gate;
+        OperationQueue::forType(OperationQueue::ServiceRequests)
+            .addOperation(op([&started, &gate, &returned, &afterReturn] {
+                started.release();
+                gate.acquire();
+                QMetaObject::invokeMethod(
+                    QCoreApplication::instance(),
+                    [&returned, &afterReturn] {
+                        OperationQueue::forType(OperationQueue::ImmediateRequests)
+                            .addOperation(std::make_shared<ProbeOperation>(returned, afterReturn));
+                    },
+                    Qt::QueuedConnection);
+            }));
+        started.acquire();
+        std::thread opener([&gate] {
+            QThread::msleep(20);
+            gate.release();
+        });
+        returned = false;
+        OperationQueue::shutDownAll();
+        returned = true;
+        opener.join();
+        for (int type = 0; type < 4; ++type)
+            EXPECT_EQ(OperationQueue::forType(type).operationCount(), 0);
+    }
+    EXPECT_EQ(afterReturn.load(), 0);
 }
