@@ -15,6 +15,7 @@
 #include "platform/TAUtility.h"
 #include "platform/UpdateFramework.h"
 #include "platform/WindowLayer.h"
+#include "sharing/RTDirectInputLineViewController.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -142,6 +143,7 @@ void RTTalvoAppDelegate::applicationWillTerminate()
     OperationQueue::shutDownAll();
     if (m_saveDataOnTermination)
         m_components.saveStore();
+    RTDirectInputLineViewController::releaseAllControllers();
 }
 
 void RTTalvoAppDelegate::applicationDidResignActive()

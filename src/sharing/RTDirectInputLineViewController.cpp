@@ -98,6 +98,13 @@ void RTDirectInputLineViewController::releaseControllerForService(const RTServic
         delete c.data();
 }
 
+void RTDirectInputLineViewController::releaseAllControllers()
+{
+    const auto all = std::exchange(controllers(), {});
+    for (const QPointer<RTDirectInputLineViewController> &c : all)
+        delete c.data();
+}
+
 void RTDirectInputLineViewController::setText(const QString &text)
 {
     if (m_text == text)

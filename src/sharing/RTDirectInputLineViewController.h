@@ -49,6 +49,9 @@ public:
     newControllerForService(const RTServicePtr &service);
     // Forgets the controller of a removed account.
     static void releaseControllerForService(const RTService *service);
+    // Frees every account's controller at quit: each holds its account, and the account's
+    // connections hold it, so nothing else ever would.
+    static void releaseAllControllers();
 
     [[nodiscard]] RTServicePtr service() const { return m_service; }
 
