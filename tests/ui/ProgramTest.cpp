@@ -73,6 +73,9 @@ protected:
             talvo.waitForFinished();
         }
         *out = QString::fromLocal8Bit(talvo.readAllStandardOutput());
+        // A crash says why on standard error: keep it in what a failure prints.
+        if (talvo.exitStatus() != QProcess::NormalExit || talvo.exitCode() != 0)
+            *out += QString::fromLocal8Bit(talvo.readAllStandardError()).right(20000);
         return talvo.exitStatus() == QProcess::NormalExit ? talvo.exitCode() : -1;
     }
 
