@@ -29,7 +29,7 @@ check:
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer, leaks checked,
 # in a build folder of its own. Line tables are all a sanitizer report needs, and keep
 # that second tree small on disk.
-SAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \
+SAN_ENV = ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizers/lsan.supp:print_suppressions=0 \
 	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 test-sanitize: deps
