@@ -8,7 +8,7 @@
 #include "network/OAuthClock.h"
 #include "platform/fake/FakeAlerts.h"
 #include "platform/fake/FakeKeychain.h"
-#include "support/SandboxFixture.h"
+#include "support/SandboxSuite.h"
 #include "support/TestSupport.h"
 #include "twitter/RTListTwitter.h"
 #include "twitter/RTSearchTwitter.h"
@@ -34,30 +34,15 @@ protected:
     }
 };
 
-class ClientSandboxTest : public ::testing::Test
+class ClientSandboxTest : public SandboxSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        sandbox = new SandboxFixture;
-        SandboxFixture::Options options;
-        options.users = 6;
-        started = sandbox->start(options);
-    }
-    static void TearDownTestSuite()
-    {
-        delete sandbox;
-        sandbox = nullptr;
-    }
+    static void SetUpTestSuite() { startSandbox(6); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(started) << sandbox->errorString().toStdString();
-        ASSERT_TRUE(sandbox->writeFaults(QByteArray()));
+        ASSERT_TRUE(useSandbox()) << sandbox->errorString().toStdString();
         registerTwitterRequestClasses();
-        HostProfile::setCurrent(sandbox->profile());
-        HttpRequest::setDefaultCaBundle(sandbox->caBundle());
-        OAuthClock::setTimestampOffset(0);
         Keychain::setShared(&keychain);
         Alerts::setShared(&alerts);
         account = std::make_shared<QuickTwitter>();
@@ -82,9 +67,7 @@ protected:
                    OperationQueue::forType(OperationQueue::ImmediateRequests).operationCount() == 0;
         });
         account.reset();
-        OAuthClock::setTimestampOffset(0);
-        HostProfile::setCurrent(HostProfile::real());
-        HttpRequest::setDefaultCaBundle(QString());
+        leaveSandbox();
         Alerts::setShared(nullptr);
         Keychain::setShared(nullptr);
     }
@@ -131,8 +114,6 @@ protected:
         return operation ? operation->allMessages() : QList<RTMessageTwitterPtr>();
     }
 
-    static inline SandboxFixture *sandbox = nullptr;
-    static inline bool started = false;
     FakeKeychain keychain;
     FakeAlerts alerts;
     std::shared_ptr<QuickTwitter> account;

@@ -19,7 +19,7 @@
 #include "sharing/RTShortenerClient.h"
 #include "sharing/RTTwitterDirectInputLineViewController.h"
 #include "sharing/SharingRegistration.h"
-#include "support/SandboxFixture.h"
+#include "support/SandboxSuite.h"
 #include "support/TestSupport.h"
 #include "twitter/RTServiceTwitter.h"
 #include "twitter/RTTwitterRequestTypes.h"
@@ -46,32 +46,17 @@ QByteArray fakeJpeg(qsizetype size = 2048)
     return bytes;
 }
 
-class ComposeSandboxTest : public ::testing::Test
+class ComposeSandboxTest : public SandboxSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        sandbox = new SandboxFixture;
-        SandboxFixture::Options options;
-        options.users = 6;
-        started = sandbox->start(options);
-    }
-    static void TearDownTestSuite()
-    {
-        delete sandbox;
-        sandbox = nullptr;
-    }
+    static void SetUpTestSuite() { startSandbox(6); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(started) << sandbox->errorString().toStdString();
-        ASSERT_TRUE(sandbox->writeFaults(QByteArray()));
+        ASSERT_TRUE(useSandbox()) << sandbox->errorString().toStdString();
         registerTwitterRequestClasses();
         registerAccountArchiveClasses();
         registerSharingClasses();
-        HostProfile::setCurrent(sandbox->profile());
-        HttpRequest::setDefaultCaBundle(sandbox->caBundle());
-        OAuthClock::setTimestampOffset(0);
         Keychain::setShared(&keychain);
         Alerts::setShared(&alerts);
         for (const char *k : {RTAlwaysShortenLinksInMessagesKey, RTLimitInputLengthKey,
@@ -103,8 +88,7 @@ protected:
                    OperationQueue::forType(OperationQueue::UrlFollowing).operationCount() == 0;
         });
         account.reset();
-        HostProfile::setCurrent(HostProfile::real());
-        HttpRequest::setDefaultCaBundle(QString());
+        leaveSandbox();
         Alerts::setShared(nullptr);
         Keychain::setShared(nullptr);
     }
@@ -138,8 +122,6 @@ protected:
     }
     void write(const QString &text) { line->textDidChange(text, text.size()); }
 
-    static inline SandboxFixture *sandbox = nullptr;
-    static inline bool started = false;
     FakeKeychain keychain;
     FakeAlerts alerts;
     FakePlatform platform;

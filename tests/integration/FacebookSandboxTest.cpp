@@ -21,7 +21,7 @@
 #include "sharing/RTDirectInputLineViewController.h"
 #include "store/TAAccounts.h"
 #include "store/TADataManager.h"
-#include "support/SandboxFixture.h"
+#include "support/SandboxSuite.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -71,30 +71,16 @@ struct LoginRun
     CtlFacebookBrowser::Outcome browser;
 };
 
-class FacebookSandboxTest : public ::testing::Test
+class FacebookSandboxTest : public SandboxSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        sandbox = new SandboxFixture;
-        SandboxFixture::Options options;
-        options.users = 6;
-        started = sandbox->start(options);
-    }
-    static void TearDownTestSuite()
-    {
-        delete sandbox;
-        sandbox = nullptr;
-    }
+    static void SetUpTestSuite() { startSandbox(6); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(started) << sandbox->errorString().toStdString();
-        ASSERT_TRUE(sandbox->writeFaults(QByteArray()));
+        ASSERT_TRUE(useSandbox()) << sandbox->errorString().toStdString();
         registerAccountArchiveClasses();
         registerNetworksClasses();
-        HostProfile::setCurrent(sandbox->profile());
-        HttpRequest::setDefaultCaBundle(sandbox->caBundle());
         Keychain::setShared(&keychain);
     }
     void TearDown() override
@@ -108,6 +94,7 @@ protected:
             },
             20000);
         Keychain::setShared(nullptr);
+        leaveSandbox();
     }
 
     static LoginRun logIn(const CtlFacebookBrowser &script, int timeoutSeconds = 30,
@@ -202,8 +189,6 @@ protected:
         return int(sandbox->log().count(needle));
     }
 
-    static inline SandboxFixture *sandbox = nullptr;
-    static inline bool started = false;
     FakeKeychain keychain;
 };
 

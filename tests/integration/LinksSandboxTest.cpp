@@ -1,7 +1,7 @@
 // Short links and inline pictures against a real talvo-sandbox: redirect chains, framing
 // pages, the bounds that end an expansion, picture pages, and the link cache across a
 // restart of the store.
-#include "support/SandboxFixture.h"
+#include "support/SandboxSuite.h"
 #include "support/TestSupport.h"
 
 #include "foundation/HostProfile.h"
@@ -23,28 +23,14 @@
 
 namespace {
 
-class LinksSandboxTest : public ::testing::Test
+class LinksSandboxTest : public SandboxSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        sandbox = new SandboxFixture;
-        SandboxFixture::Options options;
-        options.users = 3;
-        started = sandbox->start(options);
-    }
-    static void TearDownTestSuite()
-    {
-        delete sandbox;
-        sandbox = nullptr;
-    }
+    static void SetUpTestSuite() { startSandbox(3); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(started) << sandbox->errorString().toStdString();
-        ASSERT_TRUE(sandbox->writeFaults(QByteArray()));
-        HostProfile::setCurrent(sandbox->profile());
-        HttpRequest::setDefaultCaBundle(sandbox->caBundle());
+        ASSERT_TRUE(useSandbox()) << sandbox->errorString().toStdString();
         m_store = QDir(testTempDir())
                       .filePath(QString::fromStdString(
                           ::testing::UnitTest::GetInstance()->current_test_info()->name()));
@@ -78,6 +64,7 @@ protected:
         RTShortURLResolver::setTimeOutSeconds(RTShortURLResolver::kDefaultTimeOutSeconds);
         RTLinkHosts::setTables(RTLinkHosts::builtInTables());
         TADataManager::resetSharedManagerForTesting();
+        leaveSandbox();
     }
 
     static QString url(const char *host, const QString &path)
@@ -109,8 +96,6 @@ protected:
     }
 
     QString m_store;
-    static inline SandboxFixture *sandbox = nullptr;
-    static inline bool started = false;
 };
 
 } // namespace

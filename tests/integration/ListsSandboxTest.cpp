@@ -10,7 +10,7 @@
 #include "network/OAuthClock.h"
 #include "platform/fake/FakeAlerts.h"
 #include "platform/fake/FakeKeychain.h"
-#include "support/SandboxFixture.h"
+#include "support/SandboxSuite.h"
 #include "support/TestSupport.h"
 #include "timelines/RTTreeNodeManager.h"
 #include "timelines/RTTreeNodeSearch.h"
@@ -31,30 +31,15 @@ QString key(const char *name)
     return QString::fromLatin1(name);
 }
 
-class ListsSandboxTest : public ::testing::Test
+class ListsSandboxTest : public SandboxSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        sandbox = new SandboxFixture;
-        SandboxFixture::Options options;
-        options.users = 6;
-        started = sandbox->start(options);
-    }
-    static void TearDownTestSuite()
-    {
-        delete sandbox;
-        sandbox = nullptr;
-    }
+    static void SetUpTestSuite() { startSandbox(6); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(started) << sandbox->errorString().toStdString();
-        ASSERT_TRUE(sandbox->writeFaults(QByteArray()));
+        ASSERT_TRUE(useSandbox()) << sandbox->errorString().toStdString();
         registerTwitterRequestClasses();
-        HostProfile::setCurrent(sandbox->profile());
-        HttpRequest::setDefaultCaBundle(sandbox->caBundle());
-        OAuthClock::setTimestampOffset(0);
         Keychain::setShared(&keychain);
         Alerts::setShared(&alerts);
         account = std::make_shared<RTServiceTwitter>();
@@ -84,8 +69,7 @@ protected:
         manager.reset();
         registry.setServices({});
         account.reset();
-        HostProfile::setCurrent(HostProfile::real());
-        HttpRequest::setDefaultCaBundle(QString());
+        leaveSandbox();
         Alerts::setShared(nullptr);
         Keychain::setShared(nullptr);
     }
@@ -163,8 +147,6 @@ protected:
         return {};
     }
 
-    static inline SandboxFixture *sandbox = nullptr;
-    static inline bool started = false;
     FakeKeychain keychain;
     FakeAlerts alerts;
     RTServiceRegistry registry;

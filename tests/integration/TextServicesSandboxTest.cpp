@@ -22,7 +22,7 @@
 #include "sharing/RTTweetShrinkRequestOperation.h"
 #include "sharing/RTTwitterDirectInputLineViewController.h"
 #include "sharing/SharingRegistration.h"
-#include "support/SandboxFixture.h"
+#include "support/SandboxSuite.h"
 #include "support/TestSupport.h"
 #include "twitter/RTServiceTwitter.h"
 #include "twitter/TwitterRegistration.h"
@@ -63,32 +63,18 @@ RTRequestDelegatePtr recorder(const std::shared_ptr<Answer> &answer)
         });
 }
 
-class TextServicesSandboxTest : public ::testing::Test
+class TextServicesSandboxTest : public SandboxSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        sandbox = new SandboxFixture;
-        SandboxFixture::Options options;
-        options.users = 4;
-        started = sandbox->start(options);
-    }
-    static void TearDownTestSuite()
-    {
-        delete sandbox;
-        sandbox = nullptr;
-    }
+    static void SetUpTestSuite() { startSandbox(4); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(started) << sandbox->errorString().toStdString();
-        ASSERT_TRUE(sandbox->writeFaults(QByteArray()));
+        ASSERT_TRUE(useSandbox()) << sandbox->errorString().toStdString();
         registerAccountArchiveClasses();
         registerTwitterRequestClasses();
         registerSharingClasses();
         registerPingfmAndInstapaper();
-        HostProfile::setCurrent(sandbox->profile());
-        HttpRequest::setDefaultCaBundle(sandbox->caBundle());
         Keychain::setShared(&keychain);
         SettingsStore::shared().setBool(key(RTAlwaysShortenLinksInMessagesKey), false);
         SettingsStore::shared().setBool(key(RTCloseDirectInputAfterPostingKey), false);
@@ -103,8 +89,7 @@ protected:
         for (const RTServicePtr &s : added)
             RTServiceRegistry::shared().removeService(s);
         added.clear();
-        HostProfile::setCurrent(HostProfile::real());
-        HttpRequest::setDefaultCaBundle(QString());
+        leaveSandbox();
         Keychain::setShared(nullptr);
     }
 
@@ -137,8 +122,6 @@ protected:
                                          file.fileName().toUtf8() + " type=" + type + "\n"));
     }
 
-    static inline SandboxFixture *sandbox = nullptr;
-    static inline bool started = false;
     FakeKeychain keychain;
     RTServiceList added;
 };
