@@ -10,7 +10,7 @@
 #include "networks/PingfmInstapaperRegistration.h"
 #include "platform/fake/FakeKeychain.h"
 #include "sharing/SharingRegistration.h"
-#include "support/SandboxFixture.h"
+#include "support/SandboxSuite.h"
 #include "support/TestSupport.h"
 #include "ui/RTKeyAccountPage.h"
 #include "ui/RTTextServiceActions.h"
@@ -24,31 +24,18 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-class AccountPagesSandboxTest : public ::testing::Test
+class AccountPagesSandboxTest : public SandboxSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        sandbox = new SandboxFixture;
-        SandboxFixture::Options options;
-        options.users = 3;
-        started = sandbox->start(options);
-    }
-    static void TearDownTestSuite()
-    {
-        delete sandbox;
-        sandbox = nullptr;
-    }
+    static void SetUpTestSuite() { startSandbox(3); }
     void SetUp() override
     {
-        ASSERT_TRUE(started) << sandbox->errorString().toStdString();
+        ASSERT_TRUE(useSandbox()) << sandbox->errorString().toStdString();
         registerAccountArchiveClasses();
         registerSharingClasses();
         registerPingfmAndInstapaper();
         RTWindowExtensions::clearForTesting();
         registerPingfmAndInstapaperWindows();
-        HostProfile::setCurrent(sandbox->profile());
-        HttpRequest::setDefaultCaBundle(sandbox->caBundle());
         Keychain::setShared(&keychain);
     }
     void TearDown() override
@@ -60,8 +47,7 @@ protected:
         for (const RTServicePtr &s : all)
             RTServiceRegistry::shared().removeService(s);
         RTWindowExtensions::clearForTesting();
-        HostProfile::setCurrent(HostProfile::real());
-        HttpRequest::setDefaultCaBundle(QString());
+        leaveSandbox();
         Keychain::setShared(nullptr);
     }
 
@@ -73,8 +59,6 @@ protected:
         return nullptr;
     }
 
-    static inline SandboxFixture *sandbox = nullptr;
-    static inline bool started = false;
     FakeKeychain keychain;
 };
 

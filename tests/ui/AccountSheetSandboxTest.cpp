@@ -11,7 +11,7 @@
 #include "platform/fake/FakeKeychain.h"
 #include "store/TAAccounts.h"
 #include "store/TADataManager.h"
-#include "support/SandboxFixture.h"
+#include "support/SandboxSuite.h"
 #include "twitter/RTServiceTwitter.h"
 #include "twitter/TwitterRegistration.h"
 #include "ui/RTWindowExtensions.h"
@@ -43,30 +43,15 @@ bool waitFor(const std::function<bool()> &done, int ms = 15000)
     return true;
 }
 
-class AccountSheetSandboxTest : public ::testing::Test
+class AccountSheetSandboxTest : public SandboxSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        sandbox = new SandboxFixture;
-        SandboxFixture::Options options;
-        options.users = 4;
-        started = sandbox->start(options);
-    }
-    static void TearDownTestSuite()
-    {
-        delete sandbox;
-        sandbox = nullptr;
-    }
+    static void SetUpTestSuite() { startSandbox(4); }
 
     void SetUp() override
     {
-        ASSERT_TRUE(started) << sandbox->errorString().toStdString();
-        ASSERT_TRUE(sandbox->writeFaults(QByteArray()));
+        ASSERT_TRUE(useSandbox()) << sandbox->errorString().toStdString();
         registerTwitterRequestClasses();
-        HostProfile::setCurrent(sandbox->profile());
-        HttpRequest::setDefaultCaBundle(sandbox->caBundle());
-        OAuthClock::setTimestampOffset(0);
         Keychain::setShared(&keychain);
         Alerts::setShared(&alerts);
         SettingsStore::shared().registerShippedDefaults();
@@ -88,9 +73,7 @@ protected:
         });
         TADataManager::resetSharedManagerForTesting();
         RTWindowExtensions::clearForTesting();
-        OAuthClock::setTimestampOffset(0);
-        HostProfile::setCurrent(HostProfile::real());
-        HttpRequest::setDefaultCaBundle(QString());
+        leaveSandbox();
         Alerts::setShared(nullptr);
         Keychain::setShared(nullptr);
     }
@@ -112,8 +95,6 @@ protected:
         return TAAccounts::userAccounts(TADataManager::sharedManager());
     }
 
-    static inline SandboxFixture *sandbox = nullptr;
-    static inline bool started = false;
     QTemporaryDir storeDir;
     FakeKeychain keychain;
     FakeAlerts alerts;

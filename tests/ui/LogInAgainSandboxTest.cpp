@@ -15,7 +15,7 @@
 #include "platform/fake/FakeKeychain.h"
 #include "store/TAAccounts.h"
 #include "store/TADataManager.h"
-#include "support/SandboxFixture.h"
+#include "support/SandboxSuite.h"
 #include "support/TestSupport.h"
 #include "ui/RTFacebookAccountAdditionPage.h"
 #include "ui/RTWindowExtensions.h"
@@ -29,30 +29,17 @@
 
 namespace {
 
-class LogInAgainSandboxTest : public ::testing::Test
+class LogInAgainSandboxTest : public SandboxSuite
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        sandbox = new SandboxFixture;
-        SandboxFixture::Options options;
-        options.users = 3;
-        started = sandbox->start(options);
-    }
-    static void TearDownTestSuite()
-    {
-        delete sandbox;
-        sandbox = nullptr;
-    }
+    static void SetUpTestSuite() { startSandbox(3); }
     void SetUp() override
     {
-        ASSERT_TRUE(started) << sandbox->errorString().toStdString();
+        ASSERT_TRUE(useSandbox()) << sandbox->errorString().toStdString();
         registerAccountArchiveClasses();
         registerNetworksClasses();
         RTWindowExtensions::clearForTesting();
         registerFacebookWindows();
-        HostProfile::setCurrent(sandbox->profile());
-        HttpRequest::setDefaultCaBundle(sandbox->caBundle());
         Keychain::setShared(&keychain);
         TADataManager::resetSharedManagerForTesting(sandbox->dataDir() + QStringLiteral("/store"));
     }
@@ -65,8 +52,7 @@ protected:
         TADataManager::sharedManager().registry().setServices({});
         TADataManager::resetSharedManagerForTesting();
         RTWindowExtensions::clearForTesting();
-        HostProfile::setCurrent(HostProfile::real());
-        HttpRequest::setDefaultCaBundle(QString());
+        leaveSandbox();
         Keychain::setShared(nullptr);
     }
 
@@ -93,8 +79,6 @@ protected:
         return ended;
     }
 
-    static inline SandboxFixture *sandbox = nullptr;
-    static inline bool started = false;
     FakeKeychain keychain;
 };
 
