@@ -10,12 +10,20 @@ class LauncherEntryListener : public QObject
 {
     Q_OBJECT
 public:
+    // On a connection of its own, as a dock has: on the sender's own connection Qt may
+    // hand two quick signals to this object out of the order they went on the bus.
     bool listen()
     {
-        QDBusConnection bus = QDBusConnection::sessionBus();
-        return bus.connect(bus.baseService(), QString(),
-                           QStringLiteral("com.canonical.Unity.LauncherEntry"),
+        const QString sender = QDBusConnection::sessionBus().baseService();
+        QDBusConnection own = QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                                            QStringLiteral("launcher-listener"));
+        return own.isConnected() &&
+               own.connect(sender, QString(), QStringLiteral("com.canonical.Unity.LauncherEntry"),
                            QStringLiteral("Update"), this, SLOT(update(QString, QVariantMap)));
+    }
+    ~LauncherEntryListener() override
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("launcher-listener"));
     }
     QList<std::pair<QString, QVariantMap>> updates;
 
