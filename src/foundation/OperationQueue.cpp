@@ -9,13 +9,14 @@
 #include <QThread>
 #include <QThreadPool>
 #include <QWaitCondition>
-#include <algorithm>
 #include <array>
 #include <cstdlib>
 
 namespace {
 
 std::atomic<bool> g_shuttingDown{false};
+// Operations added while shutting down; the shutdown goes round until none come.
+std::atomic<int> g_addedWhileShuttingDown{0};
 
 // Stands in for "no limit": the pool still needs a number, and threads are only started
 // when there is work for them.
@@ -176,8 +177,10 @@ void OperationQueue::addOperation(std::shared_ptr<Operation> operation)
         return;
     }
     // What the answers of cancelled work start during a shutdown never runs.
-    if (g_shuttingDown.load())
+    if (g_shuttingDown.load()) {
         operation->cancel();
+        ++g_addedWhileShuttingDown;
+    }
     {
         QMutexLocker lock(&m_shared->mutex);
         m_shared->operations.push_back(operation);
@@ -235,6 +238,7 @@ void OperationQueue::shutDownAll()
     // but it still starts a pool thread), so go round until a round adds nothing: a
     // thread left running past main() dies after the TLS library's cleanup.
     for (int round = 0; round < 20; ++round) {
+        const int addedBefore = g_addedWhileShuttingDown.load();
         for (OperationQueue *queue : queues) {
             // A worker may be waiting for the main thread to take its answer.
             while (!queue->waitForEmpty(10)) {
@@ -249,10 +253,7 @@ void OperationQueue::shutDownAll()
         // held) is taken now rather than left in the event queue at exit.
         if (onMainThread)
             QCoreApplication::sendPostedEvents(nullptr, QEvent::MetaCall);
-        const bool settled = std::all_of(queues.begin(), queues.end(), [](OperationQueue *q) {
-            return q->operationCount() == 0;
-        });
-        if (settled)
+        if (g_addedWhileShuttingDown.load() == addedBefore)
             break;
     }
     g_shuttingDown.store(false);
