@@ -230,3 +230,17 @@ QString stringByUnescapingHTML(const QString &s)
     out.append(QStringView(s).mid(copied));
     return out;
 }
+
+QString htmlAttributeValue(QStringView tag, QLatin1String name)
+{
+    const qsizetype at = tag.indexOf(name, 0, Qt::CaseInsensitive);
+    if (at < 0)
+        return {};
+    const qsizetype open = tag.indexOf(u'"', at + name.size());
+    if (open < 0)
+        return {};
+    const qsizetype close = tag.indexOf(u'"', open + 1);
+    if (close < 0)
+        return {};
+    return tag.mid(open + 1, close - open - 1).toString();
+}

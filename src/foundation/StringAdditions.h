@@ -26,3 +26,6 @@
 // Replaces XML and HTML character entities (named, decimal and hexadecimal) by their
 // characters. Unknown entities and invalid code points are left as they stand.
 [[nodiscard]] QString stringByUnescapingHTML(const QString &s);
+// The value of name="..." within an HTML tag (name includes the "=", matched without
+// regard to case): the text between the next two double quotes; empty when absent.
+[[nodiscard]] QString htmlAttributeValue(QStringView tag, QLatin1String name);

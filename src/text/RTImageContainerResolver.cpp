@@ -39,19 +39,6 @@ QVariantMap readableRecord(const QUrl &url)
     return {};
 }
 
-QString quotedValue(QStringView tag, QLatin1String name)
-{
-    const qsizetype at = tag.indexOf(name, 0, Qt::CaseInsensitive);
-    if (at < 0)
-        return {};
-    const qsizetype open = tag.indexOf(u'"', at + name.size());
-    if (open < 0)
-        return {};
-    const qsizetype close = tag.indexOf(u'"', open + 1);
-    if (close < 0)
-        return {};
-    return tag.mid(open + 1, close - open - 1).toString();
-}
 } // namespace
 
 RTImageContainerResolver::RTImageContainerResolver(QString url, QVariantMap imagerInfo)
@@ -141,10 +128,10 @@ QString RTImageContainerResolverInlineId::parseForLinkInResponseString(const QSt
             end = page.size();
         from = end;
         const QStringView tag = QStringView(page).mid(start, end - start);
-        if (quotedValue(tag, QLatin1String(" id=")).toLower() != wanted)
+        if (htmlAttributeValue(tag, QLatin1String(" id=")).toLower() != wanted)
             continue;
         const QString src =
-            stringByUnescapingHTML(quotedValue(tag, QLatin1String(" src="))).trimmed();
+            stringByUnescapingHTML(htmlAttributeValue(tag, QLatin1String(" src="))).trimmed();
         if (!src.isEmpty())
             return src;
     }

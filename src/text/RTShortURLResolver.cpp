@@ -28,22 +28,6 @@ bool isFrameTagChar(QChar c)
     return allowed.contains(c);
 }
 
-// The value of name="..." within tag: the text between the double quote after "name="
-// and the next double quote.
-QString attributeValue(QStringView tag, QLatin1String name)
-{
-    const qsizetype at = tag.indexOf(name, 0, Qt::CaseInsensitive);
-    if (at < 0)
-        return {};
-    const qsizetype open = tag.indexOf(u'"', at + name.size());
-    if (open < 0)
-        return {};
-    const qsizetype close = tag.indexOf(u'"', open + 1);
-    if (close < 0)
-        return {};
-    return tag.mid(open + 1, close - open - 1).toString();
-}
-
 QString iframeTarget(const QString &page, const QString &frameId)
 {
     static const QLatin1String open("<iframe");
@@ -64,8 +48,8 @@ QString iframeTarget(const QString &page, const QString &frameId)
             QStringView(page).mid(start + open.size(), next - start - open.size());
         if (!std::all_of(tag.begin(), tag.end(), isFrameTagChar))
             continue;
-        if (attributeValue(tag, QLatin1String("id=")) == frameId)
-            return attributeValue(tag, QLatin1String("src="));
+        if (htmlAttributeValue(tag, QLatin1String("id=")) == frameId)
+            return htmlAttributeValue(tag, QLatin1String("src="));
     }
 }
 
@@ -88,7 +72,7 @@ QString framesetTarget(const QString &page, const QString &framerHost)
             qsizetype tagEnd = block.indexOf(u'>', f);
             if (tagEnd < 0)
                 tagEnd = block.size();
-            const QString src = attributeValue(block.mid(f, tagEnd - f), QLatin1String("src="));
+            const QString src = htmlAttributeValue(block.mid(f, tagEnd - f), QLatin1String("src="));
             if (!src.isEmpty() && !src.contains(framerHost, Qt::CaseInsensitive))
                 return src;
         }
