@@ -53,25 +53,31 @@ QLatin1String RTMessage::bodySlotKey(int slot)
 
 void RTMessage::storeBodies(const QHash<QString, RTAttributedString> &bodies)
 {
-    m_bodySlots = {};
-    m_bodySlotsSet = 0;
-    m_otherBodies.clear();
+    m_bodiesPending.store(false);
+    if (bodies.isEmpty()) {
+        m_bodies.reset();
+        return;
+    }
+    m_bodies = std::make_unique<Bodies>();
     for (auto it = bodies.cbegin(); it != bodies.cend(); ++it) {
         if (const int slot = bodySlot(it.key()); slot >= 0) {
-            m_bodySlots[size_t(slot)] = it.value();
-            m_bodySlotsSet |= quint8(1u << slot);
+            m_bodies->forms[size_t(slot)] = it.value();
+            m_bodies->set |= quint8(1u << slot);
         } else {
-            m_otherBodies.insert(it.key(), it.value());
+            m_bodies->others.insert(it.key(), it.value());
         }
     }
 }
 
 QHash<QString, RTAttributedString> RTMessage::loadBodies() const
 {
-    QHash<QString, RTAttributedString> bodies = m_otherBodies;
+    buildPendingBodies();
+    if (!m_bodies)
+        return {};
+    QHash<QString, RTAttributedString> bodies = m_bodies->others;
     for (int slot = 0; slot < kBodySlots; ++slot) {
-        if (m_bodySlotsSet & (1u << slot))
-            bodies.insert(bodySlotKey(slot), m_bodySlots[size_t(slot)]);
+        if (m_bodies->set & (1u << slot))
+            bodies.insert(bodySlotKey(slot), m_bodies->forms[size_t(slot)]);
     }
     return bodies;
 }
@@ -90,6 +96,24 @@ void RTMessage::setAttributedBodyDictionary(const QHash<QString, RTAttributedStr
         storeBodies(bodies);
     }
     didChangeValueForKey(RTMessageProperty::AttributedBodyDictionary);
+}
+
+void RTMessage::setBody(const QString &body)
+{
+    buildPendingBodiesBeforeChange();
+    m_body = body;
+}
+
+void RTMessage::setTranslatedBody(const QString &text)
+{
+    buildPendingBodiesBeforeChange();
+    m_translatedBody = text;
+}
+
+void RTMessage::setHighlightTerms(const QStringList &terms)
+{
+    buildPendingBodiesBeforeChange();
+    m_highlightTerms = terms;
 }
 
 void RTMessage::setCreatedAt(const QDateTime &date)
@@ -383,11 +407,29 @@ bool RTMessage::isContainedInTreeNode(const RTMessageHolder *node) const
 
 void RTMessage::processBody()
 {
+    m_bodiesPending.store(true);
+    // Views redraw on this one.
+    willChangeValueForKey(RTMessageProperty::IsTranslated);
+    didChangeValueForKey(RTMessageProperty::IsTranslated);
+}
+
+void RTMessage::buildPendingBodiesBeforeChange()
+{
+    if (!m_bodiesPending.load())
+        return;
+    QMutexLocker lock(&m_lock);
+    buildPendingBodies();
+}
+
+void RTMessage::buildPendingBodies() const
+{
+    if (!m_bodiesPending.exchange(false))
+        return;
     const auto hooks = RTMessageHooks::current();
     const SettingsStore &settings = SettingsStore::shared();
     const bool resolve = settings.boolForKey(RTShouldResolveShortURLsKey);
     const double fontSize = settings.floatForKey(TAMessageFontSizeKey);
-    const QStringList terms = highlightTerms();
+    const QStringList &terms = m_highlightTerms;
 
     auto build = [&](const QString &text, bool translatedIcon) {
         RTAttributedString parsed = hooks->parse(hooks->unescapeHTML(text));
@@ -402,31 +444,18 @@ void RTMessage::processBody()
         return terms.isEmpty() ? plain : hooks->highlightTerms(plain, terms);
     };
 
-    const RTAttributedString plain = build(body(), false);
-    const RTAttributedString plainHighlighted = highlighted(plain);
-    const QString translation = translatedBody();
-    RTAttributedString translated;
-    RTAttributedString translatedHighlighted;
-    if (!translation.isNull()) {
-        translated = build(translation, true);
-        translatedHighlighted = highlighted(translated);
+    if (!m_bodies)
+        m_bodies = std::make_unique<Bodies>();
+    // Bodies under other keys, and the translated ones when there is no translation
+    // now, stay as they were.
+    m_bodies->forms[0] = build(m_body, false);
+    m_bodies->forms[1] = highlighted(m_bodies->forms[0]);
+    m_bodies->set |= 0b0011;
+    if (!m_translatedBody.isNull()) {
+        m_bodies->forms[2] = build(m_translatedBody, true);
+        m_bodies->forms[3] = highlighted(m_bodies->forms[2]);
+        m_bodies->set |= 0b1100;
     }
-    {
-        // Bodies under other keys, and the translated ones when there is no translation
-        // now, stay as they were.
-        QMutexLocker lock(&m_lock);
-        m_bodySlots[0] = plain;
-        m_bodySlots[1] = plainHighlighted;
-        m_bodySlotsSet |= 0b0011;
-        if (!translation.isNull()) {
-            m_bodySlots[2] = translated;
-            m_bodySlots[3] = translatedHighlighted;
-            m_bodySlotsSet |= 0b1100;
-        }
-    }
-    // Views redraw on this one.
-    willChangeValueForKey(RTMessageProperty::IsTranslated);
-    didChangeValueForKey(RTMessageProperty::IsTranslated);
 }
 
 RTAttributedString RTMessage::attributedBody() const
@@ -451,11 +480,14 @@ RTAttributedString RTMessage::attributedBodyForRequestType(int type) const
 {
     const QStringList keys = preferredAttributedBodyLookupForRequestType(type);
     QMutexLocker lock(&m_lock);
+    buildPendingBodies();
+    if (!m_bodies)
+        return {};
     for (const QString &key : keys) {
         if (const int slot = bodySlot(key); slot >= 0) {
-            if (m_bodySlotsSet & (1u << slot))
-                return m_bodySlots[size_t(slot)];
-        } else if (const auto it = m_otherBodies.constFind(key); it != m_otherBodies.cend()) {
+            if (m_bodies->set & (1u << slot))
+                return m_bodies->forms[size_t(slot)];
+        } else if (const auto it = m_bodies->others.constFind(key); it != m_bodies->others.cend()) {
             return *it;
         }
     }
@@ -480,10 +512,18 @@ void RTMessage::replaceShortURLsUsingURLsDictionary(const QHash<QString, QString
 void RTMessage::updateAttributedBodyFont()
 {
     const double fontSize = SettingsStore::shared().floatForKey(TAMessageFontSizeKey);
-    QHash<QString, RTAttributedString> bodies = attributedBodyDictionary();
-    for (RTAttributedString &text : bodies)
-        text.setFontSize(fontSize);
-    setAttributedBodyDictionary(bodies);
+    willChangeValueForKey(RTMessageProperty::AttributedBodyDictionary);
+    {
+        // Pending bodies take the size when they are built.
+        QMutexLocker lock(&m_lock);
+        if (m_bodies) {
+            for (RTAttributedString &text : m_bodies->forms)
+                text.setFontSize(fontSize);
+            for (RTAttributedString &text : m_bodies->others)
+                text.setFontSize(fontSize);
+        }
+    }
+    didChangeValueForKey(RTMessageProperty::AttributedBodyDictionary);
 }
 
 // ---------------------------------------------------------------------------

@@ -39,9 +39,9 @@ public:
 
     [[nodiscard]] const QString &messageId() const { return m_messageId; }
     [[nodiscard]] QString body() const { return m_body; }
-    void setBody(const QString &body) { m_body = body; }
+    void setBody(const QString &body);
     [[nodiscard]] QString translatedBody() const { return m_translatedBody; }
-    void setTranslatedBody(const QString &text) { m_translatedBody = text; }
+    void setTranslatedBody(const QString &text);
     [[nodiscard]] QString ISOLanguageCode() const { return m_ISOLanguageCode; }
     void setISOLanguageCode(const QString &code) { m_ISOLanguageCode = code; }
     [[nodiscard]] QHash<QString, RTAttributedString> attributedBodyDictionary() const;
@@ -54,7 +54,7 @@ public:
     [[nodiscard]] QString userId() const { return m_userId; }
     void setUserId(const QString &userId) { m_userId = userId; }
     [[nodiscard]] QStringList highlightTerms() const { return m_highlightTerms; }
-    void setHighlightTerms(const QStringList &terms) { m_highlightTerms = terms; }
+    void setHighlightTerms(const QStringList &terms);
     [[nodiscard]] std::shared_ptr<RTUser> user() const { return m_user; }
     void setUser(std::shared_ptr<RTUser> user) { m_user = std::move(user); }
     // The receiving account (weak); nullptr for messages of the shared searcher.
@@ -159,7 +159,10 @@ public:
     // The store that knows the copies of this message.
     [[nodiscard]] virtual RTMessageDataSource *dataSource() const;
 
-    // Rebuilds the display forms of the body (and of the translation).
+    // Rebuilds the display forms of the body (and of the translation). They are built when
+    // first asked for: most stored messages are never shown, and the forms cost more than
+    // the message. A change of the text they come from builds the pending ones first, so
+    // they are what building them here would have given.
     virtual void processBody();
     [[nodiscard]] RTAttributedString attributedBody() const;
     [[nodiscard]] QString attributedBodyString() const;
@@ -203,17 +206,27 @@ private:
     std::atomic<quint32> m_temporaryFlags{0};
     std::atomic<quint32> m_permanentFlags{0};
 
-    mutable QMutex m_lock; // guards the two members below
+    mutable QMutex m_lock; // guards the members below
     // Display bodies under the four known keys in fixed slots (a hash of two entries
-    // costs kilobytes per message); any other key in the hash beside them.
+    // costs kilobytes per message); any other key in the hash beside them. Allocated only
+    // once a body is built or given.
     static constexpr int kBodySlots = 4;
+    struct Bodies
+    {
+        std::array<RTAttributedString, kBodySlots> forms;
+        quint8 set = 0;
+        QHash<QString, RTAttributedString> others;
+    };
     [[nodiscard]] static int bodySlot(const QString &key);
     [[nodiscard]] static QLatin1String bodySlotKey(int slot);
     void storeBodies(const QHash<QString, RTAttributedString> &bodies);  // under m_lock
     [[nodiscard]] QHash<QString, RTAttributedString> loadBodies() const; // under m_lock
-    std::array<RTAttributedString, kBodySlots> m_bodySlots;
-    quint8 m_bodySlotsSet = 0;
-    QHash<QString, RTAttributedString> m_otherBodies;
+    // Builds what processBody left pending (under m_lock).
+    void buildPendingBodies() const;
+    // Outside the lock: builds pending bodies before a field they come from changes.
+    void buildPendingBodiesBeforeChange();
+    mutable std::unique_ptr<Bodies> m_bodies;
+    mutable std::atomic<bool> m_bodiesPending{false};
     // Few nodes hold one message; a vector is a fraction of a set's size.
     std::vector<RTMessageHolder *> m_containedInTreeNodes;
 };

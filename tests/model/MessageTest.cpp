@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 
 #include <barrier>
+#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -284,6 +285,64 @@ TEST_F(MessageTest, DisplayBodiesKeepEveryKeyAndProcessingReplacesOnlyItsOwn)
     message->setAttributedBodyDictionary({});
     EXPECT_TRUE(message->attributedBodyDictionary().isEmpty());
     EXPECT_TRUE(message->attributedBodyString().isEmpty());
+}
+
+// Bodies are built when first asked for; whatever happens to the message in between,
+// they must be what asking at once would have given.
+TEST_F(MessageTest, BodiesBuiltLateEqualBodiesBuiltAtOnce)
+{
+    RTMessageHooks hooks;
+    hooks.highlightTerms = [](const RTAttributedString &text, const QStringList &terms) {
+        RTAttributedString s = text;
+        s.addAttribute(QStringLiteral("highlight"), terms.join(','), 0, 1);
+        return s;
+    };
+    RTMessageHooks::install(hooks);
+    SettingsStore::shared().setFloat(TAMessageFontSizeKey, 12.0);
+
+    const struct
+    {
+        const char *name;
+        std::function<void(RTMessage &)> change;
+    } changes[] = {
+        {"nothing", [](RTMessage &) {}},
+        {"body", [](RTMessage &m) { m.setBody(QStringLiteral("other text")); }},
+        {"translation", [](RTMessage &m) { m.setTranslatedBody(QStringLiteral("changed")); }},
+        {"terms", [](RTMessage &m) { m.setHighlightTerms({QStringLiteral("z")}); }},
+        {"font",
+         [](RTMessage &m) {
+             SettingsStore::shared().setFloat(TAMessageFontSizeKey, 15.0);
+             m.updateAttributedBodyFont();
+         }},
+        {"short links",
+         [](RTMessage &m) {
+             m.replaceShortURLsUsingURLsDictionary(
+                 {{QStringLiteral("text"), QStringLiteral("TEXT")}});
+         }},
+        {"given bodies",
+         [](RTMessage &m) {
+             m.setAttributedBodyDictionary(
+                 {{QStringLiteral("k"), RTAttributedString(QStringLiteral("given"))}});
+         }},
+    };
+    for (const auto &c : changes) {
+        SettingsStore::shared().setFloat(TAMessageFontSizeKey, 12.0);
+        auto early = RTMessage::create(QStringLiteral("1"));
+        auto late = RTMessage::create(QStringLiteral("1"));
+        for (const auto &m : {early, late}) {
+            m->setBody(QStringLiteral("some &amp; text"));
+            m->setTranslatedBody(QStringLiteral("translated text"));
+            m->setHighlightTerms({QStringLiteral("some")});
+            m->processBody();
+        }
+        const auto before = early->attributedBodyDictionary();
+        EXPECT_EQ(before.size(), 4) << c.name;
+        c.change(*early);
+        c.change(*late);
+        EXPECT_EQ(late->attributedBodyDictionary(), early->attributedBodyDictionary()) << c.name;
+        EXPECT_EQ(late->attributedBodyForRequestType(0), early->attributedBodyForRequestType(0))
+            << c.name;
+    }
 }
 
 TEST_F(MessageTest, TranslateShowsAKnownTranslationOrAsksForOne)
