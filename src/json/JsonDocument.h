@@ -18,14 +18,24 @@ namespace json_detail {
 struct Node
 {
     JsonValue::Type type;
-    std::uint8_t flags; // strings and numbers: kInDecoded; booleans: the value
-    std::uint16_t unused;
-    std::uint32_t a; // strings, numbers: offset of the bytes; containers: element/member count
+    std::uint8_t flags;   // strings and numbers: kInDecoded; booleans: the value
+    std::uint16_t keyTag; // object keys: keyTagOf their bytes, so most lookups skip the text
+    std::uint32_t a;      // strings, numbers: offset of the bytes; containers: element/member count
     std::uint32_t b; // strings, numbers: length; containers: index just past the last descendant
 };
 static_assert(sizeof(Node) == 12);
 
 inline constexpr std::uint8_t kInDecoded = 1; // bytes live in Document::decoded, not the input
+
+// A few bytes of a key folded with its length: different tags, different keys.
+[[nodiscard]] inline std::uint16_t keyTagOf(std::string_view key)
+{
+    const std::size_t n = key.size();
+    if (n == 0)
+        return 0;
+    const auto byte = [&](std::size_t i) { return unsigned(static_cast<unsigned char>(key[i])); };
+    return std::uint16_t((n & 0x3F) | ((byte(0) * 7u ^ byte(n / 2) * 3u ^ byte(n - 1)) << 6));
+}
 
 struct Document
 {

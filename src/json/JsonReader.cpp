@@ -294,6 +294,7 @@ memberKey:
         frameOwnsError = true;
         goto failed;
     }
+    m_doc.nodes.back().keyTag = json_detail::keyTagOf(m_doc.bytes(m_doc.nodes.back()));
     skipSpace();
     if (m_p == m_end) {
         fail(JsonErrorCode::EndOfInput, "End of input while parsing object");

@@ -2,6 +2,7 @@
 
 #include "json/JsonDocument.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -188,14 +189,55 @@ JsonValue JsonValue::value(std::string_view key) const
         return {};
     const Document &doc = *m_doc;
     const std::uint32_t end = doc.nodes[m_index].b;
+    const std::uint16_t tag = json_detail::keyTagOf(key);
     std::uint32_t found = 0;
     for (std::uint32_t k = m_index + 1; k < end;) {
         const std::uint32_t v = k + 1;
-        if (doc.bytes(doc.nodes[k]) == key)
+        const Node &n = doc.nodes[k];
+        if (n.keyTag == tag && n.b == key.size() && doc.bytes(n) == key)
             found = v;
         k = doc.next(v);
     }
     return found ? JsonValue(m_doc, found) : JsonValue();
+}
+
+void JsonValue::values(std::span<const std::string_view> keys, std::span<JsonValue> out) const
+{
+    Q_ASSERT(keys.size() <= out.size() && keys.size() <= 64);
+    for (JsonValue &v : out)
+        v = {};
+    if (!isObject() || keys.empty())
+        return;
+    // The keys by tag in a small open table: each member costs one probe, not one
+    // comparison per key.
+    constexpr std::size_t kSlots = 128;
+    std::uint8_t table[kSlots] = {}; // key index + 1
+    std::uint16_t tags[64];
+    const std::size_t count = std::min<std::size_t>(keys.size(), 64);
+    for (std::size_t i = 0; i < count; ++i) {
+        tags[i] = json_detail::keyTagOf(keys[i]);
+        std::size_t s = tags[i] % kSlots;
+        while (table[s])
+            s = (s + 1) % kSlots;
+        table[s] = std::uint8_t(i + 1);
+    }
+    const Document &doc = *m_doc;
+    const std::uint32_t end = doc.nodes[m_index].b;
+    std::uint32_t found[64] = {};
+    for (std::uint32_t k = m_index + 1; k < end;) {
+        const std::uint32_t v = k + 1;
+        const Node &n = doc.nodes[k];
+        for (std::size_t s = n.keyTag % kSlots; table[s]; s = (s + 1) % kSlots) {
+            const std::size_t i = table[s] - 1u;
+            if (tags[i] == n.keyTag && n.b == keys[i].size() && doc.bytes(n) == keys[i])
+                found[i] = v; // a repeated key: the last one counts
+        }
+        k = doc.next(v);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        if (found[i])
+            out[i] = JsonValue(m_doc, found[i]);
+    }
 }
 
 JsonValue JsonValue::operator[](const QString &key) const

@@ -8,6 +8,7 @@
 #include <concepts>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string_view>
 
 namespace json_detail {
@@ -89,6 +90,9 @@ public:
     }
     [[nodiscard]] JsonValue operator[](const QString &key) const;
     [[nodiscard]] bool contains(std::string_view key) const { return value(key).isValid(); }
+    // Several members in one pass over the object: out[i] is what value(keys[i]) gives.
+    // At most 64 keys.
+    void values(std::span<const std::string_view> keys, std::span<JsonValue> out) const;
     // Keys of an object in document order (a repeated key appears each time).
     [[nodiscard]] QStringList keys() const;
 

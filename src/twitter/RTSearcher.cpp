@@ -118,10 +118,9 @@ RTSearcher::mergeExistingUsersWithNewUsers(const QHash<QString, RTTwitterUserRec
     return fresh;
 }
 
-RTTwitterDataSource::MessageList
-RTSearcher::mergeExistingMessagesWithNewMessages(const QList<JsonValue> &statuses, int requestType,
-                                                 const RTTwitterMappingContext &context,
-                                                 MessageList *parsedMessages)
+RTTwitterDataSource::MessageList RTSearcher::mergeExistingMessagesWithNewMessages(
+    const QList<RTTwitterStatus> &statuses, int requestType, const RTTwitterMappingContext &context,
+    MessageList *parsedMessages)
 {
     QHash<QString, RTUserTwitterPtr> users;
     {
@@ -132,10 +131,10 @@ RTSearcher::mergeExistingMessagesWithNewMessages(const QList<JsonValue> &statuse
     MessageList fresh;
     MessageList all;
     QMutexLocker lock(&m_messagesLock);
-    for (const JsonValue &status : statuses) {
-        if (!status.isObject())
+    for (const RTTwitterStatus &status : statuses) {
+        if (!status.value.isObject())
             continue;
-        const QString id = status["id"].toString();
+        const QString id = status[RTTwitterStatus::Id].toString();
         if (id.isEmpty())
             continue;
         RTMessageTwitterPtr message = m_messagesDictionary.value(id);

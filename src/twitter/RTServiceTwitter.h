@@ -329,7 +329,7 @@ public:
     UserList mergeExistingUsersWithNewUsers(const QHash<QString, RTTwitterUserRecord> &users,
                                             const QHash<QString, QDateTime> &userUpdateDates,
                                             int requestType, UserList *parsedUsers) override;
-    MessageList mergeExistingMessagesWithNewMessages(const QList<JsonValue> &statuses,
+    MessageList mergeExistingMessagesWithNewMessages(const QList<RTTwitterStatus> &statuses,
                                                      int requestType,
                                                      const RTTwitterMappingContext &context,
                                                      MessageList *parsedMessages) override;

@@ -77,7 +77,7 @@ RTServiceTwitter::mergeExistingUsersWithNewUsers(const QHash<QString, RTTwitterU
 }
 
 RTServiceTwitter::MessageList RTServiceTwitter::mergeExistingMessagesWithNewMessages(
-    const QList<JsonValue> &statuses, int requestType, const RTTwitterMappingContext &context,
+    const QList<RTTwitterStatus> &statuses, int requestType, const RTTwitterMappingContext &context,
     MessageList *parsedMessages)
 {
     // Taken before the messages lock: the two locks are never held together.
@@ -92,10 +92,10 @@ RTServiceTwitter::MessageList RTServiceTwitter::mergeExistingMessagesWithNewMess
     // sees the page half-merged, and no copy of the whole store is made per page.
     const RTTwitterDateParser dateParser(RTTwitterDateParser::patternForRequestType(requestType));
     try {
-        for (const JsonValue &status : statuses) {
-            if (!status.isObject())
+        for (const RTTwitterStatus &status : statuses) {
+            if (!status.value.isObject())
                 continue;
-            const QString id = status["id"].toString();
+            const QString id = status[RTTwitterStatus::Id].toString();
             if (id.isEmpty())
                 continue;
             RTMessageTwitterPtr message = m_messagesDictionary.value(id);

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <array>
 
 class RTServiceTwitter;
 
@@ -29,6 +30,38 @@ struct RTTwitterUserRecord
     [[nodiscard]] JsonValue field(std::string_view key) const;
     [[nodiscard]] QString id() const { return field("id").toString(); }
     [[nodiscard]] bool isSearch() const { return form != Form::Rest; }
+};
+
+// A status of an answer with the members the mapping reads, taken in one pass: an
+// answer's objects have dozens of members, and each lookup by name walks them all.
+struct RTTwitterStatus
+{
+    enum Member : quint8
+    {
+        Id,
+        Text,
+        CreatedAt,
+        Source,
+        InReplyToUserId,
+        InReplyToStatusId,
+        InReplyToScreenName,
+        IsoLanguageCode,
+        RetweetedStatus,
+        User,
+        Sender,
+        Recipient,
+        FromUserId,
+        ToUserId,
+        MemberCount
+    };
+
+    RTTwitterStatus() = default;
+    explicit RTTwitterStatus(const JsonValue &status);
+
+    JsonValue value;
+    std::array<JsonValue, MemberCount> members;
+
+    [[nodiscard]] const JsonValue &operator[](Member m) const { return members[m]; }
 };
 
 // What the mapping needs of the account, taken on the main thread when a request is
@@ -61,7 +94,7 @@ public:
                                    int requestType, UserList *parsedUsers) = 0;
     // Status records of one answer. Returns the messages new to the store; parsedMessages
     // gets every message of the answer, known ones as stored.
-    virtual MessageList mergeExistingMessagesWithNewMessages(const QList<JsonValue> &statuses,
+    virtual MessageList mergeExistingMessagesWithNewMessages(const QList<RTTwitterStatus> &statuses,
                                                              int requestType,
                                                              const RTTwitterMappingContext &context,
                                                              MessageList *parsedMessages) = 0;

@@ -10,6 +10,7 @@
 #include <QMutex>
 #include <QSet>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -40,6 +41,28 @@ JsonValue RTTwitterUserRecord::field(std::string_view key) const
         return {};
     }
     return {};
+}
+
+// --- statuses -----------------------------------------------------------------------
+
+RTTwitterStatus::RTTwitterStatus(const JsonValue &status)
+    : value(status)
+{
+    static constexpr std::array<std::string_view, MemberCount> names = {"id",
+                                                                        "text",
+                                                                        "created_at",
+                                                                        "source",
+                                                                        "in_reply_to_user_id",
+                                                                        "in_reply_to_status_id",
+                                                                        "in_reply_to_screen_name",
+                                                                        "iso_language_code",
+                                                                        "retweeted_status",
+                                                                        "user",
+                                                                        "sender",
+                                                                        "recipient",
+                                                                        "from_user_id",
+                                                                        "to_user_id"};
+    status.values(names, members);
 }
 
 // --- results ------------------------------------------------------------------------
@@ -208,11 +231,19 @@ bool isNumericId(const JsonValue &v)
 {
     if (!v.isNumber() && !v.isString())
         return false;
-    const QString digits = v.toString();
-    bool fits = false;
-    (void)digits.toULongLong(&fits);
-    return fits && std::all_of(digits.cbegin(), digits.cend(),
-                               [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const std::string_view digits = v.utf8View();
+    if (digits.empty())
+        return false;
+    quint64 value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return false;
+        const auto d = quint64(c - '0');
+        if (value > (std::numeric_limits<quint64>::max() - d) / 10)
+            return false;
+        value = value * 10 + d;
+    }
+    return true;
 }
 
 bool isUserRecord(const JsonValue &v)
@@ -222,19 +253,20 @@ bool isUserRecord(const JsonValue &v)
 
 // A status the mapping can make a message of: a numeric id and the record of its author
 // (of the retweeted status too, when there is one).
-bool isWellTyped(const JsonValue &status, int requestType)
+bool isWellTyped(const RTTwitterStatus &status, int requestType)
 {
-    if (!status.isObject() || !isNumericId(status["id"]))
+    using S = RTTwitterStatus;
+    if (!status.value.isObject() || !isNumericId(status[S::Id]))
         return false;
     if (requestType == RTTwitterRequestSearch)
-        return isNumericId(status["from_user_id"]);
-    const JsonValue retweeted = status["retweeted_status"];
+        return isNumericId(status[S::FromUserId]);
+    const JsonValue &retweeted = status[S::RetweetedStatus];
     if (retweeted.isValid() && !retweeted.isNull() &&
         (!retweeted.isObject() || !isNumericId(retweeted["id"]) ||
          !isUserRecord(retweeted["user"])))
         return false;
     // Direct messages name their author "sender".
-    return isUserRecord(status["user"]) || isUserRecord(status["sender"]);
+    return isUserRecord(status[S::User]) || isUserRecord(status[S::Sender]);
 }
 
 } // namespace
@@ -245,11 +277,12 @@ RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValu
                                                             const RTTwitterMappingContext *context)
 {
     RTTwitterParseResult result;
-    QList<JsonValue> statuses;
+    QList<RTTwitterStatus> statuses;
     statuses.reserve(answer.size());
-    for (const JsonValue &status : answer) {
+    for (const JsonValue &value : answer) {
+        RTTwitterStatus status(value);
         if (isWellTyped(status, requestType))
-            statuses.append(status);
+            statuses.append(std::move(status));
     }
     if (statuses.size() != answer.size())
         qCWarning(lcTwitter) << "skipped" << answer.size() - statuses.size() << "of"
@@ -258,7 +291,7 @@ RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValu
                              << requestType;
     if (statuses.isEmpty())
         return result;
-    result.since = text(statuses.first()["id"]);
+    result.since = text(statuses.first()[RTTwitterStatus::Id]);
 
     const RTTwitterDateParser dateParser(RTTwitterDateParser::patternForRequestType(requestType));
     const bool search = requestType == RTTwitterRequestSearch;
@@ -267,10 +300,11 @@ RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValu
     // or one with a picture over one without.
     QHash<QString, RTTwitterUserRecord> users;
     QHash<QString, QDateTime> dates;
-    for (const JsonValue &status : statuses) {
-        if (!status.isObject())
+    for (const RTTwitterStatus &status : statuses) {
+        if (!status.value.isObject())
             continue;
-        const QDateTime date = dateParser.dateFromString(status["created_at"].toString());
+        const QDateTime date =
+            dateParser.dateFromString(status[RTTwitterStatus::CreatedAt].toString());
         const QList<RTTwitterUserRecord> records =
             search ? usersInSearchMessageDictionary(status) : usersInMessageDictionary(status);
         for (const RTTwitterUserRecord &record : records) {
@@ -318,11 +352,12 @@ RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValu
 }
 
 QList<RTTwitterUserRecord>
-RTTwitterResponseMapper::usersInMessageDictionary(const JsonValue &status)
+RTTwitterResponseMapper::usersInMessageDictionary(const RTTwitterStatus &status)
 {
+    using S = RTTwitterStatus;
     QList<RTTwitterUserRecord> records;
-    for (const JsonValue &user : {status["user"], status["retweeted_status"]["user"],
-                                  status["recipient"], status["sender"]}) {
+    for (const JsonValue &user : {status[S::User], status[S::RetweetedStatus]["user"],
+                                  status[S::Recipient], status[S::Sender]}) {
         if (user.isObject())
             records.append({user, RTTwitterUserRecord::Form::Rest});
     }
@@ -330,60 +365,61 @@ RTTwitterResponseMapper::usersInMessageDictionary(const JsonValue &status)
 }
 
 QList<RTTwitterUserRecord>
-RTTwitterResponseMapper::usersInSearchMessageDictionary(const JsonValue &status)
+RTTwitterResponseMapper::usersInSearchMessageDictionary(const RTTwitterStatus &status)
 {
     QList<RTTwitterUserRecord> records;
-    if (!status.isObject())
+    if (!status.value.isObject())
         return records;
-    records.append({status, RTTwitterUserRecord::Form::SearchFrom});
-    const JsonValue to = status["to_user_id"];
+    records.append({status.value, RTTwitterUserRecord::Form::SearchFrom});
+    const JsonValue &to = status[RTTwitterStatus::ToUserId];
     if (to.isValid() && !to.isNull())
-        records.append({status, RTTwitterUserRecord::Form::SearchTo});
+        records.append({status.value, RTTwitterUserRecord::Form::SearchTo});
     return records;
 }
 
 // --- messages -----------------------------------------------------------------------
 
 RTMessageTwitterPtr RTTwitterResponseMapper::messageWithDictionary(
-    const JsonValue &status, int requestType, RTServiceTwitter *service,
+    const RTTwitterStatus &status, int requestType, RTServiceTwitter *service,
     const RTTwitterMappingContext &context, const UsersById &users,
     const RTTwitterDateParser &dateParser)
 {
-    const QString id = text(status["id"]);
+    using S = RTTwitterStatus;
+    const QString id = text(status[S::Id]);
     if (id.isEmpty())
         return nullptr;
     auto message = RTMessageTwitter::create(id);
     message->setService(service);
-    message->setInReplyToUserId(text(status["in_reply_to_user_id"]));
-    message->setInReplyToMessageId(text(status["in_reply_to_status_id"]));
-    message->setInReplyToUserName(text(status["in_reply_to_screen_name"]));
-    message->setSource(text(status["source"]));
-    message->setISOLanguageCode(text(status["iso_language_code"]));
-    message->setCreatedAt(dateParser.dateFromString(status["created_at"].toString()));
+    message->setInReplyToUserId(text(status[S::InReplyToUserId]));
+    message->setInReplyToMessageId(text(status[S::InReplyToStatusId]));
+    message->setInReplyToUserName(text(status[S::InReplyToScreenName]));
+    message->setSource(text(status[S::Source]));
+    message->setISOLanguageCode(text(status[S::IsoLanguageCode]));
+    message->setCreatedAt(dateParser.dateFromString(status[S::CreatedAt].toString()));
 
     // "retweeted_status": null is an ordinary status.
-    const JsonValue retweeted = status["retweeted_status"];
+    const JsonValue &retweeted = status[S::RetweetedStatus];
     if (retweeted.isObject() || requestType == RTTwitterRequestRetweet ||
         requestType == RTTwitterRequestRetweetedByMe ||
         requestType == RTTwitterRequestRetweetedToMe) {
         message->setUserId(text(retweeted["user"]["id"]));
         message->setUser(users.value(message->userId()));
-        message->setRetweeter(users.value(text(status["user"]["id"])));
+        message->setRetweeter(users.value(text(status[S::User]["id"])));
         message->setRetweetedStatusId(text(retweeted["id"]));
         message->setBody(preprocessMessageText(retweeted["text"].toString()));
         message->setSource(text(retweeted["source"]));
     } else if (requestType == RTTwitterRequestDirectInbox ||
                requestType == RTTwitterRequestDirectOutbox ||
                requestType == RTTwitterRequestNewDirectMessage) {
-        message->setDMRecipient(users.value(text(status["recipient"]["id"])));
-        message->setUserId(text(status["sender"]["id"]));
+        message->setDMRecipient(users.value(text(status[S::Recipient]["id"])));
+        message->setUserId(text(status[S::Sender]["id"]));
         message->setUser(users.value(message->userId()));
-        message->setBody(preprocessMessageText(status["text"].toString()));
+        message->setBody(preprocessMessageText(status[S::Text].toString()));
     } else {
-        message->setUserId(requestType == RTTwitterRequestSearch ? text(status["from_user_id"])
-                                                                 : text(status["user"]["id"]));
+        message->setUserId(requestType == RTTwitterRequestSearch ? text(status[S::FromUserId])
+                                                                 : text(status[S::User]["id"]));
         message->setUser(users.value(message->userId()));
-        message->setBody(preprocessMessageText(status["text"].toString()));
+        message->setBody(preprocessMessageText(status[S::Text].toString()));
     }
 
     // Old statuses count as read: a new account would otherwise greet the user with
@@ -401,20 +437,22 @@ RTMessageTwitterPtr RTTwitterResponseMapper::messageWithDictionary(
 }
 
 quint32 RTTwitterResponseMapper::temporaryFlagsForMessage(const RTMessageTwitter &message,
-                                                          int requestType, const JsonValue &status,
+                                                          int requestType,
+                                                          const RTTwitterStatus &status,
                                                           const RTTwitterMappingContext &context)
 {
+    using S = RTTwitterStatus;
     quint32 flags = IsFullyDownloaded;
     if (!message.inReplyToMessageId().isEmpty())
         flags |= IsReply;
-    if (!context.myUserId.isEmpty() && text(status["user"]["id"]) == context.myUserId)
+    if (!context.myUserId.isEmpty() && text(status[S::User]["id"]) == context.myUserId)
         flags |= IsSent;
 
     switch (requestType) {
     case RTTwitterRequestFriendsTimeline:
     case RTTwitterRequestHomeTimeline: {
         flags |= IsHome;
-        if (status["retweeted_status"].isObject())
+        if (status[S::RetweetedStatus].isObject())
             flags |= IsRetweet;
         if (isMentioned(message.body(), context.myScreenName))
             flags |= IsMention;
@@ -477,23 +515,33 @@ quint32 RTTwitterResponseMapper::permanentFlagsForMessage(const RTMessageTwitter
 QString RTTwitterResponseMapper::preprocessMessageText(const QString &text)
 {
     // One pass gives what replacing the first run of two or more white-space characters
-    // by one space, until none is left, gives.
-    QString out;
-    out.reserve(text.size());
-    qsizetype i = 0;
-    while (i < text.size()) {
-        const QChar c = text[i] == QLatin1Char('\n') ? QLatin1Char(' ') : text[i];
+    // by one space, until none is left, gives. Most texts need nothing: they are kept.
+    const QChar *begin = text.constData();
+    const QChar *end = begin + text.size();
+    const QChar *p = begin;
+    for (; p < end; ++p) {
+        if (*p == QLatin1Char('\n') || (isAsciiSpace(*p) && p + 1 < end && isAsciiSpace(p[1])))
+            break;
+    }
+    if (p == end)
+        return text;
+    QString out(text.size(), Qt::Uninitialized);
+    QChar *o = out.data();
+    o = std::copy(begin, p, o);
+    while (p < end) {
+        const QChar c = *p;
         if (!isAsciiSpace(c)) {
-            out.append(c);
-            ++i;
+            *o++ = c;
+            ++p;
             continue;
         }
-        qsizetype end = i + 1;
-        while (end < text.size() && isAsciiSpace(text[end]))
-            ++end;
-        out.append(end - i >= 2 ? QLatin1Char(' ') : c);
-        i = end;
+        const QChar *run = p + 1;
+        while (run < end && isAsciiSpace(*run))
+            ++run;
+        *o++ = (run - p >= 2 || c == QLatin1Char('\n')) ? QLatin1Char(' ') : c;
+        p = run;
     }
+    out.truncate(o - out.constData());
     return out;
 }
 
@@ -538,28 +586,79 @@ void RTTwitterResponseMapper::updateUserWithDictionary(RTUserTwitter &user,
                                                        const RTTwitterUserRecord &record,
                                                        const QDateTime &date)
 {
-    const JsonValue &v = record.value;
-    user.setCreatedAt(RTTwitterDateParser().dateFromString(v["created_at"].toString()));
-    user.setFollowing(isNumberTrue(v["following"]));
-    user.setFavoriteCount(integer(v["favourites_count"]));
-    user.setDescriptionText(text(v["description"]));
-    user.setVerifiedProfile(isTrue(v["verified"]) || isNumberTrue(v["verified"]));
-    user.setUtcOffset(text(v["utc_offset"]));
-    user.setNotifications(isTrue(v["notifications"]));
-    user.setProfileTextColor(text(v["profile_text_color"]));
-    user.setProfileImageUrl(text(v["profile_image_url"]));
-    user.setProfileBackgroundImageUrl(text(v["profile_background_image_url"]));
-    user.setUserTimezone(text(v["time_zone"]));
-    user.setUrl(text(v["url"]));
-    user.setScreenName(text(v["screen_name"]));
-    user.setLongName(text(v["name"]));
-    user.setProfileBackgroundTile(isTrue(v["profile_background_tile"]));
-    user.setFollowersCount(integer(v["followers_count"]));
-    user.setProtectedProfile(isTrue(v["protected"]));
-    user.setProfileBackgroundColor(text(v["profile_background_color"]));
-    user.setFollowingCount(integer(v["friends_count"]));
-    user.setMessagesCount(integer(v["statuses_count"]));
-    user.setLocation(text(v["location"]));
-    user.setProfileSidebarBorderColor(text(v["profile_sidebar_border_color"]));
+    // One pass over the record's forty-odd members rather than one per field.
+    enum Field
+    {
+        CreatedAt,
+        Following,
+        FavouritesCount,
+        Description,
+        Verified,
+        UtcOffset,
+        Notifications,
+        ProfileTextColor,
+        ProfileImageUrl,
+        ProfileBackgroundImageUrl,
+        TimeZone,
+        Url,
+        ScreenName,
+        Name,
+        ProfileBackgroundTile,
+        FollowersCount,
+        Protected,
+        ProfileBackgroundColor,
+        FriendsCount,
+        StatusesCount,
+        Location,
+        ProfileSidebarBorderColor,
+        FieldCount
+    };
+    static constexpr std::array<std::string_view, FieldCount> keys = {
+        "created_at",
+        "following",
+        "favourites_count",
+        "description",
+        "verified",
+        "utc_offset",
+        "notifications",
+        "profile_text_color",
+        "profile_image_url",
+        "profile_background_image_url",
+        "time_zone",
+        "url",
+        "screen_name",
+        "name",
+        "profile_background_tile",
+        "followers_count",
+        "protected",
+        "profile_background_color",
+        "friends_count",
+        "statuses_count",
+        "location",
+        "profile_sidebar_border_color"};
+    std::array<JsonValue, FieldCount> v;
+    record.value.values(keys, v);
+    user.setCreatedAt(RTTwitterDateParser().dateFromString(v[CreatedAt].toString()));
+    user.setFollowing(isNumberTrue(v[Following]));
+    user.setFavoriteCount(integer(v[FavouritesCount]));
+    user.setDescriptionText(text(v[Description]));
+    user.setVerifiedProfile(isTrue(v[Verified]) || isNumberTrue(v[Verified]));
+    user.setUtcOffset(text(v[UtcOffset]));
+    user.setNotifications(isTrue(v[Notifications]));
+    user.setProfileTextColor(text(v[ProfileTextColor]));
+    user.setProfileImageUrl(text(v[ProfileImageUrl]));
+    user.setProfileBackgroundImageUrl(text(v[ProfileBackgroundImageUrl]));
+    user.setUserTimezone(text(v[TimeZone]));
+    user.setUrl(text(v[Url]));
+    user.setScreenName(text(v[ScreenName]));
+    user.setLongName(text(v[Name]));
+    user.setProfileBackgroundTile(isTrue(v[ProfileBackgroundTile]));
+    user.setFollowersCount(integer(v[FollowersCount]));
+    user.setProtectedProfile(isTrue(v[Protected]));
+    user.setProfileBackgroundColor(text(v[ProfileBackgroundColor]));
+    user.setFollowingCount(integer(v[FriendsCount]));
+    user.setMessagesCount(integer(v[StatusesCount]));
+    user.setLocation(text(v[Location]));
+    user.setProfileSidebarBorderColor(text(v[ProfileSidebarBorderColor]));
     user.setUpdatedAt(date);
 }

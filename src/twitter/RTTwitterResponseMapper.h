@@ -50,13 +50,14 @@ public:
     // up in users, the store's users as the user merge has just left them (a snapshot, so
     // no users lock is held while the messages lock is).
     [[nodiscard]] static RTMessageTwitterPtr
-    messageWithDictionary(const JsonValue &status, int requestType, RTServiceTwitter *service,
+    messageWithDictionary(const RTTwitterStatus &status, int requestType, RTServiceTwitter *service,
                           const RTTwitterMappingContext &context, const UsersById &users,
                           const RTTwitterDateParser &dateParser);
 
     // The flag bits the request gives a message (new or stored) it brought.
     [[nodiscard]] static quint32 temporaryFlagsForMessage(const RTMessageTwitter &message,
-                                                          int requestType, const JsonValue &status,
+                                                          int requestType,
+                                                          const RTTwitterStatus &status,
                                                           const RTTwitterMappingContext &context);
     [[nodiscard]] static quint32 permanentFlagsForMessage(const RTMessageTwitter &message,
                                                           int requestType);
@@ -66,9 +67,9 @@ public:
 
     // The user records of one status, in the order they are taken.
     [[nodiscard]] static QList<RTTwitterUserRecord>
-    usersInMessageDictionary(const JsonValue &status);
+    usersInMessageDictionary(const RTTwitterStatus &status);
     [[nodiscard]] static QList<RTTwitterUserRecord>
-    usersInSearchMessageDictionary(const JsonValue &status);
+    usersInSearchMessageDictionary(const RTTwitterStatus &status);
 
     [[nodiscard]] static RTUserTwitterPtr userWithDictionary(const RTTwitterUserRecord &record,
                                                              int requestType,

@@ -106,6 +106,35 @@ TEST(JsonValue, LookupsNeverFailAndMissingIsUndefined)
     EXPECT_EQ(v.keys(), (QStringList{"user", "k", "k"}));
 }
 
+// Reading many members in one pass gives what reading them one by one gives, for keys
+// that share a length and first and last letters, escaped keys, repeats and misses.
+TEST(JsonValue, ManyMembersInOnePassMatchOneByOne)
+{
+    const char *documents[] = {
+        R"({"ab":1,"ba":2,"aab":3,"abb":4,"ab":7,"":6,"a\u0062":5,"x":{"ab":8},"abc":[1]})",
+        R"({"id":1,"id_str":"1","user":{"id":2},"text":"t","tex":"u","txet":"v"})",
+        R"({})",
+        R"([{"ab":1}])",
+        R"("ab")",
+    };
+    const std::string_view keys[] = {"ab", "ba",     "aab",  "abb", "",     "x",       "abc",
+                                     "id", "id_str", "text", "tex", "txet", "missing", "ab"};
+    for (const char *text : documents) {
+        const JsonValue v = read(text);
+        JsonValue out[std::size(keys)];
+        v.values(keys, out);
+        for (std::size_t i = 0; i < std::size(keys); ++i) {
+            const JsonValue one = v.value(keys[i]);
+            EXPECT_EQ(out[i].isValid(), one.isValid()) << text << " " << keys[i];
+            if (one.isValid()) {
+                EXPECT_TRUE(out[i].isSameValue(one)) << text << " " << keys[i];
+            }
+        }
+    }
+    const JsonValue v = read(documents[0]);
+    EXPECT_EQ(v["ab"].toInt(), 5); // the escaped spelling is the same key, and the last
+}
+
 TEST(JsonValue, IteratesElementsAndMembers)
 {
     const JsonValue v = read(R"({"a":[1,[2,3],{"x":4}],"b":{"c":5,"d":[]},"e":6})");

@@ -32,6 +32,9 @@ TEST(TwitterTextTest, LineFeedsAndWhiteSpaceRunsBecomeOneSpace)
         {"  lead and trail  ", " lead and trail "},
         {"\n", " "},
         {"", ""},
+        {"a\rb", "a\rb"},
+        {"end \n", "end "},
+        {"plain text", "plain text"},
         {"caf\u00e9\u3000\u3000x", "caf\u00e9\u3000\u3000x"}, // only ASCII white space
     };
     for (const auto &c : cases)
@@ -323,13 +326,14 @@ TEST_F(MappingTest, MalformedElementsAreSkippedAndAnEmptyPageChangesNothing)
          R"({"id":904,"text":null,"created_at":"garbage","user":"nobody"})",
          R"({"id":"x","text":"x","user":{"id":5}})", R"({"id":1e400,"text":"big","user":{"id":5}})",
          R"({"id":-7,"text":"negative","user":{"id":5}})",
+         R"({"id":18446744073709551616,"text":"past 64 bits","user":{"id":5}})",
          R"({"id":905,"text":"no author id","user":{"screen_name":"x"}})",
          R"({"id":906,"text":"bad retweet","user":{"id":5},"retweeted_status":{"id":"y"}})",
          R"({"id":907,"text":"odd date","created_at":"garbage","user":{"id":5}})",
          status("902", "2", "last")});
     EXPECT_EQ(r.since, "903");
     EXPECT_EQ(r.newMessages.size(), 3);
-    for (const char *skipped : {"904", "905", "906", "x", "1e400", "-7"})
+    for (const char *skipped : {"904", "905", "906", "x", "1e400", "-7", "18446744073709551616"})
         EXPECT_FALSE(account->twitterMessageWithId(QString::fromLatin1(skipped))) << skipped;
     const auto odd = account->twitterMessageWithId("907");
     ASSERT_TRUE(odd);
