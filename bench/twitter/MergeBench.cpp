@@ -138,7 +138,11 @@ void BM_MergeNewPage(benchmark::State &state)
             own.detach();
             account->setMessagesDictionary(own);
         }
-        account->setUsersDictionary(users);
+        {
+            RTServiceTwitter::UsersDictionary own = users;
+            own.detach();
+            account->setUsersDictionary(own);
+        }
         (void)account->repeatedMessagesWithId(QString());
         state.ResumeTiming();
         const auto result = RTTwitterResponseMapper::parseMessages(

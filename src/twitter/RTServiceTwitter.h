@@ -338,6 +338,7 @@ public:
     [[nodiscard]] RTMessageTwitterPtr twitterMessageWithId(const QString &id) const override;
     [[nodiscard]] RTUserTwitterPtr userWithId(const QString &id) const override;
     [[nodiscard]] MessageList repeatedMessagesWithId(const QString &id) const override;
+    [[nodiscard]] MessageList retweetsOfMessageWithId(const QString &id) const override;
     [[nodiscard]] RTServiceTwitter *twitterAccount() override { return this; }
     // Copies of the message held elsewhere: the retweeted status in every account, the
     // same id in the other accounts, retweets of it anywhere, the searcher's copy.

@@ -222,6 +222,12 @@ RTServiceTwitter::MessageList RTServiceTwitter::repeatedMessagesWithId(const QSt
     return copies;
 }
 
+RTServiceTwitter::MessageList RTServiceTwitter::retweetsOfMessageWithId(const QString &id) const
+{
+    QMutexLocker lock(&m_messagesDictionaryLock);
+    return retweetIndex().value(id);
+}
+
 QList<RTMessagePtr> RTServiceTwitter::messagesLike(const RTMessage &message)
 {
     QList<RTTwitterDataSource *> stores;
@@ -252,11 +258,8 @@ QList<RTMessagePtr> RTServiceTwitter::messagesLike(const RTMessage &message)
             add(store->twitterMessageWithId(id));
     }
     for (RTTwitterDataSource *store : std::as_const(stores)) {
-        const MessageList copies = store->repeatedMessagesWithId(id);
-        for (const RTMessageTwitterPtr &copy : copies) {
-            if (copy->retweetedStatusId() == id)
-                add(copy);
-        }
+        for (const RTMessageTwitterPtr &copy : store->retweetsOfMessageWithId(id))
+            add(copy);
     }
     if (searcher && searcher != this)
         add(searcher->twitterMessageWithId(id));

@@ -60,6 +60,9 @@ struct RTTwitterStatus
 
     JsonValue value;
     std::array<JsonValue, MemberCount> members;
+    // created_at as the answer's date pattern reads it, once the mapping has read it.
+    QDateTime createdAt;
+    bool hasReadCreatedAt = false;
 
     [[nodiscard]] const JsonValue &operator[](Member m) const { return members[m]; }
 };
@@ -107,6 +110,16 @@ public:
     [[nodiscard]] virtual RTUserTwitterPtr userWithId(const QString &id) const = 0;
     // This store's message with the id and its retweets.
     [[nodiscard]] virtual MessageList repeatedMessagesWithId(const QString &id) const = 0;
+    // This store's retweets of the message with the id.
+    [[nodiscard]] virtual MessageList retweetsOfMessageWithId(const QString &id) const
+    {
+        MessageList retweets;
+        for (const RTMessageTwitterPtr &copy : repeatedMessagesWithId(id)) {
+            if (copy->retweetedStatusId() == id)
+                retweets.append(copy);
+        }
+        return retweets;
+    }
     // The account behind the store; nullptr for the searcher.
     [[nodiscard]] virtual RTServiceTwitter *twitterAccount() = 0;
 };

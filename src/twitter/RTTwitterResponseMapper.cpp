@@ -279,10 +279,14 @@ RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValu
     RTTwitterParseResult result;
     QList<RTTwitterStatus> statuses;
     statuses.reserve(answer.size());
+    const RTTwitterDateParser dateParser(RTTwitterDateParser::patternForRequestType(requestType));
     for (const JsonValue &value : answer) {
         RTTwitterStatus status(value);
-        if (isWellTyped(status, requestType))
-            statuses.append(std::move(status));
+        if (!isWellTyped(status, requestType))
+            continue;
+        status.createdAt = dateParser.dateFromString(status[RTTwitterStatus::CreatedAt].toString());
+        status.hasReadCreatedAt = true;
+        statuses.append(std::move(status));
     }
     if (statuses.size() != answer.size())
         qCWarning(lcTwitter) << "skipped" << answer.size() - statuses.size() << "of"
@@ -293,7 +297,6 @@ RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValu
         return result;
     result.since = text(statuses.first()[RTTwitterStatus::Id]);
 
-    const RTTwitterDateParser dateParser(RTTwitterDateParser::patternForRequestType(requestType));
     const bool search = requestType == RTTwitterRequestSearch;
 
     // The same user may come with several statuses: keep the record of the newest status,
@@ -303,8 +306,7 @@ RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValu
     for (const RTTwitterStatus &status : statuses) {
         if (!status.value.isObject())
             continue;
-        const QDateTime date =
-            dateParser.dateFromString(status[RTTwitterStatus::CreatedAt].toString());
+        const QDateTime &date = status.createdAt;
         const QList<RTTwitterUserRecord> records =
             search ? usersInSearchMessageDictionary(status) : usersInMessageDictionary(status);
         for (const RTTwitterUserRecord &record : records) {
@@ -395,7 +397,9 @@ RTMessageTwitterPtr RTTwitterResponseMapper::messageWithDictionary(
     message->setInReplyToUserName(text(status[S::InReplyToScreenName]));
     message->setSource(text(status[S::Source]));
     message->setISOLanguageCode(text(status[S::IsoLanguageCode]));
-    message->setCreatedAt(dateParser.dateFromString(status[S::CreatedAt].toString()));
+    message->setCreatedAt(status.hasReadCreatedAt
+                              ? status.createdAt
+                              : dateParser.dateFromString(status[S::CreatedAt].toString()));
 
     // "retweeted_status": null is an ordinary status.
     const JsonValue &retweeted = status[S::RetweetedStatus];
