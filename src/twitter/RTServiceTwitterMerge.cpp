@@ -95,7 +95,7 @@ RTServiceTwitter::MessageList RTServiceTwitter::mergeExistingMessagesWithNewMess
         for (const RTTwitterStatus &status : statuses) {
             if (!status.value.isObject())
                 continue;
-            const QString id = status[RTTwitterStatus::Id].toString();
+            const QString &id = status.id;
             if (id.isEmpty())
                 continue;
             RTMessageTwitterPtr message = m_messagesDictionary.value(id);

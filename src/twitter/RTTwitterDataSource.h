@@ -60,6 +60,7 @@ struct RTTwitterStatus
 
     JsonValue value;
     std::array<JsonValue, MemberCount> members;
+    QString id; // the id's text, shared by the message and the store's key
     // created_at as the answer's date pattern reads it, once the mapping has read it.
     QDateTime createdAt;
     bool hasReadCreatedAt = false;

@@ -2,6 +2,7 @@
 
 #include "twitter/RTTwitterRequestTypes.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -113,6 +114,19 @@ QDateTime make(int year, int month, int day, int h, int m, int s, int offset)
 RTTwitterDateParser::Pattern RTTwitterDateParser::patternForRequestType(int requestType)
 {
     return requestType == RTTwitterRequestSearch ? Pattern::Search : Pattern::Rest;
+}
+
+QDateTime RTTwitterDateParser::dateFromUtf8(std::string_view text) const
+{
+    // Dates are short ASCII: widen them on the stack rather than build a string.
+    constexpr std::size_t kShort = 64;
+    if (text.size() <= kShort &&
+        std::all_of(text.cbegin(), text.cend(), [](char c) { return uchar(c) < 0x80; })) {
+        std::array<char16_t, kShort> wide;
+        std::copy(text.cbegin(), text.cend(), wide.begin());
+        return dateFromString(QStringView(wide.data(), qsizetype(text.size())));
+    }
+    return dateFromString(QString::fromUtf8(text.data(), qsizetype(text.size())));
 }
 
 QDateTime RTTwitterDateParser::dateFromString(QStringView text) const

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringView>
+#include <string_view>
 
 // Dates as Twitter writes them, always in English: REST answers "Wed Aug 29 17:12:58 +0000
 // 2012", search answers "Wed, 29 Aug 2012 17:12:58 +0000". Parsed by hand: a page holds
@@ -29,6 +30,8 @@ public:
 
     // An invalid QDateTime when the text does not follow the pattern.
     [[nodiscard]] QDateTime dateFromString(QStringView text) const;
+    // The same for UTF-8 text, as an answer holds it.
+    [[nodiscard]] QDateTime dateFromUtf8(std::string_view text) const;
 
 private:
     Pattern m_pattern;

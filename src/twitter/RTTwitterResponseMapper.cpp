@@ -63,6 +63,7 @@ RTTwitterStatus::RTTwitterStatus(const JsonValue &status)
                                                                         "from_user_id",
                                                                         "to_user_id"};
     status.values(names, members);
+    id = members[Id].toString();
 }
 
 // --- results ------------------------------------------------------------------------
@@ -284,7 +285,9 @@ RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValu
         RTTwitterStatus status(value);
         if (!isWellTyped(status, requestType))
             continue;
-        status.createdAt = dateParser.dateFromString(status[RTTwitterStatus::CreatedAt].toString());
+        const JsonValue &created = status[RTTwitterStatus::CreatedAt];
+        if (created.isString())
+            status.createdAt = dateParser.dateFromUtf8(created.utf8View());
         status.hasReadCreatedAt = true;
         statuses.append(std::move(status));
     }
@@ -295,7 +298,7 @@ RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValu
                              << requestType;
     if (statuses.isEmpty())
         return result;
-    result.since = text(statuses.first()[RTTwitterStatus::Id]);
+    result.since = statuses.first().id;
 
     const bool search = requestType == RTTwitterRequestSearch;
 
@@ -387,7 +390,7 @@ RTMessageTwitterPtr RTTwitterResponseMapper::messageWithDictionary(
     const RTTwitterDateParser &dateParser)
 {
     using S = RTTwitterStatus;
-    const QString id = text(status[S::Id]);
+    const QString &id = status.id;
     if (id.isEmpty())
         return nullptr;
     auto message = RTMessageTwitter::create(id);
@@ -642,7 +645,7 @@ void RTTwitterResponseMapper::updateUserWithDictionary(RTUserTwitter &user,
         "profile_sidebar_border_color"};
     std::array<JsonValue, FieldCount> v;
     record.value.values(keys, v);
-    user.setCreatedAt(RTTwitterDateParser().dateFromString(v[CreatedAt].toString()));
+    user.setCreatedAt(RTTwitterDateParser().dateFromUtf8(v[CreatedAt].utf8View()));
     user.setFollowing(isNumberTrue(v[Following]));
     user.setFavoriteCount(integer(v[FavouritesCount]));
     user.setDescriptionText(text(v[Description]));

@@ -64,13 +64,21 @@ TEST(TwitterDateTest, BothPatternsParseAndAnythingElseGivesNoDate)
         {P::Rest, "Xyz Aug 29 17:12:58 +0000 2009", {}},
         {P::Rest, "Sat Aug 29 17:12:58 +9999 2009", {}},
         {P::Rest, "", {}},
+        {P::Rest, " Sat Aug 29 17:12:58 +0000 2009\u00a0", noon},
+        {P::Rest, "Sat Aug 29 17:12:58 +0000 2009\u00e9", {}},
+        {P::Rest, "Sat Aug 29 17:12:58 +0000 2009" + QString(40, ' '), noon},
     };
     for (const auto &c : cases) {
-        const QDateTime got = RTTwitterDateParser(c.pattern).dateFromString(c.text);
-        EXPECT_EQ(got.isValid(), c.expected.isValid()) << c.text.toStdString();
-        if (c.expected.isValid()) {
-            EXPECT_EQ(got.toSecsSinceEpoch(), c.expected.toSecsSinceEpoch())
-                << c.text.toStdString();
+        // As text, and as the UTF-8 an answer holds.
+        const QByteArray utf8 = c.text.toUtf8();
+        for (const QDateTime &got : {RTTwitterDateParser(c.pattern).dateFromString(c.text),
+                                     RTTwitterDateParser(c.pattern).dateFromUtf8(
+                                         {utf8.constData(), size_t(utf8.size())})}) {
+            EXPECT_EQ(got.isValid(), c.expected.isValid()) << c.text.toStdString();
+            if (c.expected.isValid()) {
+                EXPECT_EQ(got.toSecsSinceEpoch(), c.expected.toSecsSinceEpoch())
+                    << c.text.toStdString();
+            }
         }
     }
 }
