@@ -98,21 +98,26 @@ void RTMessage::setAttributedBodyDictionary(const QHash<QString, RTAttributedStr
     didChangeValueForKey(RTMessageProperty::AttributedBodyDictionary);
 }
 
+// The fields bodies are built from change under the lock the building takes, so a
+// build on another thread never reads one half-written.
 void RTMessage::setBody(const QString &body)
 {
-    buildPendingBodiesBeforeChange();
+    QMutexLocker lock(&m_lock);
+    buildPendingBodies();
     m_body = body;
 }
 
 void RTMessage::setTranslatedBody(const QString &text)
 {
-    buildPendingBodiesBeforeChange();
+    QMutexLocker lock(&m_lock);
+    buildPendingBodies();
     m_translatedBody = text;
 }
 
 void RTMessage::setHighlightTerms(const QStringList &terms)
 {
-    buildPendingBodiesBeforeChange();
+    QMutexLocker lock(&m_lock);
+    buildPendingBodies();
     m_highlightTerms = terms;
 }
 
@@ -411,14 +416,6 @@ void RTMessage::processBody()
     // Views redraw on this one.
     willChangeValueForKey(RTMessageProperty::IsTranslated);
     didChangeValueForKey(RTMessageProperty::IsTranslated);
-}
-
-void RTMessage::buildPendingBodiesBeforeChange()
-{
-    if (!m_bodiesPending.load())
-        return;
-    QMutexLocker lock(&m_lock);
-    buildPendingBodies();
 }
 
 void RTMessage::buildPendingBodies() const

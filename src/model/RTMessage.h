@@ -223,8 +223,6 @@ private:
     [[nodiscard]] QHash<QString, RTAttributedString> loadBodies() const; // under m_lock
     // Builds what processBody left pending (under m_lock).
     void buildPendingBodies() const;
-    // Outside the lock: builds pending bodies before a field they come from changes.
-    void buildPendingBodiesBeforeChange();
     mutable std::unique_ptr<Bodies> m_bodies;
     mutable std::atomic<bool> m_bodiesPending{false};
     // Few nodes hold one message; a vector is a fraction of a set's size.
