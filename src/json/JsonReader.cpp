@@ -4,6 +4,9 @@
 
 #include <array>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <vector>
 
 using json_detail::Document;
@@ -54,6 +57,7 @@ inline int hexValue(char c)
     return -1;
 }
 
+#if !defined(__SSE2__)
 // Eight bytes at a time: does the word hold a quote, a backslash, a control character or
 // a byte from 0x80 up?
 inline bool wordNeedsLook(std::uint64_t w)
@@ -66,6 +70,39 @@ inline bool wordNeedsLook(std::uint64_t w)
     const std::uint64_t hasBackslash = (b - ones) & ~b;
     const std::uint64_t hasControl = w - ones * 0x20; // high bit set where a byte < 0x20
     return ((hasQuote | hasBackslash | hasControl | w) & highs) != 0;
+}
+#endif
+
+// The first byte from p on that is not plain string text (or end).
+inline const char *skipPlain(const char *p, const char *end)
+{
+#if defined(__SSE2__)
+    // Sixteen bytes at a time: a quote, a backslash, or a byte below 0x20 or from 0x80 up
+    // (both below 0x20 as signed bytes).
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i space = _mm_set1_epi8(0x20);
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+        const __m128i special =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
+                         _mm_cmplt_epi8(v, space));
+        if (const int mask = _mm_movemask_epi8(special))
+            return p + __builtin_ctz(unsigned(mask));
+        p += 16;
+    }
+#else
+    while (end - p >= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        if (wordNeedsLook(w))
+            break;
+        p += 8;
+    }
+#endif
+    while (p < end && kStringTable[static_cast<unsigned char>(*p)] == kPlain)
+        ++p;
+    return p;
 }
 
 // Length of the well-formed UTF-8 sequence at p (shortest form, no surrogates, at most
@@ -374,15 +411,7 @@ bool Parser::scanString()
 {
     const char *start = ++m_p; // past the opening quote
     for (;;) {
-        while (m_end - m_p >= 8) {
-            std::uint64_t w;
-            std::memcpy(&w, m_p, 8);
-            if (wordNeedsLook(w))
-                break;
-            m_p += 8;
-        }
-        while (m_p < m_end && kStringTable[static_cast<unsigned char>(*m_p)] == kPlain)
-            ++m_p;
+        m_p = skipPlain(m_p, m_end);
         if (m_p == m_end)
             return fail(JsonErrorCode::EndOfInput, "Unexpected EOF while parsing string");
         switch (kStringTable[static_cast<unsigned char>(*m_p)]) {
@@ -418,8 +447,7 @@ bool Parser::scanStringSlow(const char *start)
     out.append(start, std::size_t(m_p - start));
     for (;;) {
         const char *run = m_p;
-        while (m_p < m_end && kStringTable[static_cast<unsigned char>(*m_p)] == kPlain)
-            ++m_p;
+        m_p = skipPlain(m_p, m_end);
         out.append(run, std::size_t(m_p - run));
         if (m_p == m_end)
             return fail(JsonErrorCode::EndOfInput, "Unexpected EOF while parsing string");

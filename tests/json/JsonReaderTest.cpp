@@ -136,6 +136,39 @@ TEST(JsonReader, RefusesBadTextWithCodeAndDescription)
     }
 }
 
+// The string scanner reads many bytes at a time: each kind of byte that ends plain text
+// is found wherever it falls in a block, and in the bytes after the last whole block.
+TEST(JsonReader, StringsEndWhereverTheirSpecialByteFalls)
+{
+    const struct
+    {
+        QByteArray special;
+        bool valid;
+        QString decoded; // what the special bytes read as
+    } kinds[] = {
+        {"\\n", true, "\n"},
+        {"\xc3\xa9", true, QStringLiteral("\u00e9")},
+        {"\xe2\x82\xac", true, QStringLiteral("\u20ac")},
+        {"\x1f", false, {}},
+        {"\xff", false, {}},
+        {"\xc3", false, {}}, // a sequence cut short by the closing quote
+    };
+    for (const auto &kind : kinds) {
+        for (int before = 0; before <= 40; ++before) {
+            const int after = 37 - before % 19;
+            const QByteArray text =
+                '"' + QByteArray(before, 'a') + kind.special + QByteArray(after, 'b') + "\"";
+            JsonReader reader;
+            const JsonValue v = reader.fragmentWithString(text);
+            ASSERT_EQ(v.isValid(), kind.valid) << text.toStdString();
+            if (kind.valid) {
+                EXPECT_EQ(v.toString(), QString(before, 'a') + kind.decoded + QString(after, 'b'))
+                    << before;
+            }
+        }
+    }
+}
+
 TEST(JsonReader, TraceNamesEveryEnclosingContainer)
 {
     JsonReader reader;
