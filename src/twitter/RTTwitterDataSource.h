@@ -25,10 +25,11 @@ struct RTTwitterUserRecord
 
     JsonValue value;
     Form form = Form::Rest;
+    QString knownId; // the id's text when the mapping has read it already
 
     // The field under its REST name ("id", "screen_name", "profile_image_url", ...).
     [[nodiscard]] JsonValue field(std::string_view key) const;
-    [[nodiscard]] QString id() const { return field("id").toString(); }
+    [[nodiscard]] QString id() const { return knownId.isNull() ? field("id").toString() : knownId; }
     [[nodiscard]] bool isSearch() const { return form != Form::Rest; }
 };
 
@@ -60,7 +61,8 @@ struct RTTwitterStatus
 
     JsonValue value;
     std::array<JsonValue, MemberCount> members;
-    QString id; // the id's text, shared by the message and the store's key
+    QString id;     // the id's text, shared by the message and the store's key
+    QString userId; // the text of user.id, the author (the retweeter of a retweet)
     // created_at as the answer's date pattern reads it, once the mapping has read it.
     QDateTime createdAt;
     bool hasReadCreatedAt = false;

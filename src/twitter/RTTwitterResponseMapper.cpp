@@ -64,6 +64,7 @@ RTTwitterStatus::RTTwitterStatus(const JsonValue &status)
                                                                         "to_user_id"};
     status.values(names, members);
     id = members[Id].toString();
+    userId = members[User]["id"].toString();
 }
 
 // --- results ------------------------------------------------------------------------
@@ -361,10 +362,12 @@ RTTwitterResponseMapper::usersInMessageDictionary(const RTTwitterStatus &status)
 {
     using S = RTTwitterStatus;
     QList<RTTwitterUserRecord> records;
-    for (const JsonValue &user : {status[S::User], status[S::RetweetedStatus]["user"],
-                                  status[S::Recipient], status[S::Sender]}) {
+    if (status[S::User].isObject())
+        records.append({status[S::User], RTTwitterUserRecord::Form::Rest, status.userId});
+    for (const JsonValue &user :
+         {status[S::RetweetedStatus]["user"], status[S::Recipient], status[S::Sender]}) {
         if (user.isObject())
-            records.append({user, RTTwitterUserRecord::Form::Rest});
+            records.append({user, RTTwitterUserRecord::Form::Rest, {}});
     }
     return records;
 }
@@ -411,7 +414,7 @@ RTMessageTwitterPtr RTTwitterResponseMapper::messageWithDictionary(
         requestType == RTTwitterRequestRetweetedToMe) {
         message->setUserId(text(retweeted["user"]["id"]));
         message->setUser(users.value(message->userId()));
-        message->setRetweeter(users.value(text(status[S::User]["id"])));
+        message->setRetweeter(users.value(status.userId));
         message->setRetweetedStatusId(text(retweeted["id"]));
         message->setBody(preprocessMessageText(retweeted["text"].toString()));
         message->setSource(text(retweeted["source"]));
@@ -424,7 +427,7 @@ RTMessageTwitterPtr RTTwitterResponseMapper::messageWithDictionary(
         message->setBody(preprocessMessageText(status[S::Text].toString()));
     } else {
         message->setUserId(requestType == RTTwitterRequestSearch ? text(status[S::FromUserId])
-                                                                 : text(status[S::User]["id"]));
+                                                                 : status.userId);
         message->setUser(users.value(message->userId()));
         message->setBody(preprocessMessageText(status[S::Text].toString()));
     }
@@ -452,7 +455,7 @@ quint32 RTTwitterResponseMapper::temporaryFlagsForMessage(const RTMessageTwitter
     quint32 flags = IsFullyDownloaded;
     if (!message.inReplyToMessageId().isEmpty())
         flags |= IsReply;
-    if (!context.myUserId.isEmpty() && text(status[S::User]["id"]) == context.myUserId)
+    if (!context.myUserId.isEmpty() && status.userId == context.myUserId)
         flags |= IsSent;
 
     switch (requestType) {
