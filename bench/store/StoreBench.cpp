@@ -5,6 +5,7 @@
 #include "foundation/RTGlobalVariables.h"
 #include "foundation/UrlKeys.h"
 #include "store/TADataManager.h"
+#include "store/TAServicesArchive.h"
 #include "twitter/RTServiceTwitter.h"
 #include "twitter/TwitterRegistration.h"
 
@@ -121,6 +122,15 @@ void BM_SaveStoreUnchanged(benchmark::State &state)
         f.manager->saveCachesToDisk();
 }
 BENCHMARK(BM_SaveStoreUnchanged)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The accounts' archive alone, the bulk of a full save: 2 x 50,000 flag words.
+void BM_EncodeServices(benchmark::State &state)
+{
+    Fixture &f = fixture();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(TAServicesArchive::encode(f.registry.services()));
+}
+BENCHMARK(BM_EncodeServices)->Unit(benchmark::kMillisecond);
 
 void BM_RestoreStore(benchmark::State &state)
 {

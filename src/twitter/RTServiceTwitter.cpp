@@ -48,13 +48,26 @@ bool idLess(const QString &a, const QString &b)
     return a.size() != b.size() ? a.size() < b.size() : a < b;
 }
 
+// The decimal text of a number, as QString::number gives it, without its locale code:
+// a restore turns tens of thousands of stored ids into text.
+QString decimalText(quint64 n)
+{
+    char16_t digits[20];
+    int start = 20;
+    do {
+        digits[--start] = char16_t(u'0' + n % 10);
+        n /= 10;
+    } while (n);
+    return QString(reinterpret_cast<const QChar *>(digits + start), 20 - start);
+}
+
 // An id as stored: a string, or a number from stores that kept ids as numbers.
 QString idFromCbor(const QCborValue &v)
 {
     if (v.isString())
         return v.toString();
     if (v.isInteger() && v.toInteger() >= 0)
-        return QString::number(v.toInteger());
+        return decimalText(quint64(v.toInteger()));
     return {};
 }
 
@@ -436,6 +449,20 @@ public:
         m_bytes.truncate(m_size);
         return std::move(m_bytes);
     }
+    // For a map whose size is known only at the end: room for its head first, and the
+    // head put in front of the entries when they are all written.
+    void reserveHead() { m_size = kMaxHead; }
+    QByteArray takeWithMapHead(quint64 entries)
+    {
+        const qsizetype end = m_size;
+        m_size = 0;
+        head(5, entries);
+        const qsizetype size = m_size;
+        std::memmove(m_bytes.data() + kMaxHead - size, m_bytes.data(), size_t(size));
+        m_bytes.truncate(end);
+        m_bytes.remove(0, kMaxHead - size);
+        return std::move(m_bytes);
+    }
 
 private:
     char *room(qsizetype n)
@@ -444,21 +471,186 @@ private:
             m_bytes.resize(std::max(m_bytes.size() * 2, m_size + n));
         return m_bytes.data() + m_size;
     }
+    static constexpr qsizetype kMaxHead = 9;
     QByteArray m_bytes;
     qsizetype m_size = 0;
 };
 
-// QCborMap::insert searches its keys one by one; tens of thousands of distinct ids are
-// written as CBOR and read back in one pass instead.
-QCborValue flagsMap(const FlagEntries &flags)
+// Stored words of ids no message holds, in the order they are written: all of them
+// when they fit in room, else the largest ids.
+std::vector<RTServiceTwitter::FlagsDictionary::const_iterator>
+carriedFlags(const RTServiceTwitter::MessagesDictionary &messages,
+             const std::optional<RTServiceTwitter::FlagsDictionary> &stored, size_t room)
 {
-    CborBuffer bytes(qsizetype(flags.size()) * 26 + 9);
-    bytes.head(5, quint64(flags.size()));
-    for (const auto &[id, word] : flags) {
-        bytes.id(id);
-        bytes.head(0, word);
+    std::vector<RTServiceTwitter::FlagsDictionary::const_iterator> carried;
+    if (!stored || room == 0)
+        return carried;
+    for (auto it = stored->cbegin(); it != stored->cend(); ++it) {
+        if (!messages.contains(it.key()))
+            carried.push_back(it);
     }
-    return QCborValue::fromCbor(bytes.take());
+    const size_t take = std::min(carried.size(), room);
+    if (take < carried.size()) {
+        std::partial_sort(carried.begin(), carried.begin() + qsizetype(take), carried.end(),
+                          [](const auto &a, const auto &b) { return idLess(b.key(), a.key()); });
+        carried.resize(take);
+    }
+    return carried;
+}
+
+// The CBOR map of newestPermanentFlags, written in one pass over the messages when they
+// all fit: no copies of ids, and no map built only to be written out again.
+QByteArray encodedPermanentFlags(const RTServiceTwitter::MessagesDictionary &messages,
+                                 const std::optional<RTServiceTwitter::FlagsDictionary> &stored,
+                                 int maxCount)
+{
+    const size_t cap = size_t(std::max(maxCount, 0));
+    if (size_t(messages.size()) > cap) {
+        const FlagEntries newest = newestOfMessages(messages, cap);
+        const auto carried = carriedFlags(messages, stored, cap - newest.size());
+        CborBuffer bytes(qsizetype(newest.size() + carried.size()) * 16 + 9);
+        bytes.head(5, quint64(newest.size() + carried.size()));
+        for (const auto &[id, word] : newest) {
+            bytes.id(id);
+            bytes.head(0, word);
+        }
+        for (const auto &it : carried) {
+            bytes.id(it.key());
+            bytes.head(0, it.value());
+        }
+        return bytes.take();
+    }
+
+    // Numeric ids take 9 bytes and a word up to 5.
+    CborBuffer bytes(qsizetype(messages.size()) * 16 + 64);
+    bytes.reserveHead();
+    // Each entry touches three cold places: its hash node, the id's characters and the
+    // message. Nodes are asked for far ahead, what they point to nearer.
+    constexpr int kNear = 4;
+    constexpr int kFar = 10;
+    auto near = messages.cbegin();
+    auto far = messages.cbegin();
+    for (int i = 0; i < kFar && far != messages.cend(); ++i, ++far)
+        __builtin_prefetch(&far.key());
+    for (int i = 0; i < kNear && near != messages.cend(); ++i, ++near) {
+    }
+    size_t live = 0;
+    for (auto it = messages.cbegin(); it != messages.cend(); ++it) {
+        if (far != messages.cend()) {
+            __builtin_prefetch(&far.key());
+            ++far;
+        }
+        if (near != messages.cend()) {
+            __builtin_prefetch(near.key().constData());
+            if (const RTMessageTwitterPtr &message = near.value())
+                message->prefetchPermanentFlags();
+            ++near;
+        }
+        if (const RTMessageTwitterPtr &message = it.value()) {
+            bytes.id(it.key());
+            bytes.head(0, message->permanentFlags());
+            ++live;
+        }
+    }
+    const auto carried = carriedFlags(messages, stored, cap - live);
+    for (const auto &it : carried) {
+        bytes.id(it.key());
+        bytes.head(0, it.value());
+    }
+    return bytes.takeWithMapHead(quint64(live + carried.size()));
+}
+
+// The stored words as a tree gives them: ids as text or numbers, a word per id; an
+// entry of any other kind is skipped.
+void flagWordsFromTree(const KeyedUnarchiver &coder, RTServiceTwitter::FlagsDictionary *flags,
+                       int *skipped)
+{
+    const QCborValue stored = coder.value(kPermanentMessageFlagsKey);
+    if (!stored.isMap()) {
+        if (!stored.isNull())
+            coder.fail(QStringLiteral("permanentMessageFlags is not a map"));
+        return;
+    }
+    const QCborMap map = stored.toMap();
+    flags->reserve(map.size());
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        const QString id = idFromCbor(it.key());
+        const QCborValue word = it.value();
+        if (id.isEmpty() || !word.isInteger() || word.toInteger() < 0 ||
+            word.toInteger() > qint64(std::numeric_limits<quint32>::max())) {
+            ++*skipped;
+            continue;
+        }
+        flags->insert(id, quint32(word.toInteger()));
+    }
+}
+
+// The same words read straight from the map's bytes, for the forms this program writes:
+// ids as numbers or ASCII text, words as numbers. False for anything else, which the
+// tree then reads.
+bool readFlagWords(const QByteArray &bytes, RTServiceTwitter::FlagsDictionary *flags, int *skipped)
+{
+    const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
+    const auto *end = p + bytes.size();
+    // A head with a count or value that fits 64 bits; false for other forms.
+    const auto head = [&](quint8 *major, quint64 *value) {
+        if (p >= end)
+            return false;
+        *major = *p >> 5;
+        const quint8 info = *p++ & 0x1f;
+        if (info < 24) {
+            *value = info;
+            return true;
+        }
+        if (info > 27)
+            return false;
+        const int size = 1 << (info - 24);
+        if (end - p < size)
+            return false;
+        quint64 n = 0;
+        for (int i = 0; i < size; ++i)
+            n = (n << 8) | *p++;
+        *value = n;
+        return true;
+    };
+    quint8 major = 0;
+    quint64 count = 0;
+    if (!head(&major, &count) || major != 5 || count > quint64(end - p))
+        return false;
+    flags->reserve(qsizetype(count));
+    for (quint64 i = 0; i < count; ++i) {
+        quint64 key = 0;
+        if (!head(&major, &key))
+            return false;
+        QString id;
+        if (major == 0) {
+            // Beyond qint64 a tree holds a double, which is no id.
+            if (key > quint64(std::numeric_limits<qint64>::max()))
+                return false;
+            id = decimalText(key);
+        } else if (major == 3) {
+            if (key == 0 || key > quint64(end - p))
+                return false;
+            const auto *text = p;
+            p += key;
+            if (std::any_of(text, p, [](uchar c) { return c >= 0x80; }))
+                return false;
+            id = QString::fromLatin1(reinterpret_cast<const char *>(text), qsizetype(key));
+        } else {
+            return false;
+        }
+        quint64 word = 0;
+        if (!head(&major, &word))
+            return false;
+        if (major == 1 || (major == 0 && word > std::numeric_limits<quint32>::max())) {
+            ++*skipped;
+            continue;
+        }
+        if (major != 0)
+            return false;
+        flags->insert(id, quint32(word));
+    }
+    return p == end;
 }
 
 } // namespace
@@ -517,10 +709,10 @@ void RTServiceTwitter::encodeWithCoder(KeyedArchiver &coder) const
         stamp.append(qint64(RTMessage::permanentFlagsGeneration()));
         coder.encodeValue(kPermanentMessageFlagsKey, stamp);
     } else {
-        coder.encodeValue(
-            kPermanentMessageFlagsKey,
-            flagsMap(newestPermanentFlagEntries(messagesDictionary(), permanentMessageFlags(),
-                                                kMaxArchivedMessageFlags)));
+        coder.encodeEncodedValue(kPermanentMessageFlagsKey,
+                                 encodedPermanentFlags(messagesDictionary(),
+                                                       permanentMessageFlags(),
+                                                       kMaxArchivedMessageFlags));
     }
 
     coder.encodeBool(kShowRetweetsInHomeKey, m_showRetweetsInHome);
@@ -569,27 +761,16 @@ void RTServiceTwitter::decodeWithCoder(const KeyedUnarchiver &coder)
         coder.decodeBool(kShouldPollTwitterListsKey, m_shouldPollTwitterLists);
 
     if (coder.containsValueForKey(kPermanentMessageFlagsKey)) {
-        const QCborValue stored = coder.value(kPermanentMessageFlagsKey);
         FlagsDictionary flags;
-        if (stored.isMap()) {
-            int skipped = 0;
-            const QCborMap map = stored.toMap();
-            flags.reserve(map.size());
-            for (auto it = map.cbegin(); it != map.cend(); ++it) {
-                const QString id = idFromCbor(it.key());
-                const QCborValue word = it.value();
-                if (id.isEmpty() || !word.isInteger() || word.toInteger() < 0 ||
-                    word.toInteger() > qint64(std::numeric_limits<quint32>::max())) {
-                    ++skipped;
-                    continue;
-                }
-                flags.insert(id, quint32(word.toInteger()));
-            }
-            if (skipped)
-                qCWarning(lcTwitter) << "skipped" << skipped << "malformed stored flag words";
-        } else if (!stored.isNull()) {
-            coder.fail(QStringLiteral("permanentMessageFlags is not a map"));
+        int skipped = 0;
+        const QByteArray encoded = coder.encodedValue(kPermanentMessageFlagsKey);
+        if (encoded.isEmpty() || !readFlagWords(encoded, &flags, &skipped)) {
+            flags.clear();
+            skipped = 0;
+            flagWordsFromTree(coder, &flags, &skipped);
         }
+        if (skipped)
+            qCWarning(lcTwitter) << "skipped" << skipped << "malformed stored flag words";
         setPermanentMessageFlags(flags);
     } else {
         decodeLegacyFlagSets(coder);

@@ -5,6 +5,7 @@
 #include "accounts/RTServiceRegistry.h"
 #include "foundation/KeyedArchive.h"
 #include "store/TADataManager.h"
+#include "store/TAServicesArchive.h"
 #include "store/TAStoreFiles.h"
 #include "support/TestSupport.h"
 #include "twitter/RTServiceTwitter.h"
@@ -284,4 +285,80 @@ TEST_F(TwitterStoreTest, StoreCommandReadsWrittenAndDamagedFolders)
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(text.contains(QLatin1String("does not exist"))) << text.toStdString();
     EXPECT_FALSE(text.contains(QLatin1String("missing"))) << text.toStdString();
+}
+
+// The accounts file written in one pass gives the same bytes as the archive tree written
+// by Qt, and reads back the words the archive keeps, whatever the ids and the cap.
+TEST_F(TwitterStoreTest, AccountsFileKeepsTheFlagWordsOfEveryKindOfDictionary)
+{
+    using Messages = RTServiceTwitter::MessagesDictionary;
+    using Flags = RTServiceTwitter::FlagsDictionary;
+    const QDateTime start = QDateTime::fromSecsSinceEpoch(1262304000, Qt::UTC);
+    const auto messagesOf = [&](const QStringList &ids) {
+        Messages messages;
+        for (qsizetype i = 0; i < ids.size(); ++i) {
+            auto m = RTMessageTwitter::create(ids.at(i));
+            m->setCreatedAt(start.addSecs(i));
+            m->setPermanentFlags(quint32(i % 5) << 16 | (i % 3 == 0 ? 0x80000000u : 0u));
+            messages.insert(ids.at(i), m);
+        }
+        return messages;
+    };
+    const auto numbered = [](qint64 first, int count) {
+        QStringList ids;
+        for (int i = 0; i < count; ++i)
+            ids.append(QString::number(first + i));
+        return ids;
+    };
+    const int cap = RTServiceTwitter::kMaxArchivedMessageFlags;
+    Messages withNull = messagesOf({"5", "6", "7"});
+    withNull.insert(QStringLiteral("8"), nullptr);
+
+    const struct
+    {
+        const char *what;
+        Messages messages;
+        std::optional<Flags> stored;
+    } cases[] = {
+        {"nothing", {}, std::nullopt},
+        {"numeric ids", messagesOf({"0", "1", "23", "24", "255", "65536", "1400000000000000000"}),
+         std::nullopt},
+        {"ids that are not plain numbers",
+         messagesOf({"0123", "-5", "12a", "1e5", " 7", "ünï", "9223372036854775807",
+                     "9223372036854775808", "18446744073709551616", "12345678901234567890123"}),
+         Flags{}},
+        {"stored words carried", messagesOf({"300", "301"}),
+         Flags{{"300", 0x00010000}, {"99", 0x00020000}, {"x1", 0x00040000}, {"0042", 1}}},
+        {"a message slot without a message", withNull, Flags{{"8", 0x00020000}, {"9", 3}}},
+        {"over the cap", messagesOf(numbered(1000000, cap + 10)),
+         Flags{{"1", 0x00010000}, {"2", 0x00020000}}},
+        {"stored words beyond the room", messagesOf(numbered(5000000, cap - 5)),
+         [] {
+             Flags stored;
+             for (int i = 0; i < 30; ++i)
+                 stored.insert(QString::number(100 + i * 7), quint32(i) << 16);
+             stored.insert(QStringLiteral("abc"), 1);
+             return stored;
+         }()},
+    };
+    for (const auto &c : cases) {
+        auto account = std::make_shared<RTServiceTwitter>();
+        account->setServiceId(QStringLiteral("alice"));
+        account->setMessagesDictionary(c.messages);
+        account->setPermanentMessageFlags(c.stored);
+
+        const QByteArray bytes = TAServicesArchive::encode({account});
+        const QByteArray treeBytes =
+            KeyedArchiver::archivedData(QCborArray{KeyedArchiver::archiveObject(account.get())});
+        EXPECT_EQ(bytes, treeBytes) << c.what;
+
+        const TAServicesArchive::Decoded decoded = TAServicesArchive::decode(bytes);
+        ASSERT_TRUE(decoded.error.isEmpty()) << c.what << ": " << decoded.error.toStdString();
+        ASSERT_EQ(decoded.services.size(), 1) << c.what;
+        const auto restored = std::dynamic_pointer_cast<RTServiceTwitter>(decoded.services[0]);
+        ASSERT_TRUE(restored && restored->permanentMessageFlags()) << c.what;
+        EXPECT_EQ(*restored->permanentMessageFlags(),
+                  RTServiceTwitter::newestPermanentFlags(c.messages, c.stored))
+            << c.what;
+    }
 }
