@@ -362,3 +362,57 @@ TEST_F(TwitterStoreTest, AccountsFileKeepsTheFlagWordsOfEveryKindOfDictionary)
             << c.what;
     }
 }
+
+// Large flag maps are read straight from their bytes; whatever they hold, the account
+// gets the words the archive tree gives, and a damaged map still fails the whole file.
+TEST_F(TwitterStoreTest, LargeFlagMapsReadBackAsTheirTreeDoes)
+{
+    const QString flagsKey = QStringLiteral("permanentMessageFlags");
+    const auto largeMap = [](const QCborMap &extra) {
+        QCborMap map;
+        for (int i = 0; i < 3000; ++i)
+            map.insert(qint64(1500000000000000000LL + i), qint64(i % 4) << 16);
+        for (auto it = extra.cbegin(); it != extra.cend(); ++it)
+            map.insert(it.key(), it.value());
+        return map;
+    };
+    const struct
+    {
+        const char *what;
+        QCborMap flags;
+    } cases[] = {
+        {"numbers and ASCII ids",
+         largeMap({{QStringLiteral("abc"), 3}, {QStringLiteral("0042"), 4}})},
+        {"words out of range", largeMap({{7, -1}, {8, qint64(0x100000000LL)}})},
+        {"words of other kinds", largeMap({{9, true}, {10, QStringLiteral("x")}})},
+        {"ids that are no ids",
+         largeMap({{-3, 1}, {QString(), 2}, {QStringLiteral("ünï"), 5}, {2.5, 6}})},
+    };
+    for (const auto &c : cases) {
+        RTServiceTwitter account;
+        QCborMap archived = KeyedArchiver::archiveObject(&account).toMap();
+        archived.insert(flagsKey, c.flags);
+        const QByteArray bytes = KeyedArchiver::archivedData(QCborArray{archived});
+
+        const TAServicesArchive::Decoded decoded = TAServicesArchive::decode(bytes);
+        ASSERT_TRUE(decoded.error.isEmpty()) << c.what << ": " << decoded.error.toStdString();
+        const auto restored =
+            std::dynamic_pointer_cast<RTServiceTwitter>(decoded.services.value(0));
+        ASSERT_TRUE(restored && restored->permanentMessageFlags()) << c.what;
+
+        RTServiceTwitter fromTree;
+        fromTree.decodeWithCoder(KeyedUnarchiver(archived));
+        ASSERT_TRUE(fromTree.permanentMessageFlags()) << c.what;
+        EXPECT_EQ(*restored->permanentMessageFlags(), *fromTree.permanentMessageFlags()) << c.what;
+        EXPECT_GE(restored->permanentMessageFlags()->size(), 3000) << c.what;
+    }
+
+    // A map cut short in the middle of its words is damage, as before.
+    RTServiceTwitter account;
+    QCborMap archived = KeyedArchiver::archiveObject(&account).toMap();
+    archived.insert(flagsKey, largeMap({}));
+    const QByteArray whole = KeyedArchiver::archivedData(QCborArray{archived});
+    const qsizetype at = whole.indexOf(QByteArray("permanentMessageFlags"));
+    ASSERT_GT(at, 0);
+    EXPECT_FALSE(TAServicesArchive::decode(whole.left(at + 2000)).error.isEmpty());
+}
