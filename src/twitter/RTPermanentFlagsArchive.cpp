@@ -140,7 +140,7 @@ public:
             *p++ = char((n >> (8 * i)) & 0xff);
         m_size += 1 + bytes;
     }
-    void text(const QString &s)
+    void text(QStringView s)
     {
         for (const QChar c : s) {
             if (c.unicode() >= 0x80) {
@@ -160,7 +160,7 @@ public:
     }
     // An id as a number where it reads back as the same text (what idFromCbor does),
     // else as text: numbers are a third of the bytes and cost no string to read.
-    void id(const QString &s)
+    void id(QStringView s)
     {
         const qsizetype n = s.size();
         bool number = n > 0 && n <= 19 && (n == 1 || s.front() != u'0');
@@ -257,34 +257,41 @@ QByteArray RTPermanentFlagsArchive::encode(const MessagesDictionary &messages,
     // Numeric ids take 9 bytes and a word up to 5.
     CborBuffer bytes(qsizetype(messages.size()) * 16 + 64);
     bytes.reserveHead();
-    // Each entry touches three cold places: its hash node, the id's characters and the
-    // message. Nodes are asked for far ahead, what they point to nearer.
-    constexpr int kNear = 4;
-    constexpr int kFar = 10;
-    auto near = messages.cbegin();
-    auto far = messages.cbegin();
-    for (int i = 0; i < kFar && far != messages.cend(); ++i, ++far)
-        __builtin_prefetch(&far.key());
-    for (int i = 0; i < kNear && near != messages.cend(); ++i, ++near) {
-    }
-    size_t live = 0;
+    // Each entry reads two cold places, the id's characters and the message. In hash
+    // order those are all over the heap; in the order of the messages' addresses they
+    // come a page after another, and the next ones are asked for while one is written.
+    struct Entry
+    {
+        const RTMessageTwitter *message;
+        QStringView id;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(size_t(messages.size()));
+    constexpr int kNodesAhead = 16;
+    auto ahead = messages.cbegin();
+    for (int i = 0; i < kNodesAhead && ahead != messages.cend(); ++i, ++ahead)
+        __builtin_prefetch(&ahead.key());
     for (auto it = messages.cbegin(); it != messages.cend(); ++it) {
-        if (far != messages.cend()) {
-            __builtin_prefetch(&far.key());
-            ++far;
+        if (ahead != messages.cend()) {
+            __builtin_prefetch(&ahead.key());
+            ++ahead;
         }
-        if (near != messages.cend()) {
-            __builtin_prefetch(near.key().constData());
-            if (const RTMessageTwitterPtr &message = near.value())
-                message->prefetchPermanentFlags();
-            ++near;
-        }
-        if (const RTMessageTwitterPtr &message = it.value()) {
-            bytes.id(it.key());
-            bytes.head(0, message->permanentFlags());
-            ++live;
-        }
+        if (it.value())
+            entries.push_back({it.value().get(), QStringView(it.key())});
     }
+    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
+        return std::less<const RTMessageTwitter *>()(a.message, b.message);
+    });
+    constexpr size_t kAhead = 8;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (i + kAhead < entries.size()) {
+            __builtin_prefetch(entries[i + kAhead].id.data());
+            entries[i + kAhead].message->prefetchPermanentFlags();
+        }
+        bytes.id(entries[i].id);
+        bytes.head(0, entries[i].message->permanentFlags());
+    }
+    const size_t live = entries.size();
     const auto carried = carriedFlags(messages, stored, cap - live);
     for (const auto &it : carried) {
         bytes.id(it.key());
