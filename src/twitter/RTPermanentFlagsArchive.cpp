@@ -207,6 +207,40 @@ private:
     qsizetype m_size = 0;
 };
 
+// Orders items by the memory page of what they point to (any order within a page):
+// a radix sort of page numbers, a pass per 11 bits of the span of pages.
+template<class T, class Pointer> void sortByPage(std::vector<T> &items, Pointer pointerOf)
+{
+    if (items.size() < 2)
+        return;
+    quintptr lowest = std::numeric_limits<quintptr>::max();
+    quintptr highest = 0;
+    for (const T &item : items) {
+        const auto address = reinterpret_cast<quintptr>(pointerOf(item));
+        lowest = std::min(lowest, address);
+        highest = std::max(highest, address);
+    }
+    constexpr int kPageBits = 12;
+    constexpr int kDigitBits = 11;
+    constexpr size_t kDigits = size_t(1) << kDigitBits;
+    const auto page = [&](const T &item) {
+        return (reinterpret_cast<quintptr>(pointerOf(item)) - lowest) >> kPageBits;
+    };
+    const quintptr pages = (highest - lowest) >> kPageBits;
+    std::vector<T> sorted(items.size());
+    for (int shift = 0; shift < int(sizeof(quintptr) * 8) && (pages >> shift) != 0;
+         shift += kDigitBits) {
+        std::vector<size_t> start(kDigits + 1, 0);
+        for (const T &item : items)
+            ++start[((page(item) >> shift) & (kDigits - 1)) + 1];
+        for (size_t d = 1; d <= kDigits; ++d)
+            start[d] += start[d - 1];
+        for (const T &item : items)
+            sorted[start[(page(item) >> shift) & (kDigits - 1)]++] = item;
+        items.swap(sorted);
+    }
+}
+
 // Stored words of ids no message holds, in the order they are written: all of them
 // when they fit in room, else the largest ids.
 std::vector<RTServiceTwitter::FlagsDictionary::const_iterator>
@@ -279,9 +313,7 @@ QByteArray RTPermanentFlagsArchive::encode(const MessagesDictionary &messages,
         if (it.value())
             entries.push_back({it.value().get(), QStringView(it.key())});
     }
-    std::sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) {
-        return std::less<const RTMessageTwitter *>()(a.message, b.message);
-    });
+    sortByPage(entries, [](const Entry &e) { return e.message; });
     constexpr size_t kAhead = 8;
     for (size_t i = 0; i < entries.size(); ++i) {
         if (i + kAhead < entries.size()) {
