@@ -1,5 +1,7 @@
 #include "foundation/KeyedArchive.h"
 
+#include "foundation/CborWriter.h"
+
 #include <QCborArray>
 #include <QCborStreamReader>
 #include <QCborStreamWriter>
@@ -34,6 +36,185 @@ QCborMap mapFromUniqueEntries(const std::vector<std::pair<QString, QCborValue>> 
     writer.endMap();
     return QCborValue::fromCbor(bytes).toMap();
 }
+// Marks a pre-encoded value inside a tree that only CborWriter writes; never on disk.
+constexpr QCborTag kEncodedValueTag = QCborTag(0xfffffffffffe5441ULL);
+
+// The head of one CBOR item. False for what a well-formed item cannot start with.
+struct ItemHead
+{
+    quint8 major = 0;
+    bool indefinite = false;
+    quint64 value = 0;
+};
+
+bool readHead(const uchar *&p, const uchar *end, ItemHead *head)
+{
+    if (p >= end)
+        return false;
+    const quint8 first = *p++;
+    head->major = first >> 5;
+    const quint8 info = first & 0x1f;
+    head->indefinite = false;
+    if (info < 24) {
+        head->value = info;
+        return true;
+    }
+    if (info == 31) {
+        head->indefinite = true;
+        return head->major >= 2 && head->major <= 5;
+    }
+    if (info > 27)
+        return false;
+    const int size = 1 << (info - 24);
+    if (end - p < size)
+        return false;
+    quint64 value = 0;
+    for (int i = 0; i < size; ++i)
+        value = (value << 8) | *p++;
+    head->value = value;
+    return true;
+}
+
+constexpr int kMaxScanDepth = 512;
+
+// Moves p past one whole item; false when the bytes are not one.
+bool skipItem(const uchar *&p, const uchar *end, int depth)
+{
+    ItemHead head;
+    if (depth > kMaxScanDepth || !readHead(p, end, &head))
+        return false;
+    switch (head.major) {
+    case 0:
+    case 1:
+        return true;
+    case 2:
+    case 3:
+        if (head.indefinite) {
+            while (p < end && *p != 0xff) {
+                ItemHead chunk;
+                if (!readHead(p, end, &chunk) || chunk.major != head.major || chunk.indefinite ||
+                    quint64(end - p) < chunk.value)
+                    return false;
+                p += chunk.value;
+            }
+            return p++ < end;
+        }
+        if (quint64(end - p) < head.value)
+            return false;
+        p += head.value;
+        return true;
+    case 4:
+    case 5: {
+        const int perEntry = head.major == 5 ? 2 : 1;
+        if (head.indefinite) {
+            while (p < end && *p != 0xff) {
+                for (int i = 0; i < perEntry; ++i)
+                    if (!skipItem(p, end, depth + 1))
+                        return false;
+            }
+            return p++ < end;
+        }
+        // Every item takes a byte at least: a count beyond the bytes left is damage.
+        if (head.value > quint64(end - p))
+            return false;
+        for (quint64 n = 0; n < head.value * quint64(perEntry); ++n)
+            if (!skipItem(p, end, depth + 1))
+                return false;
+        return true;
+    }
+    case 6:
+        return skipItem(p, end, depth + 1);
+    default: // simple values and floats: the head held their bytes
+        return true;
+    }
+}
+
+} // namespace
+
+// Copies one item, putting each definite map of at least minimumEntries entries into
+// a tagged byte string of its bytes; false (and nothing to use) when the bytes are not
+// one item or already hold the tag.
+bool KeyedUnarchiver::setAsideLargeMaps(const uchar *&p, const uchar *end, qsizetype minimumEntries,
+                                        int depth, QByteArray &out)
+{
+    const uchar *start = p;
+    ItemHead head;
+    if (depth > kMaxScanDepth || !readHead(p, end, &head))
+        return false;
+    if ((head.major == 4 || head.major == 5) && !head.indefinite) {
+        if (head.value > quint64(end - p))
+            return false;
+        if (head.major == 5 && head.value >= quint64(minimumEntries)) {
+            p = start;
+            if (!skipItem(p, end, depth))
+                return false;
+            CborWriter tagged;
+            tagged.head(CborWriter::Tag, quint64(kEncodedValueTag));
+            tagged.head(CborWriter::ByteString, quint64(p - start));
+            out.append(tagged.take());
+            out.append(reinterpret_cast<const char *>(start), p - start);
+            return true;
+        }
+        out.append(reinterpret_cast<const char *>(start), p - start);
+        const quint64 items = head.value * (head.major == 5 ? 2 : 1);
+        for (quint64 n = 0; n < items; ++n)
+            if (!setAsideLargeMaps(p, end, minimumEntries, depth + 1, out))
+                return false;
+        return true;
+    }
+    if (head.major == 6 && head.value == quint64(kEncodedValueTag))
+        return false;
+    p = start;
+    if (!skipItem(p, end, depth))
+        return false;
+    out.append(reinterpret_cast<const char *>(start), p - start);
+    return true;
+}
+
+namespace {
+
+// Writes a tree as QCborValue::toCbor does, and pre-encoded values as their bytes.
+void writeTree(CborWriter &writer, const QCborValue &v)
+{
+    switch (v.type()) {
+    case QCborValue::Integer:
+        writer.integer(v.toInteger());
+        return;
+    case QCborValue::String:
+        writer.text(v.toString());
+        return;
+    case QCborValue::ByteArray:
+        writer.bytes(v.toByteArray());
+        return;
+    case QCborValue::Array: {
+        const QCborArray array = v.toArray();
+        writer.head(CborWriter::Array, quint64(array.size()));
+        for (const QCborValue &item : array)
+            writeTree(writer, item);
+        return;
+    }
+    case QCborValue::Map: {
+        const QCborMap map = v.toMap();
+        writer.head(CborWriter::Map, quint64(map.size()));
+        for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            writeTree(writer, it.key());
+            writeTree(writer, it.value());
+        }
+        return;
+    }
+    case QCborValue::Tag:
+        if (v.tag() == kEncodedValueTag && v.taggedValue().isByteArray()) {
+            writer.raw(v.taggedValue().toByteArray());
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    // Booleans, null, doubles, dates and the rest: rare, and Qt's own form.
+    writer.raw(v.toCbor());
+}
+
 } // namespace
 
 void ArchiveClassRegistry::registerClass(const QString &name, Factory factory)
@@ -183,12 +364,25 @@ void KeyedArchiver::encodeObjectMap(
     m_map.insert(key, mapFromUniqueEntries(entries));
 }
 
+void KeyedArchiver::encodeEncodedValue(const QString &key, QByteArray cbor)
+{
+    if (m_mode == Mode::Bytes)
+        m_map.insert(key, QCborValue(kEncodedValueTag, QCborValue(std::move(cbor))));
+    else
+        m_map.insert(key, QCborValue::fromCbor(cbor));
+}
+
 QCborValue KeyedArchiver::archiveObject(const RTArchivable *object, bool digest)
+{
+    return archiveObject(object, digest ? Mode::Digest : Mode::Tree);
+}
+
+QCborValue KeyedArchiver::archiveObject(const RTArchivable *object, Mode mode)
 {
     if (!object)
         return QCborValue(QCborValue::Null);
     KeyedArchiver coder;
-    coder.m_digest = digest;
+    coder.m_mode = mode;
     coder.m_map.insert(QLatin1String(classKey), object->archiveClassName());
     object->encodeWithCoder(coder);
     return coder.m_map;
@@ -197,6 +391,20 @@ QCborValue KeyedArchiver::archiveObject(const RTArchivable *object, bool digest)
 QByteArray KeyedArchiver::archivedData(const QCborValue &root)
 {
     return root.toCbor();
+}
+
+QByteArray KeyedArchiver::archivedObjectsData(const std::vector<const RTArchivable *> &objects)
+{
+    CborWriter writer;
+    qsizetype count = 0;
+    for (const RTArchivable *object : objects)
+        count += object ? 1 : 0;
+    writer.head(CborWriter::Array, quint64(count));
+    for (const RTArchivable *object : objects) {
+        if (object)
+            writeTree(writer, archiveObject(object, Mode::Bytes));
+    }
+    return writer.take();
 }
 
 // ---------------------------------------------------------------------------
@@ -220,13 +428,36 @@ bool KeyedUnarchiver::containsValueForKey(const QString &key) const
 
 bool KeyedUnarchiver::isNull(const QString &key) const
 {
-    const QCborValue v = m_map.value(key);
+    const QCborValue v = lookup(key);
     return v.isNull() || v.isUndefined();
 }
 
 QCborValue KeyedUnarchiver::value(const QString &key) const
 {
-    return m_map.value(key);
+    return lookup(key);
+}
+
+QCborValue KeyedUnarchiver::lookup(const QString &key) const
+{
+    const QCborValue v = m_map.value(key);
+    if (!v.isTag() || v.tag() != kEncodedValueTag)
+        return v;
+    // A large map set aside while the archive was read: parsed now that it is asked for.
+    QCborParserError parseError;
+    const QCborValue parsed = QCborValue::fromCbor(v.taggedValue().toByteArray(), &parseError);
+    if (parseError.error != QCborError::NoError) {
+        fail(QStringLiteral("the archive is damaged: %1").arg(parseError.errorString()));
+        return QCborValue(QCborValue::Invalid);
+    }
+    return parsed;
+}
+
+QByteArray KeyedUnarchiver::encodedValue(const QString &key) const
+{
+    const QCborValue v = m_map.value(key);
+    if (v.isTag() && v.tag() == kEncodedValueTag)
+        return v.taggedValue().toByteArray();
+    return {};
 }
 
 void KeyedUnarchiver::typeMismatch(const QString &key, const char *expected) const
@@ -236,7 +467,7 @@ void KeyedUnarchiver::typeMismatch(const QString &key, const char *expected) con
 
 bool KeyedUnarchiver::decodeBool(const QString &key, bool fallback) const
 {
-    const QCborValue v = m_map.value(key);
+    const QCborValue v = lookup(key);
     if (v.isUndefined() || v.isNull())
         return fallback;
     if (v.isBool())
@@ -249,7 +480,7 @@ bool KeyedUnarchiver::decodeBool(const QString &key, bool fallback) const
 
 qint64 KeyedUnarchiver::decodeInt(const QString &key, qint64 fallback) const
 {
-    const QCborValue v = m_map.value(key);
+    const QCborValue v = lookup(key);
     if (v.isUndefined() || v.isNull())
         return fallback;
     if (v.isInteger())
@@ -264,7 +495,7 @@ qint64 KeyedUnarchiver::decodeInt(const QString &key, qint64 fallback) const
 
 quint64 KeyedUnarchiver::decodeUInt(const QString &key, quint64 fallback) const
 {
-    const QCborValue v = m_map.value(key);
+    const QCborValue v = lookup(key);
     if (v.isUndefined() || v.isNull())
         return fallback;
     if (v.isInteger())
@@ -277,7 +508,7 @@ quint64 KeyedUnarchiver::decodeUInt(const QString &key, quint64 fallback) const
 
 double KeyedUnarchiver::decodeDouble(const QString &key, double fallback) const
 {
-    const QCborValue v = m_map.value(key);
+    const QCborValue v = lookup(key);
     if (v.isUndefined() || v.isNull())
         return fallback;
     if (v.isDouble() || v.isInteger())
@@ -288,7 +519,7 @@ double KeyedUnarchiver::decodeDouble(const QString &key, double fallback) const
 
 QString KeyedUnarchiver::decodeString(const QString &key, const QString &fallback) const
 {
-    const QCborValue v = m_map.value(key);
+    const QCborValue v = lookup(key);
     if (v.isUndefined())
         return fallback;
     if (v.isNull())
@@ -301,12 +532,12 @@ QString KeyedUnarchiver::decodeString(const QString &key, const QString &fallbac
 
 QVariant KeyedUnarchiver::decodeVariant(const QString &key) const
 {
-    return variantFromCbor(m_map.value(key));
+    return variantFromCbor(lookup(key));
 }
 
 QStringList KeyedUnarchiver::decodeStringList(const QString &key) const
 {
-    const QCborValue v = m_map.value(key);
+    const QCborValue v = lookup(key);
     if (v.isUndefined() || v.isNull())
         return {};
     if (!v.isArray()) {
@@ -327,7 +558,7 @@ QStringList KeyedUnarchiver::decodeStringList(const QString &key) const
 
 std::unique_ptr<RTArchivable> KeyedUnarchiver::decodeObject(const QString &key) const
 {
-    const QCborValue v = m_map.value(key);
+    const QCborValue v = lookup(key);
     if (v.isUndefined() || v.isNull())
         return nullptr;
     return unarchiveObject(v, m_error);
@@ -337,7 +568,7 @@ std::vector<std::unique_ptr<RTArchivable>>
 KeyedUnarchiver::decodeObjectList(const QString &key) const
 {
     std::vector<std::unique_ptr<RTArchivable>> out;
-    const QCborValue v = m_map.value(key);
+    const QCborValue v = lookup(key);
     if (v.isUndefined() || v.isNull())
         return out;
     if (!v.isArray()) {
@@ -355,7 +586,7 @@ std::vector<std::pair<QString, std::unique_ptr<RTArchivable>>>
 KeyedUnarchiver::decodeObjectMap(const QString &key) const
 {
     std::vector<std::pair<QString, std::unique_ptr<RTArchivable>>> out;
-    const QCborValue v = m_map.value(key);
+    const QCborValue v = lookup(key);
     if (v.isUndefined() || v.isNull())
         return out;
     if (!v.isMap()) {
@@ -395,6 +626,20 @@ KeyedUnarchiver::unarchiveObject(const QCborValue &value, const std::shared_ptr<
     KeyedUnarchiver coder(map, error ? error : std::make_shared<QString>());
     object->decodeWithCoder(coder);
     return object;
+}
+
+QCborValue KeyedUnarchiver::parseDataSettingAsideLargeMaps(const QByteArray &data, QString *error,
+                                                           qsizetype minimumEntries)
+{
+    QByteArray shortened;
+    shortened.reserve(4096);
+    const auto *begin = reinterpret_cast<const uchar *>(data.constData());
+    const auto *end = begin + data.size();
+    const uchar *p = begin;
+    if (setAsideLargeMaps(p, end, minimumEntries, 0, shortened) && p == end)
+        return parseData(shortened, error);
+    // Anything the scan does not follow is read whole, which names the fault.
+    return parseData(data, error);
 }
 
 QCborValue KeyedUnarchiver::parseData(const QByteArray &data, QString *error)

@@ -50,6 +50,9 @@ public:
     // and string-keyed maps of those.
     void encodeVariant(const QString &key, const QVariant &value);
     void encodeValue(const QString &key, const QCborValue &value);
+    // One whole CBOR item, already encoded by the caller. Written as it is when the
+    // archive goes straight to bytes (archivedObjectsData); a tree holds it parsed.
+    void encodeEncodedValue(const QString &key, QByteArray cbor);
     // A null object is written as CBOR null.
     void encodeObject(const QString &key, const RTArchivable *object);
     void encodeObjectList(const QString &key, const std::vector<const RTArchivable *> &objects);
@@ -61,20 +64,31 @@ public:
     // A digest stands for an archive at a fraction of its cost: an object whose large
     // parts track their own changes writes a stamp that moves whenever such a part
     // changes, instead of the part. Equal digests mean equal archives.
-    [[nodiscard]] bool isDigest() const { return m_digest; }
+    [[nodiscard]] bool isDigest() const { return m_mode == Mode::Digest; }
 
     // The archived form of one object (a map with "$class"), or its digest.
     [[nodiscard]] static QCborValue archiveObject(const RTArchivable *object, bool digest = false);
     [[nodiscard]] static QByteArray archivedData(const QCborValue &root);
+    // The bytes of archivedData(an array of archiveObject(each)), without parsing the
+    // pre-encoded parts into a tree first; null objects are left out.
+    [[nodiscard]] static QByteArray
+    archivedObjectsData(const std::vector<const RTArchivable *> &objects);
 
 private:
+    enum class Mode
+    {
+        Tree,
+        Digest,
+        Bytes // pre-encoded values stay bytes, for archivedObjectsData only
+    };
+    [[nodiscard]] static QCborValue archiveObject(const RTArchivable *object, Mode mode);
     [[nodiscard]] QCborValue archiveChild(const RTArchivable *object) const
     {
-        return archiveObject(object, m_digest);
+        return archiveObject(object, m_mode);
     }
 
     QCborMap m_map;
-    bool m_digest = false;
+    Mode m_mode = Mode::Tree;
 };
 
 // Reads one object's map. A key of the wrong type is a damaged archive: the read gives
@@ -88,6 +102,9 @@ public:
     [[nodiscard]] bool containsValueForKey(const QString &key) const;
     [[nodiscard]] bool isNull(const QString &key) const;
     [[nodiscard]] QCborValue value(const QString &key) const;
+    // The bytes of a large map set aside by parseDataSettingAsideLargeMaps, for a class
+    // that reads them faster than a tree; empty for any other value.
+    [[nodiscard]] QByteArray encodedValue(const QString &key) const;
 
     [[nodiscard]] bool decodeBool(const QString &key, bool fallback = false) const;
     [[nodiscard]] qint64 decodeInt(const QString &key, qint64 fallback = 0) const;
@@ -118,6 +135,11 @@ public:
     unarchiveObject(const QCborValue &value, const std::shared_ptr<QString> &error);
     // Parses CBOR bytes; an invalid value with *error set when they are not whole CBOR.
     [[nodiscard]] static QCborValue parseData(const QByteArray &data, QString *error);
+    // The same, except that maps of at least minimumEntries entries stay bytes until a
+    // decoder asks for them (value() parses them then; encodedValue() hands them over).
+    [[nodiscard]] static QCborValue parseDataSettingAsideLargeMaps(const QByteArray &data,
+                                                                   QString *error,
+                                                                   qsizetype minimumEntries);
 
     template<class T>
     std::unique_ptr<T> castOrFail(std::unique_ptr<RTArchivable> object, const QString &key) const
@@ -134,6 +156,9 @@ public:
 
 private:
     void typeMismatch(const QString &key, const char *expected) const;
+    [[nodiscard]] QCborValue lookup(const QString &key) const;
+    static bool setAsideLargeMaps(const uchar *&p, const uchar *end, qsizetype minimumEntries,
+                                  int depth, QByteArray &out);
 
     QCborMap m_map;
     std::shared_ptr<QString> m_error;

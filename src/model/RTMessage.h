@@ -154,6 +154,7 @@ public:
         __builtin_prefetch(&m_lock);
         __builtin_prefetch(&m_containedInTreeNodes);
     }
+    void prefetchPermanentFlags() const { __builtin_prefetch(&m_permanentFlags); }
     [[nodiscard]] bool shouldStoreInPermanentReadAndHiddenSet() const override { return false; }
 
     // The store that knows the copies of this message.

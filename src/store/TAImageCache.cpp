@@ -1,11 +1,12 @@
 #include "store/TAImageCache.h"
 
+#include "foundation/CborWriter.h"
 #include "foundation/KeyedArchive.h"
 #include "store/TAStoreFiles.h"
 
 #include <QCborArray>
 #include <QCborMap>
-#include <QCborStreamWriter>
+#include <QCborStreamReader>
 #include <QSet>
 #include <algorithm>
 
@@ -126,15 +127,14 @@ QByteArray TAImageCache::encodeData() const
             keys.append(it.key());
     }
     std::sort(keys.begin(), keys.end());
-    QByteArray out;
-    QCborStreamWriter writer(&out);
-    writer.startMap(quint64(keys.size()));
+    // The pictures and a key of about a hundred bytes each: written without regrowing.
+    CborWriter writer(qsizetype(m_dataBytes) + keys.size() * 128 + 16);
+    writer.head(CborWriter::Map, quint64(keys.size()));
     for (const QString &key : std::as_const(keys)) {
-        writer.append(key);
-        writer.append(*m_entries.value(key));
+        writer.text(key);
+        writer.bytes(*m_entries.value(key));
     }
-    writer.endMap();
-    return out;
+    return writer.take();
 }
 
 QByteArray TAImageCache::encodeIndex() const
@@ -152,22 +152,36 @@ bool TAImageCache::decode(const QByteArray &data, const std::optional<QByteArray
                           QString *error, QString *indexError)
 {
     clear();
-    const QCborValue root = KeyedUnarchiver::parseData(data, error);
-    if (!root.isMap()) {
-        if (error && !root.isInvalid())
-            *error = QStringLiteral("the picture cache is not a map");
-        return false;
-    }
     QHash<QString, std::optional<QByteArray>> entries;
-    const QCborMap map = root.toMap();
-    entries.reserve(map.size());
-    for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        if (!it.key().isString() || !it.value().isByteArray()) {
-            if (error)
-                *error = QStringLiteral("the picture cache holds an entry that is not a picture");
+    // A whole file of pictures is read straight into the cache; any other file goes
+    // through the tree, which says what is wrong with it.
+    const bool whole =
+        TAStoreFiles::readTextKeyedMap(data, [&entries](QString &&key, QCborStreamReader &reader) {
+            QByteArray picture;
+            if (!TAStoreFiles::readBytes(reader, &picture))
+                return false;
+            entries.insert(std::move(key), std::move(picture));
+            return true;
+        });
+    if (!whole) {
+        entries.clear();
+        const QCborValue root = KeyedUnarchiver::parseData(data, error);
+        if (!root.isMap()) {
+            if (error && !root.isInvalid())
+                *error = QStringLiteral("the picture cache is not a map");
             return false;
         }
-        entries.insert(it.key().toString(), it.value().toByteArray());
+        const QCborMap map = root.toMap();
+        entries.reserve(map.size());
+        for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            if (!it.key().isString() || !it.value().isByteArray()) {
+                if (error)
+                    *error =
+                        QStringLiteral("the picture cache holds an entry that is not a picture");
+                return false;
+            }
+            entries.insert(it.key().toString(), it.value().toByteArray());
+        }
     }
 
     QStringList sorted;

@@ -6,12 +6,14 @@
 
 namespace {
 
-QByteArray archive(const RTServiceList &services, bool digest)
+constexpr qsizetype kLargeMap = 1024;
+
+QByteArray archiveDigest(const RTServiceList &services)
 {
     QCborArray root;
     for (const RTServicePtr &service : services) {
         if (service)
-            root.append(KeyedArchiver::archiveObject(service.get(), digest));
+            root.append(KeyedArchiver::archiveObject(service.get(), true));
     }
     return KeyedArchiver::archivedData(root);
 }
@@ -20,18 +22,25 @@ QByteArray archive(const RTServiceList &services, bool digest)
 
 QByteArray TAServicesArchive::encode(const RTServiceList &services)
 {
-    return archive(services, false);
+    std::vector<const RTArchivable *> objects;
+    objects.reserve(size_t(services.size()));
+    for (const RTServicePtr &service : services)
+        objects.push_back(service.get());
+    return KeyedArchiver::archivedObjectsData(objects);
 }
 
 QByteArray TAServicesArchive::digest(const RTServiceList &services)
 {
-    return archive(services, true);
+    return archiveDigest(services);
 }
 
 TAServicesArchive::Decoded TAServicesArchive::decode(const QByteArray &data)
 {
     Decoded out;
-    const QCborValue root = KeyedUnarchiver::parseData(data, &out.error);
+    // The flag words of an account are one map of up to 50,000 entries: left as bytes for
+    // the account to read straight.
+    const QCborValue root =
+        KeyedUnarchiver::parseDataSettingAsideLargeMaps(data, &out.error, kLargeMap);
     if (root.isInvalid())
         return out;
     if (!root.isArray()) {

@@ -1,6 +1,8 @@
 #include "store/TAStoreFiles.h"
 
-#include <QCborStreamWriter>
+#include "foundation/CborWriter.h"
+
+#include <QCborStreamReader>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -146,11 +148,56 @@ void TAStoreFiles::setBeforeCommitHookForTesting(std::function<bool(const QStrin
 
 QByteArray TAStoreFiles::encodeKeyIndex(const QStringList &keys)
 {
-    QByteArray out;
-    QCborStreamWriter writer(&out);
-    writer.startArray(quint64(keys.size()));
+    CborWriter writer(keys.size() * 96 + 16);
+    writer.head(CborWriter::Array, quint64(keys.size()));
     for (const QString &key : keys)
-        writer.append(key);
-    writer.endArray();
-    return out;
+        writer.text(key);
+    return writer.take();
+}
+
+bool TAStoreFiles::readText(QCborStreamReader &reader, QString *text)
+{
+    if (!reader.isString())
+        return false;
+    text->clear();
+    auto chunk = reader.readString();
+    while (chunk.status == QCborStreamReader::Ok) {
+        *text += chunk.data;
+        chunk = reader.readString();
+    }
+    return chunk.status == QCborStreamReader::EndOfString;
+}
+
+bool TAStoreFiles::readBytes(QCborStreamReader &reader, QByteArray *bytes)
+{
+    if (!reader.isByteArray())
+        return false;
+    bytes->clear();
+    auto chunk = reader.readByteArray();
+    while (chunk.status == QCborStreamReader::Ok) {
+        *bytes += chunk.data;
+        chunk = reader.readByteArray();
+    }
+    return chunk.status == QCborStreamReader::EndOfString;
+}
+
+bool TAStoreFiles::readTextKeyedMap(const QByteArray &data, const MapValueReader &readValue,
+                                    qsizetype *entries)
+{
+    QCborStreamReader reader(data);
+    if (!reader.isMap() || !reader.enterContainer())
+        return false;
+    qsizetype count = 0;
+    while (reader.lastError() == QCborError::NoError && reader.hasNext()) {
+        QString key;
+        if (!readText(reader, &key) || !readValue(std::move(key), reader))
+            return false;
+        ++count;
+    }
+    if (reader.lastError() != QCborError::NoError || !reader.leaveContainer() ||
+        reader.currentOffset() != data.size())
+        return false;
+    if (entries)
+        *entries = count;
+    return true;
 }

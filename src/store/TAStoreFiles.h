@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+class QCborStreamReader;
+
 // The five files of the store in one folder: reading with a size bound, and writing
 // through a temporary file that replaces the old one only once it is whole.
 class TAStoreFiles
@@ -47,6 +49,17 @@ public:
     [[nodiscard]] static qint64 maximumSize(const QString &fileName);
     // The form of both cache index files: a CBOR array of the keys in their order.
     [[nodiscard]] static QByteArray encodeKeyIndex(const QStringList &keys);
+
+    // Reads a CBOR map with text keys straight from its bytes, handing each value to
+    // readValue, which reads it and says whether it was of the kind expected. The maps
+    // of both caches are read so, without a tree of their values first. False for
+    // anything else (damage, other kinds): the caller's general reading reports it.
+    using MapValueReader = std::function<bool(QString &&key, QCborStreamReader &reader)>;
+    [[nodiscard]] static bool readTextKeyedMap(const QByteArray &data,
+                                               const MapValueReader &readValue,
+                                               qsizetype *entries = nullptr);
+    [[nodiscard]] static bool readText(QCborStreamReader &reader, QString *text);
+    [[nodiscard]] static bool readBytes(QCborStreamReader &reader, QByteArray *bytes);
 
     // Tests only: runs after the temporary file is written and flushed, before it
     // replaces the old file; returning false makes the write fail at that point.

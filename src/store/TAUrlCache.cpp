@@ -1,11 +1,12 @@
 #include "store/TAUrlCache.h"
 
+#include "foundation/CborWriter.h"
 #include "foundation/KeyedArchive.h"
 #include "store/TAStoreFiles.h"
 
 #include <QCborArray>
 #include <QCborMap>
-#include <QCborStreamWriter>
+#include <QCborStreamReader>
 #include <algorithm>
 
 void TAUrlCache::setValue(const QString &key, const QString &longUrl)
@@ -27,15 +28,13 @@ QByteArray TAUrlCache::encodeData() const
 {
     QStringList keys = m_entries.keys();
     std::sort(keys.begin(), keys.end());
-    QByteArray out;
-    QCborStreamWriter writer(&out);
-    writer.startMap(quint64(keys.size()));
+    CborWriter writer(keys.size() * 160 + 16);
+    writer.head(CborWriter::Map, quint64(keys.size()));
     for (const QString &key : std::as_const(keys)) {
-        writer.append(key);
-        writer.append(m_entries.value(key));
+        writer.text(key);
+        writer.text(m_entries.value(key));
     }
-    writer.endMap();
-    return out;
+    return writer.take();
 }
 
 QByteArray TAUrlCache::encodeIndex() const
@@ -47,22 +46,34 @@ bool TAUrlCache::decode(const QByteArray &data, const std::optional<QByteArray> 
                         QString *error, QString *indexError)
 {
     clear();
-    const QCborValue root = KeyedUnarchiver::parseData(data, error);
-    if (!root.isMap()) {
-        if (error && !root.isInvalid())
-            *error = QStringLiteral("the link cache is not a map");
-        return false;
-    }
     QHash<QString, QString> entries;
-    const QCborMap map = root.toMap();
-    entries.reserve(map.size());
-    for (auto it = map.cbegin(); it != map.cend(); ++it) {
-        if (!it.key().isString() || !it.value().isString()) {
-            if (error)
-                *error = QStringLiteral("the link cache holds an entry that is not a link");
+    const bool whole =
+        TAStoreFiles::readTextKeyedMap(data, [&entries](QString &&key, QCborStreamReader &reader) {
+            QString link;
+            if (!TAStoreFiles::readText(reader, &link))
+                return false;
+            entries.insert(std::move(key), std::move(link));
+            return true;
+        });
+    if (!whole) {
+        // The tree says what is wrong with the file.
+        entries.clear();
+        const QCborValue root = KeyedUnarchiver::parseData(data, error);
+        if (!root.isMap()) {
+            if (error && !root.isInvalid())
+                *error = QStringLiteral("the link cache is not a map");
             return false;
         }
-        entries.insert(it.key().toString(), it.value().toString());
+        const QCborMap map = root.toMap();
+        entries.reserve(map.size());
+        for (auto it = map.cbegin(); it != map.cend(); ++it) {
+            if (!it.key().isString() || !it.value().isString()) {
+                if (error)
+                    *error = QStringLiteral("the link cache holds an entry that is not a link");
+                return false;
+            }
+            entries.insert(it.key().toString(), it.value().toString());
+        }
     }
     QStringList sorted;
     if (index) {

@@ -8,6 +8,7 @@
 #include "foundation/RTGlobalVariables.h"
 #include "foundation/SettingsStore.h"
 #include "model/RTMessageFlags.h"
+#include "twitter/RTPermanentFlagsArchive.h"
 
 #include <QCborArray>
 #include <QCborMap>
@@ -40,22 +41,6 @@ std::atomic<quint64> g_storeGeneration{0};
 quint64 nextStoreGeneration()
 {
     return g_storeGeneration.fetch_add(1, std::memory_order_acq_rel) + 1;
-}
-
-// Numeric ids: a longer id is a larger number.
-bool idLess(const QString &a, const QString &b)
-{
-    return a.size() != b.size() ? a.size() < b.size() : a < b;
-}
-
-// An id as stored: a string, or a number from stores that kept ids as numbers.
-QString idFromCbor(const QCborValue &v)
-{
-    if (v.isString())
-        return v.toString();
-    if (v.isInteger() && v.toInteger() >= 0)
-        return QString::number(v.toInteger());
-    return {};
 }
 
 template<class Setter> void setAndAnnounce(bool &field, bool value, Setter announce)
@@ -282,197 +267,11 @@ void RTServiceTwitter::setPermanentMessageFlags(const std::optional<FlagsDiction
     messagesChanged();
 }
 
-namespace {
-
-using FlagEntries = std::vector<std::pair<QString, quint32>>;
-
-// The cap newest messages' flag words.
-FlagEntries newestOfMessages(const RTServiceTwitter::MessagesDictionary &messages, size_t cap)
-{
-    struct Entry
-    {
-        qint64 created;
-        QString id;
-        quint32 flags;
-    };
-    std::vector<Entry> entries;
-    entries.reserve(size_t(messages.size()));
-    for (auto it = messages.cbegin(); it != messages.cend(); ++it) {
-        if (!it.value())
-            continue;
-        const QDateTime &created = it.value()->createdAt();
-        // A message without a date counts as the oldest.
-        entries.push_back(
-            {created.isValid() ? created.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min(),
-             it.key(), it.value()->permanentFlags()});
-    }
-    const size_t keep = std::min(entries.size(), cap);
-    // Order matters only when some must be left out.
-    if (keep < entries.size()) {
-        const auto newerFirst = [](const Entry &a, const Entry &b) {
-            if (a.created != b.created)
-                return a.created > b.created;
-            return idLess(b.id, a.id); // same second: the larger id is the newer
-        };
-        std::partial_sort(entries.begin(), entries.begin() + qsizetype(keep), entries.end(),
-                          newerFirst);
-    }
-    FlagEntries result;
-    result.reserve(keep);
-    for (size_t i = 0; i < keep; ++i)
-        result.emplace_back(std::move(entries[i].id), entries[i].flags);
-    return result;
-}
-
-FlagEntries
-newestPermanentFlagEntries(const RTServiceTwitter::MessagesDictionary &messages,
-                           const std::optional<RTServiceTwitter::FlagsDictionary> &stored,
-                           int maxCount)
-{
-    const size_t cap = size_t(std::max(maxCount, 0));
-    FlagEntries result;
-    if (size_t(messages.size()) <= cap) {
-        // Every message fits: no order, and no dates to read.
-        result.reserve(size_t(messages.size()));
-        for (auto it = messages.cbegin(); it != messages.cend(); ++it) {
-            if (it.value())
-                result.emplace_back(it.key(), it.value()->permanentFlags());
-        }
-    } else {
-        result = newestOfMessages(messages, cap);
-    }
-
-    const size_t room = cap - result.size();
-    if (stored && room > 0) {
-        std::vector<std::pair<QString, quint32>> carried;
-        for (auto it = stored->cbegin(); it != stored->cend(); ++it) {
-            if (!messages.contains(it.key()))
-                carried.emplace_back(it.key(), it.value());
-        }
-        const size_t take = std::min(carried.size(), room);
-        if (take < carried.size()) {
-            std::partial_sort(
-                carried.begin(), carried.begin() + qsizetype(take), carried.end(),
-                [](const auto &a, const auto &b) { return idLess(b.first, a.first); });
-        }
-        for (size_t i = 0; i < take; ++i)
-            result.push_back(std::move(carried[i]));
-    }
-    return result;
-}
-
-// CBOR items written straight into a buffer that grows in large steps.
-class CborBuffer
-{
-public:
-    explicit CborBuffer(qsizetype expected)
-        : m_bytes(expected, Qt::Uninitialized)
-    {
-    }
-    // The head of an item: its major type and its count or value, big-endian.
-    void head(quint8 major, quint64 n)
-    {
-        char *p = room(9);
-        const char type = char(major << 5);
-        if (n < 24) {
-            *p = char(type | char(n));
-            m_size += 1;
-            return;
-        }
-        int bytes = 8;
-        char info = 27;
-        if (n <= 0xff) {
-            bytes = 1;
-            info = 24;
-        } else if (n <= 0xffff) {
-            bytes = 2;
-            info = 25;
-        } else if (n <= 0xffffffffu) {
-            bytes = 4;
-            info = 26;
-        }
-        *p++ = char(type | info);
-        for (int i = bytes - 1; i >= 0; --i)
-            *p++ = char((n >> (8 * i)) & 0xff);
-        m_size += 1 + bytes;
-    }
-    void text(const QString &s)
-    {
-        for (const QChar c : s) {
-            if (c.unicode() >= 0x80) {
-                const QByteArray utf8 = s.toUtf8();
-                head(3, quint64(utf8.size()));
-                std::memcpy(room(utf8.size()), utf8.constData(), size_t(utf8.size()));
-                m_size += utf8.size();
-                return;
-            }
-        }
-        // Ids are digits: their characters are their bytes.
-        head(3, quint64(s.size()));
-        char *p = room(s.size());
-        for (const QChar c : s)
-            *p++ = char(c.unicode());
-        m_size += s.size();
-    }
-    // An id as a number where it reads back as the same text (what idFromCbor does),
-    // else as text: numbers are a third of the bytes and cost no string to read.
-    void id(const QString &s)
-    {
-        const qsizetype n = s.size();
-        bool number = n > 0 && n <= 19 && (n == 1 || s.front() != u'0');
-        quint64 value = 0;
-        for (qsizetype i = 0; i < n && number; ++i) {
-            const char16_t c = s.at(i).unicode();
-            number = c >= u'0' && c <= u'9';
-            value = value * 10 + quint64(c - u'0');
-        }
-        if (number && value <= quint64(std::numeric_limits<qint64>::max()))
-            head(0, value);
-        else
-            text(s);
-    }
-    QByteArray take()
-    {
-        m_bytes.truncate(m_size);
-        return std::move(m_bytes);
-    }
-
-private:
-    char *room(qsizetype n)
-    {
-        if (m_size + n > m_bytes.size())
-            m_bytes.resize(std::max(m_bytes.size() * 2, m_size + n));
-        return m_bytes.data() + m_size;
-    }
-    QByteArray m_bytes;
-    qsizetype m_size = 0;
-};
-
-// QCborMap::insert searches its keys one by one; tens of thousands of distinct ids are
-// written as CBOR and read back in one pass instead.
-QCborValue flagsMap(const FlagEntries &flags)
-{
-    CborBuffer bytes(qsizetype(flags.size()) * 26 + 9);
-    bytes.head(5, quint64(flags.size()));
-    for (const auto &[id, word] : flags) {
-        bytes.id(id);
-        bytes.head(0, word);
-    }
-    return QCborValue::fromCbor(bytes.take());
-}
-
-} // namespace
-
 RTServiceTwitter::FlagsDictionary
 RTServiceTwitter::newestPermanentFlags(const MessagesDictionary &messages,
                                        const std::optional<FlagsDictionary> &stored, int maxCount)
 {
-    FlagsDictionary result;
-    const FlagEntries entries = newestPermanentFlagEntries(messages, stored, maxCount);
-    result.reserve(qsizetype(entries.size()));
-    for (const auto &[id, word] : entries)
-        result.insert(id, word);
-    return result;
+    return RTPermanentFlagsArchive::newest(messages, stored, maxCount);
 }
 
 void RTServiceTwitter::applyMessageFontSize()
@@ -517,10 +316,10 @@ void RTServiceTwitter::encodeWithCoder(KeyedArchiver &coder) const
         stamp.append(qint64(RTMessage::permanentFlagsGeneration()));
         coder.encodeValue(kPermanentMessageFlagsKey, stamp);
     } else {
-        coder.encodeValue(
-            kPermanentMessageFlagsKey,
-            flagsMap(newestPermanentFlagEntries(messagesDictionary(), permanentMessageFlags(),
-                                                kMaxArchivedMessageFlags)));
+        coder.encodeEncodedValue(kPermanentMessageFlagsKey,
+                                 RTPermanentFlagsArchive::encode(messagesDictionary(),
+                                                                 permanentMessageFlags(),
+                                                                 kMaxArchivedMessageFlags));
     }
 
     coder.encodeBool(kShowRetweetsInHomeKey, m_showRetweetsInHome);
@@ -569,27 +368,20 @@ void RTServiceTwitter::decodeWithCoder(const KeyedUnarchiver &coder)
         coder.decodeBool(kShouldPollTwitterListsKey, m_shouldPollTwitterLists);
 
     if (coder.containsValueForKey(kPermanentMessageFlagsKey)) {
-        const QCborValue stored = coder.value(kPermanentMessageFlagsKey);
         FlagsDictionary flags;
-        if (stored.isMap()) {
-            int skipped = 0;
-            const QCborMap map = stored.toMap();
-            flags.reserve(map.size());
-            for (auto it = map.cbegin(); it != map.cend(); ++it) {
-                const QString id = idFromCbor(it.key());
-                const QCborValue word = it.value();
-                if (id.isEmpty() || !word.isInteger() || word.toInteger() < 0 ||
-                    word.toInteger() > qint64(std::numeric_limits<quint32>::max())) {
-                    ++skipped;
-                    continue;
-                }
-                flags.insert(id, quint32(word.toInteger()));
-            }
-            if (skipped)
-                qCWarning(lcTwitter) << "skipped" << skipped << "malformed stored flag words";
-        } else if (!stored.isNull()) {
-            coder.fail(QStringLiteral("permanentMessageFlags is not a map"));
+        int skipped = 0;
+        const QByteArray encoded = coder.encodedValue(kPermanentMessageFlagsKey);
+        if (encoded.isEmpty() || !RTPermanentFlagsArchive::read(encoded, &flags, &skipped)) {
+            flags.clear();
+            skipped = 0;
+            const QCborValue stored = coder.value(kPermanentMessageFlagsKey);
+            if (stored.isMap())
+                RTPermanentFlagsArchive::readTree(stored.toMap(), &flags, &skipped);
+            else if (!stored.isNull())
+                coder.fail(QStringLiteral("permanentMessageFlags is not a map"));
         }
+        if (skipped)
+            qCWarning(lcTwitter) << "skipped" << skipped << "malformed stored flag words";
         setPermanentMessageFlags(flags);
     } else {
         decodeLegacyFlagSets(coder);
@@ -662,7 +454,7 @@ void RTServiceTwitter::decodeLegacyFlagSets(const KeyedUnarchiver &coder)
             continue;
         }
         for (const QCborValue &item : value.toArray()) {
-            const QString id = idFromCbor(item);
+            const QString id = RTPermanentFlagsArchive::idFromCbor(item);
             if (!id.isEmpty())
                 flags[id] |= set.flag;
         }

@@ -1,7 +1,9 @@
 #include "foundation/KeyedArchive.h"
 
 #include <QCborArray>
+#include <QDateTime>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 class Pet : public RTArchivable
@@ -134,4 +136,83 @@ TEST(KeyedArchive, LargeMapsKeepEveryEntry)
         KeyedUnarchiver(back.toMap()).decodeVariant(QStringLiteral("flags")).toMap();
     ASSERT_EQ(decoded.size(), flags.size());
     EXPECT_EQ(decoded.value(QStringLiteral("1000000000000019999")).toUInt(), (19999u % 7) << 16);
+}
+
+namespace {
+// Every kind of value an archive holds, and a part its class encodes itself.
+class Album : public RTArchivable
+{
+public:
+    QCborValue encoded;
+    std::unique_ptr<Pet> pet;
+
+    QString archiveClassName() const override { return QStringLiteral("TestAlbum"); }
+    void encodeWithCoder(KeyedArchiver &coder) const override
+    {
+        coder.encodeString(QStringLiteral("title"), QStringLiteral("Ünïcode ✓"));
+        coder.encodeString(QStringLiteral("none"), QString());
+        coder.encodeInt(QStringLiteral("negative"), -1234567890123LL);
+        coder.encodeInt(QStringLiteral("small"), -24);
+        coder.encodeUInt(QStringLiteral("huge"), std::numeric_limits<quint64>::max());
+        coder.encodeDouble(QStringLiteral("ratio"), 0.1);
+        coder.encodeBool(QStringLiteral("shown"), false);
+        coder.encodeVariant(QStringLiteral("taken"),
+                            QDateTime::fromSecsSinceEpoch(1262304000, Qt::UTC));
+        coder.encodeVariant(QStringLiteral("cover"), QByteArray("\x00\x01\xff", 3));
+        coder.encodeVariant(
+            QStringLiteral("tags"),
+            QVariantList{QStringLiteral("a"), 1, QVariantMap{{QStringLiteral("k"), 2}}});
+        coder.encodeObject(QStringLiteral("pet"), pet.get());
+        coder.encodeObjectList(QStringLiteral("pets"), {pet.get(), nullptr});
+        coder.encodeEncodedValue(QStringLiteral("encoded"), encoded.toCbor());
+    }
+    void decodeWithCoder(const KeyedUnarchiver &coder) override
+    {
+        encoded = coder.value(QStringLiteral("encoded"));
+    }
+};
+} // namespace
+
+// Written straight to bytes, an archive is the same as its tree written by Qt, whatever
+// its parts; pre-encoded parts read back as the values they encode.
+TEST(KeyedArchive, BytesWrittenDirectlyEqualTheTreeWritten)
+{
+    ArchiveClassRegistry::registerClass(QStringLiteral("TestAlbum"),
+                                        [] { return std::make_unique<Album>(); });
+    QCborMap bigMap;
+    for (int i = 0; i < 300; ++i)
+        bigMap.insert(qint64(1000000000000000000LL + i), i << 16);
+    const std::vector<QCborValue> encodedParts = {
+        QCborValue(),
+        QCborValue(7),
+        QCborValue(QStringLiteral("text")),
+        QCborMap{{1, 2}, {QStringLiteral("0123"), 3}},
+        QCborValue(bigMap),
+        QCborArray{QCborValue(QCborValue::Null), true, 2.5},
+    };
+    for (const QCborValue &part : encodedParts) {
+        Album album;
+        album.encoded = part;
+        album.pet = std::make_unique<Pet>();
+        album.pet->name = QStringLiteral("Rex");
+        Album second;
+        const std::vector<const RTArchivable *> objects = {&album, nullptr, &second};
+
+        QCborArray tree;
+        tree.append(KeyedArchiver::archiveObject(&album));
+        tree.append(KeyedArchiver::archiveObject(&second));
+        const QByteArray bytes = KeyedArchiver::archivedObjectsData(objects);
+        EXPECT_EQ(bytes, KeyedArchiver::archivedData(tree))
+            << part.toDiagnosticNotation().toStdString();
+
+        QString error;
+        const QCborValue parsed = KeyedUnarchiver::parseData(bytes, &error);
+        ASSERT_TRUE(parsed.isArray()) << error.toStdString();
+        ASSERT_EQ(parsed.toArray().size(), 2);
+        auto shared = std::make_shared<QString>();
+        auto back = KeyedUnarchiver::unarchiveObject(parsed.toArray().at(0), shared);
+        auto *restored = dynamic_cast<Album *>(back.get());
+        ASSERT_TRUE(restored) << shared->toStdString();
+        EXPECT_EQ(restored->encoded, part) << part.toDiagnosticNotation().toStdString();
+    }
 }

@@ -5,6 +5,7 @@
 #include "accounts/RTServiceRegistry.h"
 #include "foundation/KeyedArchive.h"
 #include "store/TADataManager.h"
+#include "store/TAServicesArchive.h"
 #include "store/TAStoreFiles.h"
 #include "support/TestSupport.h"
 #include "twitter/RTServiceTwitter.h"
@@ -284,4 +285,134 @@ TEST_F(TwitterStoreTest, StoreCommandReadsWrittenAndDamagedFolders)
     EXPECT_EQ(status, 1);
     EXPECT_TRUE(text.contains(QLatin1String("does not exist"))) << text.toStdString();
     EXPECT_FALSE(text.contains(QLatin1String("missing"))) << text.toStdString();
+}
+
+// The accounts file written in one pass gives the same bytes as the archive tree written
+// by Qt, and reads back the words the archive keeps, whatever the ids and the cap.
+TEST_F(TwitterStoreTest, AccountsFileKeepsTheFlagWordsOfEveryKindOfDictionary)
+{
+    using Messages = RTServiceTwitter::MessagesDictionary;
+    using Flags = RTServiceTwitter::FlagsDictionary;
+    const QDateTime start = QDateTime::fromSecsSinceEpoch(1262304000, Qt::UTC);
+    const auto messagesOf = [&](const QStringList &ids) {
+        Messages messages;
+        for (qsizetype i = 0; i < ids.size(); ++i) {
+            auto m = RTMessageTwitter::create(ids.at(i));
+            m->setCreatedAt(start.addSecs(i));
+            m->setPermanentFlags(quint32(i % 5) << 16 | (i % 3 == 0 ? 0x80000000u : 0u));
+            messages.insert(ids.at(i), m);
+        }
+        return messages;
+    };
+    const auto numbered = [](qint64 first, int count) {
+        QStringList ids;
+        for (int i = 0; i < count; ++i)
+            ids.append(QString::number(first + i));
+        return ids;
+    };
+    const int cap = RTServiceTwitter::kMaxArchivedMessageFlags;
+    Messages withNull = messagesOf({"5", "6", "7"});
+    withNull.insert(QStringLiteral("8"), nullptr);
+
+    const struct
+    {
+        const char *what;
+        Messages messages;
+        std::optional<Flags> stored;
+    } cases[] = {
+        {"nothing", {}, std::nullopt},
+        {"numeric ids", messagesOf({"0", "1", "23", "24", "255", "65536", "1400000000000000000"}),
+         std::nullopt},
+        {"ids that are not plain numbers",
+         messagesOf({"0123", "-5", "12a", "1e5", " 7", "ünï", "9223372036854775807",
+                     "9223372036854775808", "18446744073709551616", "12345678901234567890123"}),
+         Flags{}},
+        {"stored words carried", messagesOf({"300", "301"}),
+         Flags{{"300", 0x00010000}, {"99", 0x00020000}, {"x1", 0x00040000}, {"0042", 1}}},
+        {"a message slot without a message", withNull, Flags{{"8", 0x00020000}, {"9", 3}}},
+        {"over the cap", messagesOf(numbered(1000000, cap + 10)),
+         Flags{{"1", 0x00010000}, {"2", 0x00020000}}},
+        {"stored words beyond the room", messagesOf(numbered(5000000, cap - 5)),
+         [] {
+             Flags stored;
+             for (int i = 0; i < 30; ++i)
+                 stored.insert(QString::number(100 + i * 7), quint32(i) << 16);
+             stored.insert(QStringLiteral("abc"), 1);
+             return stored;
+         }()},
+    };
+    for (const auto &c : cases) {
+        auto account = std::make_shared<RTServiceTwitter>();
+        account->setServiceId(QStringLiteral("alice"));
+        account->setMessagesDictionary(c.messages);
+        account->setPermanentMessageFlags(c.stored);
+
+        const QByteArray bytes = TAServicesArchive::encode({account});
+        const QByteArray treeBytes =
+            KeyedArchiver::archivedData(QCborArray{KeyedArchiver::archiveObject(account.get())});
+        EXPECT_EQ(bytes, treeBytes) << c.what;
+
+        const TAServicesArchive::Decoded decoded = TAServicesArchive::decode(bytes);
+        ASSERT_TRUE(decoded.error.isEmpty()) << c.what << ": " << decoded.error.toStdString();
+        ASSERT_EQ(decoded.services.size(), 1) << c.what;
+        const auto restored = std::dynamic_pointer_cast<RTServiceTwitter>(decoded.services[0]);
+        ASSERT_TRUE(restored && restored->permanentMessageFlags()) << c.what;
+        EXPECT_EQ(*restored->permanentMessageFlags(),
+                  RTServiceTwitter::newestPermanentFlags(c.messages, c.stored))
+            << c.what;
+    }
+}
+
+// Large flag maps are read straight from their bytes; whatever they hold, the account
+// gets the words the archive tree gives, and a damaged map still fails the whole file.
+TEST_F(TwitterStoreTest, LargeFlagMapsReadBackAsTheirTreeDoes)
+{
+    const QString flagsKey = QStringLiteral("permanentMessageFlags");
+    const auto largeMap = [](const QCborMap &extra) {
+        QCborMap map;
+        for (int i = 0; i < 3000; ++i)
+            map.insert(qint64(1500000000000000000LL + i), qint64(i % 4) << 16);
+        for (auto it = extra.cbegin(); it != extra.cend(); ++it)
+            map.insert(it.key(), it.value());
+        return map;
+    };
+    const struct
+    {
+        const char *what;
+        QCborMap flags;
+    } cases[] = {
+        {"numbers and ASCII ids",
+         largeMap({{QStringLiteral("abc"), 3}, {QStringLiteral("0042"), 4}})},
+        {"words out of range", largeMap({{7, -1}, {8, qint64(0x100000000LL)}})},
+        {"words of other kinds", largeMap({{9, true}, {10, QStringLiteral("x")}})},
+        {"ids that are no ids",
+         largeMap({{-3, 1}, {QString(), 2}, {QStringLiteral("ünï"), 5}, {2.5, 6}})},
+    };
+    for (const auto &c : cases) {
+        RTServiceTwitter account;
+        QCborMap archived = KeyedArchiver::archiveObject(&account).toMap();
+        archived.insert(flagsKey, c.flags);
+        const QByteArray bytes = KeyedArchiver::archivedData(QCborArray{archived});
+
+        const TAServicesArchive::Decoded decoded = TAServicesArchive::decode(bytes);
+        ASSERT_TRUE(decoded.error.isEmpty()) << c.what << ": " << decoded.error.toStdString();
+        const auto restored =
+            std::dynamic_pointer_cast<RTServiceTwitter>(decoded.services.value(0));
+        ASSERT_TRUE(restored && restored->permanentMessageFlags()) << c.what;
+
+        RTServiceTwitter fromTree;
+        fromTree.decodeWithCoder(KeyedUnarchiver(archived));
+        ASSERT_TRUE(fromTree.permanentMessageFlags()) << c.what;
+        EXPECT_EQ(*restored->permanentMessageFlags(), *fromTree.permanentMessageFlags()) << c.what;
+        EXPECT_GE(restored->permanentMessageFlags()->size(), 3000) << c.what;
+    }
+
+    // A map cut short in the middle of its words is damage, as before.
+    RTServiceTwitter account;
+    QCborMap archived = KeyedArchiver::archiveObject(&account).toMap();
+    archived.insert(flagsKey, largeMap({}));
+    const QByteArray whole = KeyedArchiver::archivedData(QCborArray{archived});
+    const qsizetype at = whole.indexOf(QByteArray("permanentMessageFlags"));
+    ASSERT_GT(at, 0);
+    EXPECT_FALSE(TAServicesArchive::decode(whole.left(at + 2000)).error.isEmpty());
 }
