@@ -163,6 +163,15 @@ signals:
     void requestFinished(const QVariantMap &result, bool success);
 
 private:
+    // The stores messagesLike looks in: this one first, the other accounts, the searcher.
+    struct RepeatStores
+    {
+        QList<RTTwitterDataSource *> stores;
+        RTTwitterDataSource *searcher = nullptr;
+    };
+    [[nodiscard]] RepeatStores repeatStores();
+    [[nodiscard]] QList<RTMessagePtr> messagesLike(const RTMessage &message,
+                                                   const RepeatStores &where) const;
     void applyMessageFontSize();
     void decodeLegacyFlagSets(const KeyedUnarchiver &coder);
 
@@ -343,6 +352,7 @@ public:
     // Copies of the message held elsewhere: the retweeted status in every account, the
     // same id in the other accounts, retweets of it anywhere, the searcher's copy.
     [[nodiscard]] QList<std::shared_ptr<RTMessage>> messagesLike(const RTMessage &message) override;
+    [[nodiscard]] QList<QList<RTMessagePtr>> messagesLikeEach(const MessageList &messages) override;
     // After a Home or Sent answer (main thread): the smallest status id of the answer
     // becomes the reference id when it is older, announced when the loop is idle.
     void updateReferenceMessageIds(int requestType, const MessageList &allMessages);

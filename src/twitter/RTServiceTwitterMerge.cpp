@@ -228,20 +228,40 @@ RTServiceTwitter::MessageList RTServiceTwitter::retweetsOfMessageWithId(const QS
     return retweetIndex().value(id);
 }
 
-QList<RTMessagePtr> RTServiceTwitter::messagesLike(const RTMessage &message)
+RTServiceTwitter::RepeatStores RTServiceTwitter::repeatStores()
 {
-    QList<RTTwitterDataSource *> stores;
-    RTTwitterDataSource *searcher = nullptr;
+    RepeatStores where;
     if (RTAccountDirectory::hasShared()) {
         for (QObject *account : RTAccountDirectory::shared().twitterAccounts()) {
             if (auto *store = dynamic_cast<RTTwitterDataSource *>(account))
-                stores.append(store);
+                where.stores.append(store);
         }
-        searcher = dynamic_cast<RTTwitterDataSource *>(RTAccountDirectory::shared().searcher());
+        where.searcher =
+            dynamic_cast<RTTwitterDataSource *>(RTAccountDirectory::shared().searcher());
     }
-    if (!stores.contains(this))
-        stores.prepend(this);
+    if (!where.stores.contains(this))
+        where.stores.prepend(this);
+    return where;
+}
 
+QList<RTMessagePtr> RTServiceTwitter::messagesLike(const RTMessage &message)
+{
+    return messagesLike(message, repeatStores());
+}
+
+QList<QList<RTMessagePtr>> RTServiceTwitter::messagesLikeEach(const MessageList &messages)
+{
+    const RepeatStores where = repeatStores();
+    QList<QList<RTMessagePtr>> out;
+    out.reserve(messages.size());
+    for (const RTMessageTwitterPtr &message : messages)
+        out.append(messagesLike(*message, where));
+    return out;
+}
+
+QList<RTMessagePtr> RTServiceTwitter::messagesLike(const RTMessage &message,
+                                                   const RepeatStores &where) const
+{
     QList<RTMessagePtr> like;
     auto add = [&](const RTMessagePtr &copy) {
         if (copy && copy.get() != &message && !like.contains(copy))
@@ -250,19 +270,19 @@ QList<RTMessagePtr> RTServiceTwitter::messagesLike(const RTMessage &message)
     const auto *twitterMessage = dynamic_cast<const RTMessageTwitter *>(&message);
     const QString id = message.messageId();
     if (twitterMessage && !twitterMessage->retweetedStatusId().isEmpty()) {
-        for (RTTwitterDataSource *store : std::as_const(stores))
+        for (RTTwitterDataSource *store : where.stores)
             add(store->twitterMessageWithId(twitterMessage->retweetedStatusId()));
     }
-    for (RTTwitterDataSource *store : std::as_const(stores)) {
+    for (RTTwitterDataSource *store : where.stores) {
         if (store != this)
             add(store->twitterMessageWithId(id));
     }
-    for (RTTwitterDataSource *store : std::as_const(stores)) {
+    for (RTTwitterDataSource *store : where.stores) {
         for (const RTMessageTwitterPtr &copy : store->retweetsOfMessageWithId(id))
             add(copy);
     }
-    if (searcher && searcher != this)
-        add(searcher->twitterMessageWithId(id));
+    if (where.searcher && where.searcher != this)
+        add(where.searcher->twitterMessageWithId(id));
     return like;
 }
 

@@ -123,6 +123,15 @@ public:
         }
         return retweets;
     }
+    // messagesLike for each message, in order: the stores to look in are found once.
+    [[nodiscard]] virtual QList<QList<RTMessagePtr>> messagesLikeEach(const MessageList &messages)
+    {
+        QList<QList<RTMessagePtr>> out;
+        out.reserve(messages.size());
+        for (const RTMessageTwitterPtr &message : messages)
+            out.append(messagesLike(*message));
+        return out;
+    }
     // The account behind the store; nullptr for the searcher.
     [[nodiscard]] virtual RTServiceTwitter *twitterAccount() = 0;
 };

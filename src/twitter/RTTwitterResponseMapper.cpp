@@ -343,13 +343,13 @@ RTTwitterParseResult RTTwitterResponseMapper::parseMessages(const QList<JsonValu
 
     // Copies of a new status elsewhere (other accounts, retweets, the searcher) are
     // repeats, and so is the new one.
-    for (const RTMessageTwitterPtr &message : std::as_const(result.newMessages)) {
-        const QList<RTMessagePtr> like = dataSource.messagesLike(*message);
-        if (like.isEmpty())
+    const QList<QList<RTMessagePtr>> likes = dataSource.messagesLikeEach(result.newMessages);
+    for (qsizetype i = 0; i < likes.size(); ++i) {
+        if (likes[i].isEmpty())
             continue;
-        for (const RTMessagePtr &copy : like)
+        for (const RTMessagePtr &copy : likes[i])
             copy->setTemporaryFlag(IsRepeated);
-        message->setTemporaryFlag(IsRepeated);
+        result.newMessages[i]->setTemporaryFlag(IsRepeated);
     }
 
     if (RTDatedFiltersInterface::hasShared() && !result.allMessages.isEmpty())
