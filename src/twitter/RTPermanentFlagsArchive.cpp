@@ -1,5 +1,7 @@
 #include "twitter/RTPermanentFlagsArchive.h"
 
+#include "foundation/CborWriter.h"
+
 #include <QCborMap>
 #include <QCborValue>
 #include <algorithm>
@@ -105,107 +107,23 @@ newestPermanentFlagEntries(const RTServiceTwitter::MessagesDictionary &messages,
     return result;
 }
 
-// CBOR items written straight into a buffer that grows in large steps.
-class CborBuffer
+// An id as a number where it reads back as the same text (what idFromCbor does), else
+// as text: numbers are a third of the bytes and cost no string to read.
+void writeId(CborWriter &bytes, QStringView s)
 {
-public:
-    explicit CborBuffer(qsizetype expected)
-        : m_bytes(expected, Qt::Uninitialized)
-    {
+    const qsizetype n = s.size();
+    bool number = n > 0 && n <= 19 && (n == 1 || s.front() != u'0');
+    quint64 value = 0;
+    for (qsizetype i = 0; i < n && number; ++i) {
+        const char16_t c = s.at(i).unicode();
+        number = c >= u'0' && c <= u'9';
+        value = value * 10 + quint64(c - u'0');
     }
-    // The head of an item: its major type and its count or value, big-endian.
-    void head(quint8 major, quint64 n)
-    {
-        char *p = room(9);
-        const char type = char(major << 5);
-        if (n < 24) {
-            *p = char(type | char(n));
-            m_size += 1;
-            return;
-        }
-        int bytes = 8;
-        char info = 27;
-        if (n <= 0xff) {
-            bytes = 1;
-            info = 24;
-        } else if (n <= 0xffff) {
-            bytes = 2;
-            info = 25;
-        } else if (n <= 0xffffffffu) {
-            bytes = 4;
-            info = 26;
-        }
-        *p++ = char(type | info);
-        for (int i = bytes - 1; i >= 0; --i)
-            *p++ = char((n >> (8 * i)) & 0xff);
-        m_size += 1 + bytes;
-    }
-    void text(QStringView s)
-    {
-        for (const QChar c : s) {
-            if (c.unicode() >= 0x80) {
-                const QByteArray utf8 = s.toUtf8();
-                head(3, quint64(utf8.size()));
-                std::memcpy(room(utf8.size()), utf8.constData(), size_t(utf8.size()));
-                m_size += utf8.size();
-                return;
-            }
-        }
-        // Ids are digits: their characters are their bytes.
-        head(3, quint64(s.size()));
-        char *p = room(s.size());
-        for (const QChar c : s)
-            *p++ = char(c.unicode());
-        m_size += s.size();
-    }
-    // An id as a number where it reads back as the same text (what idFromCbor does),
-    // else as text: numbers are a third of the bytes and cost no string to read.
-    void id(QStringView s)
-    {
-        const qsizetype n = s.size();
-        bool number = n > 0 && n <= 19 && (n == 1 || s.front() != u'0');
-        quint64 value = 0;
-        for (qsizetype i = 0; i < n && number; ++i) {
-            const char16_t c = s.at(i).unicode();
-            number = c >= u'0' && c <= u'9';
-            value = value * 10 + quint64(c - u'0');
-        }
-        if (number && value <= quint64(std::numeric_limits<qint64>::max()))
-            head(0, value);
-        else
-            text(s);
-    }
-    QByteArray take()
-    {
-        m_bytes.truncate(m_size);
-        return std::move(m_bytes);
-    }
-    // For a map whose size is known only at the end: room for its head first, and the
-    // head put in front of the entries when they are all written.
-    void reserveHead() { m_size = kMaxHead; }
-    QByteArray takeWithMapHead(quint64 entries)
-    {
-        const qsizetype end = m_size;
-        m_size = 0;
-        head(5, entries);
-        const qsizetype size = m_size;
-        std::memmove(m_bytes.data() + kMaxHead - size, m_bytes.data(), size_t(size));
-        m_bytes.truncate(end);
-        m_bytes.remove(0, kMaxHead - size);
-        return std::move(m_bytes);
-    }
-
-private:
-    char *room(qsizetype n)
-    {
-        if (m_size + n > m_bytes.size())
-            m_bytes.resize(std::max(m_bytes.size() * 2, m_size + n));
-        return m_bytes.data() + m_size;
-    }
-    static constexpr qsizetype kMaxHead = 9;
-    QByteArray m_bytes;
-    qsizetype m_size = 0;
-};
+    if (number && value <= quint64(std::numeric_limits<qint64>::max()))
+        bytes.head(CborWriter::Unsigned, value);
+    else
+        bytes.text(s);
+}
 
 // Orders items by the memory page of what they point to (any order within a page):
 // a radix sort of page numbers, a pass per 11 bits of the span of pages.
@@ -275,21 +193,21 @@ QByteArray RTPermanentFlagsArchive::encode(const MessagesDictionary &messages,
     if (size_t(messages.size()) > cap) {
         const FlagEntries newest = newestOfMessages(messages, cap);
         const auto carried = carriedFlags(messages, stored, cap - newest.size());
-        CborBuffer bytes(qsizetype(newest.size() + carried.size()) * 16 + 9);
-        bytes.head(5, quint64(newest.size() + carried.size()));
+        CborWriter bytes(qsizetype(newest.size() + carried.size()) * 16 + 9);
+        bytes.head(CborWriter::Map, quint64(newest.size() + carried.size()));
         for (const auto &[id, word] : newest) {
-            bytes.id(id);
-            bytes.head(0, word);
+            writeId(bytes, id);
+            bytes.head(CborWriter::Unsigned, word);
         }
         for (const auto &it : carried) {
-            bytes.id(it.key());
-            bytes.head(0, it.value());
+            writeId(bytes, it.key());
+            bytes.head(CborWriter::Unsigned, it.value());
         }
         return bytes.take();
     }
 
     // Numeric ids take 9 bytes and a word up to 5.
-    CborBuffer bytes(qsizetype(messages.size()) * 16 + 64);
+    CborWriter bytes(qsizetype(messages.size()) * 16 + 64);
     bytes.reserveHead();
     // Each entry reads two cold places, the id's characters and the message. In hash
     // order those are all over the heap; in the order of the messages' addresses they
@@ -320,14 +238,14 @@ QByteArray RTPermanentFlagsArchive::encode(const MessagesDictionary &messages,
             __builtin_prefetch(entries[i + kAhead].id.data());
             entries[i + kAhead].message->prefetchPermanentFlags();
         }
-        bytes.id(entries[i].id);
-        bytes.head(0, entries[i].message->permanentFlags());
+        writeId(bytes, entries[i].id);
+        bytes.head(CborWriter::Unsigned, entries[i].message->permanentFlags());
     }
     const size_t live = entries.size();
     const auto carried = carriedFlags(messages, stored, cap - live);
     for (const auto &it : carried) {
-        bytes.id(it.key());
-        bytes.head(0, it.value());
+        writeId(bytes, it.key());
+        bytes.head(CborWriter::Unsigned, it.value());
     }
     return bytes.takeWithMapHead(quint64(live + carried.size()));
 }
