@@ -1,5 +1,6 @@
 #include "foundation/KeyedArchive.h"
 
+#include "foundation/CborHead.h"
 #include "foundation/CborWriter.h"
 
 #include <QCborArray>
@@ -39,49 +40,13 @@ QCborMap mapFromUniqueEntries(const std::vector<std::pair<QString, QCborValue>> 
 // Marks a pre-encoded value inside a tree that only CborWriter writes; never on disk.
 constexpr QCborTag kEncodedValueTag = QCborTag(0xfffffffffffe5441ULL);
 
-// The head of one CBOR item. False for what a well-formed item cannot start with.
-struct ItemHead
-{
-    quint8 major = 0;
-    bool indefinite = false;
-    quint64 value = 0;
-};
-
-bool readHead(const uchar *&p, const uchar *end, ItemHead *head)
-{
-    if (p >= end)
-        return false;
-    const quint8 first = *p++;
-    head->major = first >> 5;
-    const quint8 info = first & 0x1f;
-    head->indefinite = false;
-    if (info < 24) {
-        head->value = info;
-        return true;
-    }
-    if (info == 31) {
-        head->indefinite = true;
-        return head->major >= 2 && head->major <= 5;
-    }
-    if (info > 27)
-        return false;
-    const int size = 1 << (info - 24);
-    if (end - p < size)
-        return false;
-    quint64 value = 0;
-    for (int i = 0; i < size; ++i)
-        value = (value << 8) | *p++;
-    head->value = value;
-    return true;
-}
-
 constexpr int kMaxScanDepth = 512;
 
 // Moves p past one whole item; false when the bytes are not one.
 bool skipItem(const uchar *&p, const uchar *end, int depth)
 {
-    ItemHead head;
-    if (depth > kMaxScanDepth || !readHead(p, end, &head))
+    CborHead head;
+    if (depth > kMaxScanDepth || !readCborHead(p, end, &head))
         return false;
     switch (head.major) {
     case 0:
@@ -91,9 +56,9 @@ bool skipItem(const uchar *&p, const uchar *end, int depth)
     case 3:
         if (head.indefinite) {
             while (p < end && *p != 0xff) {
-                ItemHead chunk;
-                if (!readHead(p, end, &chunk) || chunk.major != head.major || chunk.indefinite ||
-                    quint64(end - p) < chunk.value)
+                CborHead chunk;
+                if (!readCborHead(p, end, &chunk) || chunk.major != head.major ||
+                    chunk.indefinite || quint64(end - p) < chunk.value)
                     return false;
                 p += chunk.value;
             }
@@ -138,8 +103,8 @@ bool KeyedUnarchiver::setAsideLargeMaps(const uchar *&p, const uchar *end, qsize
                                         int depth, QByteArray &out)
 {
     const uchar *start = p;
-    ItemHead head;
-    if (depth > kMaxScanDepth || !readHead(p, end, &head))
+    CborHead head;
+    if (depth > kMaxScanDepth || !readCborHead(p, end, &head))
         return false;
     if ((head.major == 4 || head.major == 5) && !head.indefinite) {
         if (head.value > quint64(end - p))

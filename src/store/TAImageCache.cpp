@@ -165,23 +165,16 @@ bool TAImageCache::decode(const QByteArray &data, const std::optional<QByteArray
         });
     if (!whole) {
         entries.clear();
-        const QCborValue root = KeyedUnarchiver::parseData(data, error);
-        if (!root.isMap()) {
-            if (error && !root.isInvalid())
-                *error = QStringLiteral("the picture cache is not a map");
-            return false;
-        }
-        const QCborMap map = root.toMap();
-        entries.reserve(map.size());
-        for (auto it = map.cbegin(); it != map.cend(); ++it) {
-            if (!it.key().isString() || !it.value().isByteArray()) {
-                if (error)
-                    *error =
-                        QStringLiteral("the picture cache holds an entry that is not a picture");
+        const auto picture = [&entries](const QString &key, const QCborValue &value) {
+            if (!value.isByteArray())
                 return false;
-            }
-            entries.insert(it.key().toString(), it.value().toByteArray());
-        }
+            entries.insert(key, value.toByteArray());
+            return true;
+        };
+        if (!TAStoreFiles::readTextKeyedTree(
+                data, picture, QStringLiteral("the picture cache is not a map"),
+                QStringLiteral("the picture cache holds an entry that is not a picture"), error))
+            return false;
     }
 
     QStringList sorted;

@@ -1,8 +1,11 @@
 #include "store/TAStoreFiles.h"
 
 #include "foundation/CborWriter.h"
+#include "foundation/KeyedArchive.h"
 
+#include <QCborMap>
 #include <QCborStreamReader>
+#include <QCborValue>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -153,6 +156,27 @@ QByteArray TAStoreFiles::encodeKeyIndex(const QStringList &keys)
     for (const QString &key : keys)
         writer.text(key);
     return writer.take();
+}
+
+bool TAStoreFiles::readTextKeyedTree(const QByteArray &data, const MapEntryReader &entry,
+                                     const QString &notAMap, const QString &badEntry,
+                                     QString *error)
+{
+    const QCborValue root = KeyedUnarchiver::parseData(data, error);
+    if (!root.isMap()) {
+        if (error && !root.isInvalid())
+            *error = notAMap;
+        return false;
+    }
+    const QCborMap map = root.toMap();
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        if (!it.key().isString() || !entry(it.key().toString(), it.value())) {
+            if (error)
+                *error = badEntry;
+            return false;
+        }
+    }
+    return true;
 }
 
 bool TAStoreFiles::readText(QCborStreamReader &reader, QString *text)

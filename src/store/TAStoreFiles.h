@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+class QCborValue;
+
 class QCborStreamReader;
 
 // The five files of the store in one folder: reading with a size bound, and writing
@@ -58,6 +60,13 @@ public:
     [[nodiscard]] static bool readTextKeyedMap(const QByteArray &data,
                                                const MapValueReader &readValue,
                                                qsizetype *entries = nullptr);
+    // The same map read through a tree, for a file readTextKeyedMap refused: error says
+    // what is wrong (notAMap, or badEntry for a key that is no text or a value entry
+    // refuses).
+    using MapEntryReader = std::function<bool(const QString &key, const QCborValue &value)>;
+    [[nodiscard]] static bool readTextKeyedTree(const QByteArray &data, const MapEntryReader &entry,
+                                                const QString &notAMap, const QString &badEntry,
+                                                QString *error);
     [[nodiscard]] static bool readText(QCborStreamReader &reader, QString *text);
     [[nodiscard]] static bool readBytes(QCborStreamReader &reader, QByteArray *bytes);
 

@@ -58,22 +58,16 @@ bool TAUrlCache::decode(const QByteArray &data, const std::optional<QByteArray> 
     if (!whole) {
         // The tree says what is wrong with the file.
         entries.clear();
-        const QCborValue root = KeyedUnarchiver::parseData(data, error);
-        if (!root.isMap()) {
-            if (error && !root.isInvalid())
-                *error = QStringLiteral("the link cache is not a map");
-            return false;
-        }
-        const QCborMap map = root.toMap();
-        entries.reserve(map.size());
-        for (auto it = map.cbegin(); it != map.cend(); ++it) {
-            if (!it.key().isString() || !it.value().isString()) {
-                if (error)
-                    *error = QStringLiteral("the link cache holds an entry that is not a link");
+        const auto link = [&entries](const QString &key, const QCborValue &value) {
+            if (!value.isString())
                 return false;
-            }
-            entries.insert(it.key().toString(), it.value().toString());
-        }
+            entries.insert(key, value.toString());
+            return true;
+        };
+        if (!TAStoreFiles::readTextKeyedTree(
+                data, link, QStringLiteral("the link cache is not a map"),
+                QStringLiteral("the link cache holds an entry that is not a link"), error))
+            return false;
     }
     QStringList sorted;
     if (index) {

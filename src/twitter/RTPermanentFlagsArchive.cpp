@@ -1,5 +1,6 @@
 #include "twitter/RTPermanentFlagsArchive.h"
 
+#include "foundation/CborHead.h"
 #include "foundation/CborWriter.h"
 
 #include <QCborMap>
@@ -257,25 +258,13 @@ bool RTPermanentFlagsArchive::read(const QByteArray &bytes, FlagsDictionary *fla
 {
     const auto *p = reinterpret_cast<const uchar *>(bytes.constData());
     const auto *end = p + bytes.size();
-    // A head with a count or value that fits 64 bits; false for other forms.
+    // A head with a definite count or value; false for other forms.
     const auto head = [&](quint8 *major, quint64 *value) {
-        if (p >= end)
+        CborHead h;
+        if (!readCborHead(p, end, &h) || h.indefinite)
             return false;
-        *major = *p >> 5;
-        const quint8 info = *p++ & 0x1f;
-        if (info < 24) {
-            *value = info;
-            return true;
-        }
-        if (info > 27)
-            return false;
-        const int size = 1 << (info - 24);
-        if (end - p < size)
-            return false;
-        quint64 n = 0;
-        for (int i = 0; i < size; ++i)
-            n = (n << 8) | *p++;
-        *value = n;
+        *major = h.major;
+        *value = h.value;
         return true;
     };
     quint8 major = 0;
